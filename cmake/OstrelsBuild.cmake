@@ -1,0 +1,93 @@
+# Build variants and the helpers every folder uses to declare tests and fuzzers.
+#
+#   OSTRELS_SANITIZE=address  AddressSanitizer + UndefinedBehaviorSanitizer
+#   OSTRELS_SANITIZE=thread   ThreadSanitizer (build the `thread_tests` target)
+#   OSTRELS_FUZZ=ON           clang libFuzzer targets (build the `fuzzers` target)
+
+set(OSTRELS_SANITIZE "" CACHE STRING "Sanitizer build: empty, address or thread")
+set_property(CACHE OSTRELS_SANITIZE PROPERTY STRINGS "" address thread)
+option(OSTRELS_FUZZ "Build libFuzzer targets (needs clang)" OFF)
+set(OSTRELS_FUZZ_SECONDS 5 CACHE STRING "Seconds each fuzzer runs after replaying its corpus under ctest")
+
+if(OSTRELS_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(OSTRELS_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT OSTRELS_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "OSTRELS_SANITIZE must be empty, address or thread")
+endif()
+
+if(OSTRELS_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "OSTRELS_FUZZ needs clang (CC=clang CXX=clang++)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(NOT TARGET thread_tests)
+  add_custom_target(thread_tests)
+endif()
+if(NOT TARGET fuzzers)
+  add_custom_target(fuzzers)
+endif()
+
+# ostrels_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [SINGLE] [TIMEOUT s])
+#
+# One GoogleTest executable. Each test becomes its own CTest entry, unless SINGLE
+# is given: then the binary is one entry (for binaries slow to start). The label
+# `threads` marks tests that the ThreadSanitizer run covers.
+function(ostrels_add_gtest name)
+  cmake_parse_arguments(T "SINGLE" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    OSTRELS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    OSTRELS_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  if("threads" IN_LIST T_LABELS)
+    add_dependencies(thread_tests ${name})
+  endif()
+  if(OSTRELS_SANITIZE STREQUAL "thread" AND NOT "threads" IN_LIST T_LABELS)
+    # A TSan build runs only the thread-heavy tests; keep the rest out of `all`.
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)
+    return()
+  endif()
+  if(OSTRELS_FUZZ)
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)
+    return()
+  endif()
+  if(T_SINGLE)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  else()
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  endif()
+endfunction()
+
+# ostrels_add_fuzzer(<name> SOURCES ... [LIBS ...] CORPUS <dir>)
+#
+# A libFuzzer target, built only with OSTRELS_FUZZ. Under ctest it replays the
+# corpus folder and then fuzzes for OSTRELS_FUZZ_SECONDS; scripts/fuzz.sh runs
+# it for longer.
+function(ostrels_add_fuzzer name)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT OSTRELS_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  add_dependencies(fuzzers ${name})
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}.corpus)
+  add_test(NAME fuzz.${name}
+    COMMAND ${CMAKE_COMMAND} -E env
+      bash ${PROJECT_SOURCE_DIR}/scripts/run-fuzzer.sh $<TARGET_FILE:${name}> ${F_CORPUS} ${work} ${OSTRELS_FUZZ_SECONDS})
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+endfunction()

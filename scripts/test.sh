@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine, builds everything and runs every test:
+# the normal build, an ASan+UBSan build, the thread-heavy tests under TSan and
+# every libFuzzer target (corpus replay plus a few seconds of fuzzing).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/setup.sh
+
+jobs=$(nproc)
+export CTEST_OUTPUT_ON_FAILURE=1
+export OSTRELS_TRACE=0
+
+configure() { # <dir> [cmake args...]
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+}
+
+echo "== normal build"
+configure build
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== ASan + UBSan build"
+configure build-asan -DOSTRELS_SANITIZE=address
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== TSan build (thread-heavy tests)"
+configure build-tsan -DOSTRELS_SANITIZE=thread
+cmake --build build-tsan -j "$jobs" --target thread_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads
+
+echo "== libFuzzer targets"
+CC=clang CXX=clang++ configure build-fuzz -DOSTRELS_FUZZ=ON
+cmake --build build-fuzz -j "$jobs" --target fuzzers
+ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
