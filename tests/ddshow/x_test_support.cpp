@@ -1,0 +1,199 @@
+#include "x_test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace ddshow_test {
+
+XvfbServer::XvfbServer(const std::string& screen, const std::vector<std::string>& extra)
+{
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(fds[1], 3);
+        close(fds[0]);
+        std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
+                                         "-noreset"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execvp("Xvfb", argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid_ < 0) {
+        close(fds[0]);
+        return;
+    }
+    // Xvfb writes its display number once it accepts connections.
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0) continue;
+        char c;
+        if (read(fds[0], &c, 1) != 1) break;
+        if (c == '\n') break;
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) return;
+    display_ = ":" + number;
+    setenv("DISPLAY", display_.c_str(), 1);
+}
+
+XvfbServer::~XvfbServer()
+{
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "ddshow-test-XXXXXX").string();
+    if (mkdtemp(pattern.data())) path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+bool readFile(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return true;
+}
+
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(out);
+}
+
+namespace {
+uint32_t bigEndian32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+} // namespace
+
+bool grabWindow(const std::string& display, uint32_t window, const std::string& dumpPath, Bgr24Image& out)
+{
+    const std::string target = window ? "-id " + std::to_string(window) : std::string("-root");
+    if (!run("xwd -silent -display " + display + " " + target + " -out " + dumpPath)) return false;
+    std::vector<uint8_t> f;
+    if (!readFile(dumpPath, f) || f.size() < 100) return false;
+    // XWD: 25 big-endian words of header, the window name, the colour map, pixels.
+    uint32_t h[25];
+    for (int i = 0; i < 25; ++i) h[i] = bigEndian32(&f[i * 4]);
+    const uint32_t headerSize = h[0], width = h[4], height = h[5], byteOrder = h[7], bitsPerPixel = h[11],
+                   bytesPerLine = h[12], colours = h[19];
+    if (h[1] != 7 || h[2] != 2 || bitsPerPixel != 32 || byteOrder != 0) return false;
+    const size_t start = size_t(headerSize) + size_t(colours) * 12;
+    if (f.size() < start + size_t(bytesPerLine) * height) return false;
+    out.width = int(width);
+    out.height = int(height);
+    out.bytes.resize(size_t(width) * height * 3);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* row = &f[start + size_t(y) * bytesPerLine];
+        for (uint32_t x = 0; x < width; ++x) std::memcpy(&out.bytes[(size_t(y) * width + x) * 3], row + x * 4, 3);
+    }
+    return true;
+}
+
+bool ffmpegToBgr24(const std::string& yuvPath, int width, int height, const std::string& extra,
+                   const std::string& outPath, Bgr24Image& out, int outWidth, int outHeight)
+{
+    const std::string command = "ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s " + std::to_string(width) +
+                                "x" + std::to_string(height) + " -i " + yuvPath + " " + extra +
+                                " -f rawvideo -pix_fmt bgr24 " + outPath;
+    if (!run(command) || !readFile(outPath, out.bytes)) return false;
+    out.width = outWidth;
+    out.height = outHeight;
+    return out.bytes.size() == size_t(outWidth) * outHeight * 3;
+}
+
+double psnr(const Bgr24Image& a, const Bgr24Image& b)
+{
+    if (a.width != b.width || a.height != b.height || a.bytes.size() != b.bytes.size() || a.bytes.empty())
+        return 0;
+    double sum = 0;
+    for (size_t i = 0; i < a.bytes.size(); ++i) {
+        const double d = double(a.bytes[i]) - double(b.bytes[i]);
+        sum += d * d;
+    }
+    const double mse = sum / double(a.bytes.size());
+    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+YuvPicture::YuvPicture(int w, int h)
+    : width(w), height(h), y(size_t(w) * h), u(size_t(w / 2) * (h / 2)), v(size_t(w / 2) * (h / 2))
+{
+}
+
+_vm_screen& YuvPicture::record(int format)
+{
+    screen = {};
+    screen.width = width;
+    screen.height = height;
+    screen.format = format;
+    screen.planar.stride[0] = width;
+    screen.planar.stride[1] = screen.planar.stride[2] = width / 2;
+    screen.planar.plane[0] = y.data();
+    screen.planar.plane[1] = format == VM_FMT_YVU420 ? v.data() : u.data();
+    screen.planar.plane[2] = format == VM_FMT_YVU420 ? u.data() : v.data();
+    return screen;
+}
+
+std::vector<uint8_t> YuvPicture::fileBytes() const
+{
+    std::vector<uint8_t> bytes(y);
+    bytes.insert(bytes.end(), u.begin(), u.end());
+    bytes.insert(bytes.end(), v.begin(), v.end());
+    return bytes;
+}
+
+bool YuvPicture::loadFile(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() < y.size() + u.size() + v.size()) return false;
+    std::memcpy(y.data(), bytes.data(), y.size());
+    std::memcpy(u.data(), bytes.data() + y.size(), u.size());
+    std::memcpy(v.data(), bytes.data() + y.size() + u.size(), v.size());
+    return true;
+}
+
+void YuvPicture::fill(uint8_t yv, uint8_t uv, uint8_t vv)
+{
+    std::fill(y.begin(), y.end(), yv);
+    std::fill(u.begin(), u.end(), uv);
+    std::fill(v.begin(), v.end(), vv);
+}
+
+} // namespace ddshow_test
