@@ -1,0 +1,68 @@
+// The single engine context of QN_PTZLINK: flag and progress words, settings,
+// worker threads, the embedded lens projection and the edge detector.
+#ifndef OSTRELS_PTZLINK_ENGINE_CONTEXT_H
+#define OSTRELS_PTZLINK_ENGINE_CONTEXT_H
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "bit_word.h"
+#include "canny.h"
+#include "engine_flags.h"
+#include "event_sink.h"
+#include "pyramid_plan.h"
+#include "qn_ptzlink.h"
+
+namespace qnpl {
+
+struct EngineSteps;
+
+inline constexpr float kDefaultPixelPerDegree = 6.0f;
+inline constexpr float kDefaultTrustRate = 1.4f;
+inline constexpr uint8_t kDefaultCorrectRange = 10;
+
+enum CorrectRange { kPanLine = 0, kTiltLine = 1, kPanRow = 2, kTiltRow = 3 };
+
+// A worker thread with the flag it clears when its loop has ended.
+struct Worker {
+    std::thread thread;
+    std::atomic<bool> alive{false};
+
+    bool held() const { return thread.joinable(); }
+    bool on_this_thread() const { return thread.joinable() && thread.get_id() == std::this_thread::get_id(); }
+    // Joins a started thread unless called from that thread itself.
+    void join()
+    {
+        if (thread.joinable() && !on_this_thread()) thread.join();
+    }
+};
+
+}  // namespace qnpl
+
+struct qnpl_context {
+    qnpl::AtomicBitWord flags;
+    qnpl::AtomicBitWord progress;
+    int16_t start_tilt = 0;  // whole degrees
+    uint16_t def_width = 0, def_height = 0;
+    std::array<uint8_t, 4> correct_range{};
+    float res_range_enlarge = 0.0f;
+    float pixel_per_degree = 0.0f;
+    float trust_rate = 0.0f;
+    qnpl::Worker project_worker;
+    qnpl::Worker union_worker;
+    uint64_t pano_type = 0;
+    std::array<uint16_t, qnpl::kMaxPyramidLevels> pyramid{};
+    QN_VIR_PROJECT_IMG projection;
+    qnpl::CannyRecord canny;
+    char info_text[2] = {0, 0};
+    qnpl::EventSink events;
+    // The matching engine's steps that the worker threads run.
+    const qnpl::EngineSteps* steps = nullptr;
+
+    bool running() const { return flags.test(qnpl::flag::kRunning); }
+    bool send(const char* text, uint64_t code = 0) const { return events.send(code, text); }
+};
+
+#endif
