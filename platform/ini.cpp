@@ -194,7 +194,10 @@ bool WriteIniValue(const std::string& path, std::string_view section, std::strin
         std::size_t indent = line.text.find_first_not_of(" \t");
         line.text = line.text.substr(0, indent) + keptKey + "=" + std::string(value);
     } else {
-        if (!ini.lines.empty()) ini.lines.back().terminated = true;
+        if (!ini.lines.empty() && !ini.lines.back().terminated) {
+            ini.lines.back().terminated = true;
+            ini.lines.back().crlf = ini.crlfStyle;
+        }
         std::string entry = std::string(key) + "=" + std::string(value);
         if (pos) {
             std::size_t at = pos->end;
