@@ -1,0 +1,104 @@
+// Helpers shared by the engine's tests: pictures, engines and FFmpeg.
+#ifndef OSTRELS_TESTS_DEWARP_SUPPORT_H
+#define OSTRELS_TESTS_DEWARP_SUPPORT_H
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "qn_dewarp.h"
+
+namespace dewarp_test {
+
+// A planar 4:2:0 picture in its own tightly packed buffer.
+struct Yuv {
+    int width = 0, height = 0;
+    std::vector<uint8_t> y, u, v;
+    _vm_screen screen{};
+
+    Yuv(int w, int h, int format = VM_FMT_YUV420) : width(w), height(h)
+    {
+        y.assign(size_t(w) * h, 0);
+        u.assign(size_t(w / 2) * (h / 2), 128);
+        v.assign(size_t(w / 2) * (h / 2), 128);
+        screen.width = w;
+        screen.height = h;
+        screen.format = format;
+        screen.planar.stride[0] = w;
+        screen.planar.stride[1] = screen.planar.stride[2] = w / 2;
+        screen.planar.plane[0] = y.data();
+        screen.planar.plane[1] = format == VM_FMT_YVU420 ? v.data() : u.data();
+        screen.planar.plane[2] = format == VM_FMT_YVU420 ? u.data() : v.data();
+    }
+    Yuv(const Yuv&) = delete;
+    Yuv& operator=(const Yuv&) = delete;
+    uint8_t Y(int x, int yy) const { return y[size_t(yy) * width + x]; }
+};
+
+// Runs a shell command and returns what it wrote to stdout.
+inline std::string run_capture(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+    pclose(p);
+    return out;
+}
+
+// One frame of an FFmpeg filter graph as raw yuv420p (full range for
+// yuvj420p), read into a picture of the given size. False on a short read.
+inline bool ffmpeg_frame(const std::string& graph, const char* pix_fmt, Yuv& out)
+{
+    const std::string bytes = run_capture("ffmpeg -v error -f lavfi -i '" + graph + "' -frames:v 1 -pix_fmt " +
+                                          pix_fmt + " -f rawvideo - 2>/dev/null");
+    const size_t ys = out.y.size(), cs = out.u.size();
+    if (bytes.size() != ys + 2 * cs) return false;
+    std::memcpy(out.y.data(), bytes.data(), ys);
+    std::memcpy(out.u.data(), bytes.data() + ys, cs);
+    std::memcpy(out.v.data(), bytes.data() + ys + cs, cs);
+    return true;
+}
+
+inline QN_PRO_ENGINE_PARA engine_para(int32_t code, int w, int h, float cx, float cy, float r, int mount = 90)
+{
+    QN_PRO_ENGINE_PARA p{};
+    p.width = w;
+    p.height = h;
+    p.camera_code = code;
+    p.mount_angle = mount;
+    p.circle_x = cx;
+    p.circle_y = cy;
+    p.circle_r = r;
+    return p;
+}
+
+// A zoom view config rendering into `into` (or allocated when null).
+inline QN_PRO_DST_CONFIG zoom_config(int w, int h, const Yuv* into, int id = 1)
+{
+    QN_PRO_DST_CONFIG c{};
+    c.id = id;
+    c.kind = QN_PRO_DST_ZOOM;
+    if (into) c.screen = into->screen;
+    c.screen.width = w;
+    c.screen.height = h;
+    c.screen.format = into ? into->screen.format : VM_FMT_YUV420;
+    return c;
+}
+
+inline double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
+    if (sum == 0) return 99;
+    return 10 * std::log10(255.0 * 255.0 / (sum / a.size()));
+}
+
+}  // namespace dewarp_test
+
+#endif
