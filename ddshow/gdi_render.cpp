@@ -10,7 +10,10 @@ int GDIRender::init(void* user, x11::WindowId window, int, int, QN_DDR_DRAW_CALL
 {
     user_ = user;
     callback_ = callback;
-    return target_.open(window) ? 0 : -1;
+    if (!target_.open(window)) return -1;
+    // A window the server does not know (or none at all) gets no renderer.
+    x11::WindowState state;
+    return target_.display()->queryWindow(window, state) == x11::QueryResult::ok ? 0 : -1;
 }
 
 int GDIRender::draw(const _vm_screen* picture)

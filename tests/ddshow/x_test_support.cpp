@@ -23,8 +23,8 @@ XvfbServer::XvfbServer(const std::string& screen, const std::vector<std::string>
     if (pipe(fds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+        close(fds[0]); // first: it may be descriptor 3 itself
         dup2(fds[1], 3);
-        close(fds[0]);
         std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
                                          "-noreset"};
         args.insert(args.end(), extra.begin(), extra.end());
