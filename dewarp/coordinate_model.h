@@ -59,6 +59,8 @@ public:
     float RadiusOfTan(float t) const override;
     float ElevationOfRadius(float r) const override;
 
+    // Only lens families 0 and 1 have a radius curve.
+    bool has_lens_curve() const { return has_model(); }
     float lowest_elevation() const { return lowest_; }
     float highest_elevation() const { return highest_; }
 

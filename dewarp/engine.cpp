@@ -190,7 +190,7 @@ int qn_pro_CreateEngineEx(QN_PRO_ENGINE** engine, const QN_PRO_ENGINE_PARA_EX* p
         if (para->radius_coef_count > 0) e->holder->SetRadiusCoefs(para->radius_coef_count, para->radius_coefs);
         if (para->elevation_coef_count > 0)
             e->holder->SetElevationCoefs(para->elevation_coef_count, para->elevation_coefs);
-        if (!e->holder->model()) return QN_PRO_ERR_UNSUPPORTED;
+        if (!e->holder->model() || !e->holder->model()->has_lens_curve()) return QN_PRO_ERR_UNSUPPORTED;
         e->lens = kCustomLens;
         e->private_projection.reset(build_projection_table(model_radius_of_ray, e->holder->model()));
         e->projection = e->private_projection.get();
