@@ -31,14 +31,13 @@ struct Worker {
     std::atomic<bool> alive{false};
 
     bool held() const { return thread.joinable(); }
-    bool on_this_thread() const { return thread.joinable() && thread.get_id() == std::this_thread::get_id(); }
-    // Joins a started thread unless called from that thread itself.
-    void join()
-    {
-        if (thread.joinable() && !on_this_thread()) thread.join();
-    }
 };
 
+// Whether the calling thread is one of the engine's worker threads (inside
+// an event callback). A worker never joins: two workers joining each other
+// from their callbacks would wait for ever.
+bool on_worker_thread();
+void mark_worker_thread();
 }  // namespace qnpl
 
 struct qnpl_context {

@@ -37,13 +37,19 @@ bool start_worker(Worker& worker, void (*proc)(qnpl_context*), qnpl_context* ctx
     return true;
 }
 
-// Asks both workers to stop and waits for them, except for the worker that
-// is calling (from inside an event callback), which ends by itself.
+void join_worker(Worker& worker)
+{
+    if (worker.thread.joinable()) worker.thread.join();
+}
+
+// Asks both workers to stop and waits for them. Called from a worker's
+// callback it only asks: the host's next stop or Destory collects them.
 void stop_workers(qnpl_context& ctx)
 {
     ctx.flags.set(flag::kStopRequested);
-    ctx.project_worker.join();
-    ctx.union_worker.join();
+    if (on_worker_thread()) return;
+    join_worker(ctx.project_worker);
+    join_worker(ctx.union_worker);
 }
 
 }  // namespace
@@ -116,7 +122,7 @@ int QN_PTZLINK::Destory()
     if (!ctx) return 0;
     // Freeing the context under a worker that is still in its callback would
     // pull the memory from under it.
-    if (ctx->project_worker.on_this_thread() || ctx->union_worker.on_this_thread()) return 0;
+    if (qnpl::on_worker_thread()) return 0;
     if (ctx->running()) ShutDownProcess();
     qnpl::stop_workers(*ctx);
     ctx->projection.Destory();
@@ -156,9 +162,9 @@ int QN_PTZLINK::LaunchProcess()
     if (!ctx || ctx->running()) return 0;
     if (ctx->project_worker.alive.load() || ctx->union_worker.alive.load()) return 0;
     // Workers of an earlier run that ended by themselves are collected here.
-    ctx->project_worker.join();
-    ctx->union_worker.join();
-    if (ctx->project_worker.held() || ctx->union_worker.held()) return 0;
+    if (qnpl::on_worker_thread()) return 0;
+    qnpl::join_worker(ctx->project_worker);
+    qnpl::join_worker(ctx->union_worker);
     // A run needs a picture size and at least one pyramid level to match on.
     if (ctx->def_width == 0 || ctx->def_height == 0) return 0;
     if (qnpl::plan_pyramid(ctx->pixel_per_degree, nullptr) == 0) return 0;

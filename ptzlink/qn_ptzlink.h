@@ -138,7 +138,7 @@ public:
     /* 1 when the context was made; 0 when the process already has one. */
     int Create();
     /* Stops and joins the worker threads, then frees the context; 1, or 0
-     * when not created. */
+     * when not created or when called from inside an event callback. */
     int Destory();
 
     /* Stores a lens-correction record for the panorama type.
@@ -158,8 +158,9 @@ public:
 
     /* Plans the run and starts the projection and union threads. */
     int LaunchProcess();
-    /* Asks a running engine to stop; each worker then ends with its stop
-     * text. Does not wait. */
+    /* Asks a running engine to stop and waits until both workers have ended
+     * with their stop or finish texts. Called from inside an event callback
+     * it only asks. */
     int ShutDownProcess();
 
 private:

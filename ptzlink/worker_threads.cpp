@@ -11,6 +11,8 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
 
+thread_local bool t_is_worker = false;
+
 // Builds the union image once every cell is matched; the finish text does not
 // depend on its success.
 void build_union_result(qnpl_context& ctx)
@@ -26,8 +28,12 @@ void build_union_result(qnpl_context& ctx)
 
 }  // namespace
 
+bool on_worker_thread() { return t_is_worker; }
+void mark_worker_thread() { t_is_worker = true; }
+
 void ProjectThreadProc(qnpl_context* ctx)
 {
+    mark_worker_thread();
     while (!ctx->flags.test(flag::kStopRequested)) {
         if (ctx->flags.test(flag::kProjectionFinished)) break;
         if (ctx->flags.test(flag::kPictureWaiting) && ctx->steps->set_up_sub_image(*ctx) != 1) break;
@@ -39,6 +45,7 @@ void ProjectThreadProc(qnpl_context* ctx)
 
 void UnionThreadProc(qnpl_context* ctx)
 {
+    mark_worker_thread();
     while (!ctx->flags.test(flag::kStopRequested)) {
         if (ctx->flags.test(flag::kUnionFinished)) break;
         if (ctx->progress.test(progress::kUnionMatching))
