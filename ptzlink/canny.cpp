@@ -162,7 +162,9 @@ void CannyBlur(CannyRecord& rec)
     }
     std::memcpy(out + 1, out + stride + 1, w - 2);
     std::memcpy(out + int64_t(h - 1) * stride + 1, out + int64_t(h - 2) * stride + 1, w - 2);
-    for (int y = 0; y < h - 2; ++y) {
+    // Every row, corners included: a corner left unwritten would hold a stale
+    // or zero value and raise false edges on a flat picture.
+    for (int y = 0; y < h; ++y) {
         uint8_t* row = out + int64_t(y) * stride;
         row[0] = row[1];
         row[w - 1] = row[w - 2];
