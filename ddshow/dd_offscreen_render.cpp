@@ -11,8 +11,6 @@ namespace {
 // A set-up that failed is tried again at most this often, not on every frame.
 constexpr auto kRebuildBackOff = std::chrono::seconds(1);
 
-Rect offsetBy(const Rect& r, int dx, int dy) { return {r.left - dx, r.top - dy, r.right - dx, r.bottom - dy}; }
-
 } // namespace
 
 DDOffscreenRender::~DDOffscreenRender() { destroy(); }
@@ -57,7 +55,7 @@ int DDOffscreenRender::initDisplay()
     if (!state.takes32Bit) return -5;
     windowDepth_ = state.depth;
     placement_ = devices_.place(*display_, state.screenRect);
-    destRect_ = offsetBy(state.screenRect, placement_.originX, placement_.originY);
+    destRect_ = inMonitorCoordinates(state.screenRect, placement_);
     return initSurfaces() < 0 ? -4 : 0;
 }
 
@@ -87,7 +85,7 @@ void DDOffscreenRender::updateDestRect()
 
 void DDOffscreenRender::updateDestRect(const x11::WindowState& state)
 {
-    const Rect dest = offsetBy(state.screenRect, placement_.originX, placement_.originY);
+    const Rect dest = inMonitorCoordinates(state.screenRect, placement_);
     if (dest == destRect_) return;
     destRect_ = dest;
     if (allNegative(dest) || !display_) return;

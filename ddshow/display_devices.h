@@ -31,6 +31,12 @@ int nearestMonitor(const std::vector<x11::Monitor>& monitors, const Rect& window
 Placement placeWindow(const std::vector<x11::Monitor>& monitors, const Rect& window, int screenWidth,
                       int screenHeight);
 
+// A screen rectangle in the coordinates of the placement's monitor.
+inline Rect inMonitorCoordinates(const Rect& r, const Placement& p)
+{
+    return {r.left - p.originX, r.top - p.originY, r.right - p.originX, r.bottom - p.originY};
+}
+
 // True once a destination rectangle (window in monitor coordinates) has left
 // the display; the bottom edge allows a 50-pixel margin.
 bool leftDisplay(const Rect& destination, const Placement& placement);
