@@ -11,3 +11,14 @@ void SetDebugCallback(QN_NET_DEBUG_CALLBACK callback);
 void SetInitialised(bool initialised);
 
 } // namespace qn_net
+
+namespace qn_net {
+
+struct real_data_registration {
+    QN_NET_REAL_DATA_CALLBACK callback = nullptr;
+    int32_t value = 0;
+};
+void SetRealDataCallback(QN_NET_REAL_DATA_CALLBACK callback, int32_t value);
+real_data_registration CurrentRealData();
+
+} // namespace qn_net

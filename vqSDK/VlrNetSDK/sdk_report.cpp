@@ -28,6 +28,7 @@ struct EventRegistration {
 std::mutex g_registrationMutex;
 std::shared_ptr<const EventRegistration> g_events = std::make_shared<EventRegistration>();
 std::atomic<QN_NET_DEBUG_CALLBACK> g_debug{nullptr};
+real_data_registration g_realData;
 
 std::shared_ptr<const EventRegistration> CurrentEvents()
 {
@@ -74,6 +75,18 @@ void SetEventCallbacks(QN_NET_MSG_CALLBACK event, QN_NET_BYTE_COUNT_CALLBACK byt
     auto next = std::make_shared<EventRegistration>(EventRegistration{event, byteCount, user});
     std::lock_guard<std::mutex> lock(g_registrationMutex);
     g_events = std::move(next);
+}
+
+void SetRealDataCallback(QN_NET_REAL_DATA_CALLBACK callback, int32_t value)
+{
+    std::lock_guard<std::mutex> lock(g_registrationMutex);
+    g_realData = real_data_registration{callback, value};
+}
+
+real_data_registration CurrentRealData()
+{
+    std::lock_guard<std::mutex> lock(g_registrationMutex);
+    return g_realData;
 }
 
 void SetDebugCallback(QN_NET_DEBUG_CALLBACK callback) { g_debug.store(callback); }
