@@ -65,3 +65,43 @@ TEST(DrawLock, ConcurrentExDrawsAreSerialisedCallbacksIncluded)
     EXPECT_EQ(0, overlaps.load());
     EXPECT_EQ(kThreads * kFrames, callbacks.load());
 }
+
+TEST(DrawLock, MultiPictureCallsFromSeveralThreadsShareTheFamilyLock)
+{
+    XvfbServer server("1280x1024x24");
+    ASSERT_TRUE(server.running()) << "Xvfb is needed";
+    TestWindow window(0, 0, 320, 240);
+    ASSERT_TRUE(window.ok());
+    QN_DDR_MUTI_PARAM p{};
+    p.hWnd = window.id();
+    p.nMode = 0;
+    ASSERT_EQ(0, qn_ddrInit_Muti(&p));
+    YuvPicture picture(64, 48);
+    picture.fill(126, 128, 128);
+    std::atomic<bool> drawing{true};
+    std::atomic<int> failures{0};
+    std::thread drawer([&] {
+        QN_DDR_MUTI_ITEM item{};
+        item.pImage = &picture.record();
+        item.nRight = item.nRefWidth = 320;
+        item.nBottom = item.nRefHeight = 240;
+        item.nBorderWidth = 3;
+        for (int i = 0; i < 30; ++i)
+            if (qn_ddrDrawImage_Muti(&p, &item, 1) != 0) failures.fetch_add(1);
+        drawing = false;
+    });
+    std::thread aimers([&] {
+        const QN_DDR_FRAME_POINT point{160.0f, 120.0f, 320, 240};
+        int rounds = 0;
+        while (drawing.load() || rounds < 3) {
+            if (rounds++ % 10 == 0) qn_ddrInitAimer_Muti(); // glyphs rebuilt while frames are drawn
+            qn_ddrSetAimer_Muti(&p, rounds % 8, &point, 0, 0, 1);
+            int found = 0;
+            qn_ddrFindAimer_Muti(&p, &point, &found);
+        }
+    });
+    drawer.join();
+    aimers.join();
+    EXPECT_EQ(0, failures.load());
+    EXPECT_EQ(0, qn_ddrUnInit_Muti(&p));
+}
