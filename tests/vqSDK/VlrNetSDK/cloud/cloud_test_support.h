@@ -1,0 +1,108 @@
+// Helpers of the cloud-storage tests: a private temporary folder, file
+// contents, outside commands, a fixed clock, and failure texts that never show
+// a secret.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace cloud_test {
+
+namespace fs = std::filesystem;
+
+inline std::string SourcePath(const std::string& relative)
+{
+    return std::string(OSTRELS_SOURCE_DIR) + "/" + relative;
+}
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::random_device random;
+        path_ = fs::temp_directory_path() / ("cloud_test_" + std::to_string(random()) + std::to_string(random()));
+        fs::create_directories(path_);
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // The folder with its trailing separator.
+    std::string Folder() const { return path_.string() + "/"; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Runs a shell command; returns its exit status and, when asked, its
+// standard output.
+inline int Run(const std::string& command, std::string* output = nullptr)
+{
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        if (output != nullptr) output->append(chunk, got);
+    }
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'') quoted += "'\\''";
+        else quoted.push_back(c);
+    }
+    return quoted + "'";
+}
+
+// Text for a failure message with every secret replaced.
+inline std::string Redacted(std::string text, const std::vector<std::string>& secrets)
+{
+    for (const std::string& secret : secrets) {
+        if (secret.empty()) continue;
+        for (std::size_t at; (at = text.find(secret)) != std::string::npos;) text.replace(at, secret.size(), "<hidden>");
+    }
+    return text;
+}
+
+class FixedClock : public platform::Clock {
+public:
+    explicit FixedClock(int64_t seconds) : seconds_(seconds) {}
+    platform::WallTime WallNow() const override { return {seconds_, 0}; }
+
+private:
+    int64_t seconds_;
+};
+
+} // namespace cloud_test
