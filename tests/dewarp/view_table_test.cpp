@@ -17,6 +17,7 @@ namespace {
 // An engine for a 1280 x 720 picture whose circle (radius 360) is centred.
 struct EngineFixture : testing::Test {
     QN_PRO_ENGINE* engine = nullptr;
+    std::vector<std::unique_ptr<Yuv>> pictures; // outlive the engine
     void SetUp() override
     {
         QN_PRO_ENGINE_PARA p = engine_para(0x10000, 1280, 720, 640, 360, 360);
@@ -75,7 +76,8 @@ TEST_F(ViewTable, AllocatesOrAdoptsPictures)
     ASSERT_NE(allocated, nullptr);
     EXPECT_EQ(allocated->width, 64);
     EXPECT_EQ(allocated->format, VM_FMT_YUV420);
-    Yuv mine(64, 48, VM_FMT_YVU420);
+    pictures.push_back(std::make_unique<Yuv>(64, 48, VM_FMT_YVU420));
+    Yuv& mine = *pictures.back();
     c = zoom_config(64, 48, &mine);
     _vm_screen* none = reinterpret_cast<_vm_screen*>(1);
     ASSERT_EQ(qn_pro_AddDstImage(engine, &c, &none), 0);
