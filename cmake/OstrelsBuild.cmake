@@ -10,10 +10,13 @@ option(OSTRELS_FUZZ "Build libFuzzer targets (needs clang)" OFF)
 set(OSTRELS_FUZZ_SECONDS 5 CACHE STRING "Seconds each fuzzer runs after replaying its corpus under ctest")
 
 if(OSTRELS_SANITIZE STREQUAL "address")
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  # GCC reports false maybe-uninitialized warnings inside the standard library
+  # when sanitizers instrument it.
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+                      -Wno-maybe-uninitialized)
   add_link_options(-fsanitize=address,undefined)
 elseif(OSTRELS_SANITIZE STREQUAL "thread")
-  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -Wno-maybe-uninitialized)
   add_link_options(-fsanitize=thread)
 elseif(NOT OSTRELS_SANITIZE STREQUAL "")
   message(FATAL_ERROR "OSTRELS_SANITIZE must be empty, address or thread")
@@ -34,13 +37,18 @@ if(NOT TARGET fuzzers)
   add_custom_target(fuzzers)
 endif()
 
-# ostrels_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [SINGLE] [TIMEOUT s])
+# ostrels_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [SINGLE] [TIMEOUT s]
+#                   [RESOURCE_LOCK name] [DEPENDS target...])
 #
 # One GoogleTest executable. Each test becomes its own CTest entry, unless SINGLE
 # is given: then the binary is one entry (for binaries slow to start). The label
-# `threads` marks tests that the ThreadSanitizer run covers.
+# `threads` marks tests that the ThreadSanitizer run covers. RESOURCE_LOCK keeps
+# tests that share something outside their temporary folder (a process name, a
+# shared-memory name) from running at the same time. DEPENDS names programs the
+# tests run; each is built first and its path reaches the test as the macro
+# <TARGET>_PATH (upper case).
 function(ostrels_add_gtest name)
-  cmake_parse_arguments(T "SINGLE" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SINGLE" "TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS;LABELS;DEPENDS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -49,6 +57,15 @@ function(ostrels_add_gtest name)
   target_compile_definitions(${name} PRIVATE
     OSTRELS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     OSTRELS_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  foreach(program IN LISTS T_DEPENDS)
+    add_dependencies(${name} ${program})
+    string(TOUPPER ${program} macro)
+    target_compile_definitions(${name} PRIVATE ${macro}_PATH="$<TARGET_FILE:${program}>")
+  endforeach()
+  set(extra_properties)
+  if(T_RESOURCE_LOCK)
+    set(extra_properties RESOURCE_LOCK ${T_RESOURCE_LOCK})
+  endif()
   if("threads" IN_LIST T_LABELS)
     add_dependencies(thread_tests ${name})
   endif()
@@ -63,11 +80,11 @@ function(ostrels_add_gtest name)
   endif()
   if(T_SINGLE)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ${extra_properties})
   else()
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
-      PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+      PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ${extra_properties})
   endif()
 endfunction()
 
