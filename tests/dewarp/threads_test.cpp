@@ -1,0 +1,95 @@
+// A render thread and a user-interface thread on one engine, as the video
+// window drives it; ThreadSanitizer runs this test.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "dewarp_test_support.h"
+
+using namespace dewarp_test;
+
+namespace {
+
+TEST(EngineThreads, RenderWhileViewsChange)
+{
+    QN_PRO_ENGINE* engine = nullptr;
+    QN_PRO_ENGINE_PARA p = engine_para(0x10000, 640, 360, 320, 180, 180);
+    ASSERT_EQ(qn_pro_CreateEngine(&engine, &p), 0);
+    for (int i = 0; i < 3; ++i) {
+        QN_PRO_DST_CONFIG c = zoom_config(240, 136, nullptr, i);
+        ASSERT_EQ(qn_pro_AddDstImage(engine, &c, nullptr), 0);
+    }
+    Yuv source(640, 360);
+    for (size_t i = 0; i < source.y.size(); ++i) source.y[i] = static_cast<uint8_t>(i * 7);
+
+    std::atomic<bool> ui_done{false};
+    std::atomic<int> frames{0};
+    std::thread render([&] {
+        // Bounded: the UI thread's work plus a few frames after it.
+        for (int i = 0; i < 2000 && !(ui_done && i > 20); ++i) {
+            QN_PRO_DST_INFO* table = nullptr;
+            int records = 0;
+            const int r = qn_pro_ProcessVideo(engine, &source.screen, &table, &records);
+            EXPECT_TRUE(r == 0 || r == 2);
+            EXPECT_EQ(records % 2, 0);
+            ++frames;
+        }
+    });
+    std::thread ui([&] {
+        for (int step = 0; step < 150; ++step) {
+            QN_PRO_DST_CONFIG c = zoom_config(200 + step % 7, 120 + step % 5, nullptr, step);
+            c.posi.zoom.exponent = static_cast<float>(step % 4);
+            qn_pro_AddDstImage(engine, &c, nullptr);
+            QN_PRO_DST_POSI posi{};
+            posi.zoom.exponent = 2;
+            posi.zoom.x = static_cast<float>(100 + step);
+            posi.zoom.y = 180;
+            posi.zoom.frame_width = 1280;
+            posi.zoom.frame_height = 720;
+            qn_pro_SetDstPosiByNo(engine, &posi, 0);
+            QN_PRO_POINT aim{0.5f, 0.5f, 1, 1};
+            qn_pro_SetDstAimerByNo(engine, &aim, 1, 1, step % 3 - 1);
+            QN_PRO_DST_EFFECT fx{};
+            fx.remap_mode = static_cast<int8_t>(step % 4);
+            fx.border = step & 1;
+            qn_pro_SetDstEffectNo(engine, &fx, 0);
+            QN_PRO_DST_INFO* table = nullptr;
+            int views = 0;
+            qn_pro_GetDstList(engine, &table, &views);
+            if (views > 4) qn_pro_DelDstImage(engine, step % views);
+        }
+        ui_done = true;
+    });
+    ui.join();
+    render.join();
+    EXPECT_GT(frames.load(), 20);
+    // Deleting view 0 until none is left always ends.
+    QN_PRO_DST_INFO* table = nullptr;
+    int views = 0;
+    for (int guard = 0; guard < 200 && qn_pro_GetDstList(engine, &table, &views) == 0 && views > 0; ++guard)
+        qn_pro_DelDstImage(engine, 0);
+    EXPECT_EQ(views, 0);
+    EXPECT_EQ(qn_pro_DestroyEngine(engine), 0);
+}
+
+// Many engines, created and destroyed: LeakSanitizer checks the ASan run.
+TEST(EngineLifetime, ThousandCreateDestroyCycles)
+{
+    for (int i = 0; i < 1000; ++i) {
+        QN_PRO_ENGINE* engine = nullptr;
+        QN_PRO_ENGINE_PARA p = engine_para(i % 2 ? 0x10020 : 0x10000, 640, 360, 320, 180, 180);
+        p.keep_source = i % 3 == 0;
+        p.triple_buffer = i % 5 == 0;
+        ASSERT_EQ(qn_pro_CreateEngine(&engine, &p), 0);
+        QN_PRO_DST_CONFIG c = zoom_config(220, 100, nullptr);
+        ASSERT_EQ(qn_pro_AddDstImage(engine, &c, nullptr), 0);
+        if (p.keep_source) {
+            Yuv source(64, 36);
+            ASSERT_EQ(qn_pro_InputSrcImage(engine, &source.screen), 0);
+        }
+        ASSERT_EQ(qn_pro_DestroyEngine(engine), 0);
+    }
+}
+
+}  // namespace
