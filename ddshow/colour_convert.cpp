@@ -185,15 +185,21 @@ void convertToBgr24(const YuvPlanes& p, uint8_t* dst, int dstStride, int height)
         const uint8_t* uRow = p.u + size_t(chromaRow) * p.strideU;
         const uint8_t* vRow = p.v + size_t(chromaRow) * p.strideV;
         uint8_t* out = dst + size_t(r) * dstStride;
-        for (int x = 0; x < p.width; ++x) {
+        // Two pixels share one chroma pair: its terms are worked out once.
+        for (int x = 0; x < p.width; x += 2) {
             const int c = std::min(x / 2, chromaWidth - 1);
-            const int y = std::max(0, yRow[x] - 16);
             const int u = uRow[c] - 128, v = vRow[c] - 128;
-            const int luma = scaled8192(y, 9576);
-            out[0] = clampByte(saturate16(luma + scaled8192(u, 16591)));
-            out[1] = clampByte(saturate16(luma + scaled8192(u, -3218) + scaled8192(v, -6686)));
-            out[2] = clampByte(saturate16(luma + scaled8192(v, 13123)));
-            out += 3;
+            const int blue = scaled8192(u, 16591);
+            const int green = scaled8192(u, -3218) + scaled8192(v, -6686);
+            const int red = scaled8192(v, 13123);
+            const int pixels = std::min(2, p.width - x);
+            for (int i = 0; i < pixels; ++i) {
+                const int luma = scaled8192(std::max(0, yRow[x + i] - 16), 9576);
+                out[0] = clampByte(saturate16(luma + blue));
+                out[1] = clampByte(saturate16(luma + green));
+                out[2] = clampByte(saturate16(luma + red));
+                out += 3;
+            }
         }
     }
 }
