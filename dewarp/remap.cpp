@@ -24,6 +24,7 @@ struct Plane {
 struct Source {
     Plane luma, cb, cr;
     int32_t scale_x, scale_y; // x 1024
+    const cubic_weights::Table* weights;
 };
 
 inline int clamp_index(int i, int size) { return i < 0 ? 0 : (i >= size ? size - 1 : i); }
@@ -39,19 +40,28 @@ inline int bilinear(const Plane& p, int ix, int iy, int fx, int fy)
     return top + (((bottom - top) * fy) >> 7);
 }
 
-inline int cubic(const Plane& p, int x, int y)
+inline int cubic(const cubic_weights::Table& table, const Plane& p, int x, int y)
 {
-    const auto& table = cubic_weights::table();
     const auto& wx = table[x & 127];
     const auto& wy = table[y & 127];
     const int ix = x >> 7, iy = y >> 7;
-    int cols[4];
-    for (int i = 0; i < 4; ++i) cols[i] = clamp_index(ix - 1 + i, p.width);
     int64_t sum = 0;
-    for (int j = 0; j < 4; ++j) {
-        const uint8_t* row = p.pixels + static_cast<ptrdiff_t>(clamp_index(iy - 1 + j, p.height)) * p.stride;
-        const int32_t h = wx[0] * row[cols[0]] + wx[1] * row[cols[1]] + wx[2] * row[cols[2]] + wx[3] * row[cols[3]];
-        sum += int64_t(wy[j]) * h;
+    if (ix >= 1 && iy >= 1 && ix + 2 < p.width && iy + 2 < p.height) {
+        const uint8_t* row = p.pixels + static_cast<ptrdiff_t>(iy - 1) * p.stride + ix - 1;
+        for (int j = 0; j < 4; ++j, row += p.stride) {
+            const int32_t h = wx[0] * row[0] + wx[1] * row[1] + wx[2] * row[2] + wx[3] * row[3];
+            sum += int64_t(wy[j]) * h;
+        }
+    } else {
+        // At the picture's edge the taps are held inside it; the tap that
+        // would fall outside has weight 0 there, so the result is unchanged.
+        int cols[4];
+        for (int i = 0; i < 4; ++i) cols[i] = clamp_index(ix - 1 + i, p.width);
+        for (int j = 0; j < 4; ++j) {
+            const uint8_t* row = p.pixels + static_cast<ptrdiff_t>(clamp_index(iy - 1 + j, p.height)) * p.stride;
+            const int32_t h = wx[0] * row[cols[0]] + wx[1] * row[cols[1]] + wx[2] * row[cols[2]] + wx[3] * row[cols[3]];
+            sum += int64_t(wy[j]) * h;
+        }
     }
     if (sum < 0) return 0;
     if (sum >= (int64_t(1) << 28)) return 255;
@@ -75,7 +85,7 @@ inline int luma_sample(const Source& src, int32_t x, int32_t y)
     if (Mode == Interpolation::Nearest)
         return src.luma.at(clamp_index((x + 64) >> 7, src.luma.width), clamp_index((y + 64) >> 7, src.luma.height));
     if (Mode == Interpolation::Bilinear) return bilinear(src.luma, x >> 7, y >> 7, x & 127, y & 127);
-    return cubic(src.luma, x, y);
+    return cubic(*src.weights, src.luma, x, y);
 }
 
 template <Interpolation Mode>
@@ -143,6 +153,7 @@ void remap_view(const _vm_screen& source, ReferenceFrame reference, const int32_
     src.cr = {cr_plane(source), cr_stride(source), source.width / 2, source.height / 2};
     src.scale_x = rnd(source.width * 1024.0 / reference.width);
     src.scale_y = rnd(source.height * 1024.0 / reference.height);
+    src.weights = &cubic_weights::table();
     switch (mode) {
     case Interpolation::Nearest: remap<Interpolation::Nearest>(src, map, view, blend); break;
     case Interpolation::Bilinear: remap<Interpolation::Bilinear>(src, map, view, blend); break;
