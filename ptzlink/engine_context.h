@@ -12,6 +12,7 @@
 #include "canny.h"
 #include "engine_flags.h"
 #include "event_sink.h"
+#include "position_cell.h"
 #include "pyramid_plan.h"
 #include "qn_ptzlink.h"
 
@@ -52,7 +53,17 @@ struct qnpl_context {
     qnpl::Worker project_worker;
     qnpl::Worker union_worker;
     uint64_t pano_type = 0;
+    // The lens map of the embedded projection, for pictures of this size.
+    const __tag_point* lens_map = nullptr;
+    __tag_size lens_map_source{0, 0};
     std::array<uint16_t, qnpl::kMaxPyramidLevels> pyramid{};
+    std::array<qnpl::RowRecord, qnpl::kMaxRows> rows{};
+    std::array<qnpl::PositionCell, qnpl::kMaxCells> cells;
+    qnpl::PositionCell spare;  // carries the union image
+    _vm_screen union_picture{};
+    qnpl::PtzPicture ptz;
+    std::array<_qnpl_progect_res_info_, qnpl::kMaxCells> project_results{};
+    uint32_t matching_words[3] = {0, 0, 0};
     QN_VIR_PROJECT_IMG projection;
     qnpl::CannyRecord canny;
     char info_text[2] = {0, 0};
@@ -61,6 +72,9 @@ struct qnpl_context {
     const qnpl::EngineSteps* steps = nullptr;
 
     bool running() const { return flags.test(qnpl::flag::kRunning); }
+    int columns() const { return static_cast<int>(flags.get(qnpl::flag::kColumns)); }
+    int row_count() const { return static_cast<int>(flags.get(qnpl::flag::kRows)); }
+    int cell_count() const { return columns() * row_count(); }
     bool send(const char* text, uint64_t code = 0) const { return events.send(code, text); }
 };
 

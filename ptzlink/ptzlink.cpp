@@ -170,6 +170,7 @@ int QN_PTZLINK::LaunchProcess()
     if (qnpl::plan_pyramid(ctx->pixel_per_degree, nullptr) == 0) return 0;
     if (ctx->steps->prepare(*ctx) != 1) return 0;
 
+    ctx->lens_map = nullptr;  // the run's first picture builds it again
     ctx->pyramid.fill(0);
     const int levels = qnpl::plan_pyramid(ctx->pixel_per_degree, &ctx->pyramid);
     ctx->flags.put(flag::kPyramidLevels, levels);

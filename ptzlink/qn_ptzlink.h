@@ -113,6 +113,42 @@ private:
     qnpl_vpi_context* m_context;
 };
 
+/* A PTZ position in whole degrees: z is 1 for a position cell, 0 for a lead-in
+ * point that steers the camera to the start of a row. */
+typedef struct __tag_point3D {
+    int32_t x; /* pan */
+    int32_t y; /* tilt */
+    int32_t z;
+} __tag_point3D;
+
+/* The tail record that comes with each PTZ picture (the hub's 32-byte PTZ
+ * block). Word 0: bits 18-29 pan in tenths of a degree, bits 30-41 tilt in
+ * tenths plus 1800. Word 1: the panorama type of the PTZ camera. The rest is
+ * the host's. */
+typedef struct _qnpl_ptz_jpg_tail_ {
+    uint64_t word0;
+    uint64_t word1;
+    uint64_t host[2];
+} _qnpl_ptz_jpg_tail_;
+
+/* The tail record of the union image: 0x05A02003, then the upper and the
+ * lower tilt of the image in tenths of a degree plus 1800. */
+typedef struct _qnpl_jpg_tail_ptz_pano_ {
+    uint32_t tag;
+    uint16_t upper_tilt;
+    uint16_t lower_tilt;
+} _qnpl_jpg_tail_ptz_pano_;
+
+enum { QNPL_UNION_TAIL_TAG = 0x05A02003 };
+
+/* One picture of the projection result table: a position cell's sub-image
+ * (format 3) with its pan and tilt in degrees. */
+typedef struct _qnpl_progect_res_info_ {
+    _vm_screen picture;
+    float pan;
+    float tilt;
+} _qnpl_progect_res_info_;
+
 /* Result of QN_PTZLINK::GetNextPTZ. */
 typedef enum QNPL_GET_NEXT_RES {
     QNPL_NEXT_POSITION = 0,
@@ -158,6 +194,24 @@ public:
 
     /* Plans the run and starts the projection and union threads. */
     int LaunchProcess();
+    /* The next PTZ position of the run for the command "next": each row's
+     * two lead-in points, then its cells. */
+    QNPL_GET_NEXT_RES GetNextPTZ(const char* command, __tag_point3D* point);
+    /* Difference in degrees between the tail's position and the last picture
+     * taken, when below 0.6 pan steps; -1 when there is nothing to compare.
+     * A host treats 5 or more as a duplicate. */
+    float CheckDuplicate(_qnpl_ptz_jpg_tail_* tail);
+    /* Takes one PTZ picture (format 273, 2, 3, 4 or 5) with its tail. 0 when
+     * refused: not running, a picture still being taken over, every position
+     * already has its picture, or a tail of another layout. */
+    int InputPTZImage(_vm_screen* picture, _qnpl_ptz_jpg_tail_* tail);
+    /* The sub-images of the pictures taken so far; the table belongs to the
+     * engine and is rewritten by the next call. */
+    _qnpl_progect_res_info_* GetProjectImage(uint32_t* count);
+    /* The finished union image (format 3, 0x00RRGGBB), owned by the engine
+     * until Destory or the next run's result; null before it is ready. */
+    _vm_screen* GetUnionImage(char** text, _qnpl_jpg_tail_ptz_pano_* tail);
+
     /* Asks a running engine to stop and waits until both workers have ended
      * with their stop or finish texts. Called from inside an event callback
      * it only asks. */
