@@ -1,9 +1,14 @@
 // The stand-in for display hardware that scales and colour-converts a YUV
 // surface in a blit: libswscale with BT.601 limited-range coefficients.
+//
+// libswscale may write whole blocks of pixels past the width it is given, so
+// it writes into a padded scratch picture of ours, and only the w x h area is
+// copied to the destination: nothing next to or after the area is touched.
 #ifndef OSTRELS_DDSHOW_SWS_SCALER_H
 #define OSTRELS_DDSHOW_SWS_SCALER_H
 
 #include <cstdint>
+#include <vector>
 
 struct SwsContext;
 
@@ -27,7 +32,10 @@ public:
 
 private:
     bool prepare(Source source, int srcWidth, int srcHeight, int dstWidth, int dstHeight);
+    bool run(const uint8_t* const src[4], const int srcStride[4], int srcHeight, uint8_t* dst, int dstStride,
+             int dstWidth, int dstHeight);
     SwsContext* context_ = nullptr;
+    std::vector<uint8_t> scratch_;
 };
 
 } // namespace ostrels::ddshow

@@ -137,7 +137,7 @@ TEST_F(MutiOnXvfb, BordersAreCappedAtTenPixels)
     SolidPicture grey(kGrey);
     QN_DDR_MUTI_PARAM p = mutiRecord(window.id(), 0);
     ASSERT_EQ(0, qn_ddrInit_Muti(&p));
-    QN_DDR_MUTI_ITEM items[] = {item(0, grey.record(), 50, 50, 250, 150)};
+    QN_DDR_MUTI_ITEM items[] = {item(0, grey.record(), 50, 50, 251, 150)}; // an odd width
     items[0].nBorderWidth = 25;
     items[0].nBorderBlue = items[0].nBorderGreen = items[0].nBorderRed = 255;
     ASSERT_EQ(0, qn_ddrDrawImage_Muti(&p, items, 1));
@@ -148,6 +148,8 @@ TEST_F(MutiOnXvfb, BordersAreCappedAtTenPixels)
     EXPECT_EQ('k', colourAt(image, 60, 100));
     EXPECT_EQ('w', colourAt(image, 150, 140));
     EXPECT_EQ('k', colourAt(image, 150, 139));
+    EXPECT_EQ('w', colourAt(image, 250, 100));
+    for (int x = 251; x < 260; ++x) EXPECT_EQ(0, image.at(x, 100)[1]) << "nothing written right of the item, x " << x;
     qn_ddrUnInit_Muti(&p);
 }
 
