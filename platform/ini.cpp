@@ -158,11 +158,9 @@ std::mutex& WriteMutex()
 
 } // namespace
 
-std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section, std::string_view key)
+std::optional<std::string> FindIniValue(std::string_view fileBytes, std::string_view section, std::string_view key)
 {
-    auto bytes = ReadWholeFile(path);
-    if (!bytes) return std::nullopt;
-    IniText ini = Parse(std::move(*bytes));
+    IniText ini = Parse(std::string(fileBytes));
     auto pos = Find(ini, Trim(section), Trim(key));
     if (!pos || !pos->key) return std::nullopt;
     std::string_view value = KeyOf(ini.lines[*pos->key].text)->value;
@@ -171,19 +169,17 @@ std::optional<std::string> ReadIniValue(const std::string& path, std::string_vie
     return std::string(value);
 }
 
-bool WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
-                   std::string_view value, unsigned newFileMode)
+std::optional<std::string> UpdateIniValue(std::string_view fileBytes, std::string_view section, std::string_view key,
+                                          std::string_view value)
 {
     section = Trim(section);
     key = Trim(key);
     if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
         key.find('=') != std::string_view::npos || section.find(']') != std::string_view::npos ||
         HasLineBreak(value))
-        return false;
+        return std::nullopt;
 
-    std::lock_guard lock(WriteMutex());
-    auto bytes = ReadWholeFile(path);
-    IniText ini = Parse(bytes ? std::move(*bytes) : std::string());
+    IniText ini = Parse(std::string(fileBytes));
     auto pos = Find(ini, section, key);
     auto newLine = [&](std::string text) { return Line{std::move(text), ini.crlfStyle, true}; };
 
@@ -208,7 +204,24 @@ bool WriteIniValue(const std::string& path, std::string_view section, std::strin
             ini.lines.push_back(newLine(entry));
         }
     }
-    return ReplaceFileAtomically(path, Serialise(ini), bytes ? 0644 : newFileMode);
+    return Serialise(ini);
+}
+
+std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section, std::string_view key)
+{
+    auto bytes = ReadWholeFile(path);
+    if (!bytes) return std::nullopt;
+    return FindIniValue(*bytes, section, key);
+}
+
+bool WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
+                   std::string_view value, unsigned newFileMode)
+{
+    std::lock_guard lock(WriteMutex());
+    auto bytes = ReadWholeFile(path);
+    auto updated = UpdateIniValue(bytes ? *bytes : std::string(), section, key, value);
+    if (!updated) return false;
+    return ReplaceFileAtomically(path, *updated, bytes ? 0644 : newFileMode);
 }
 
 } // namespace platform

@@ -14,6 +14,12 @@
 
 namespace platform {
 
+// The same rules on the bytes of a file held in memory: the value, or the new
+// bytes of the file after the write (empty when the write is refused).
+std::optional<std::string> FindIniValue(std::string_view fileBytes, std::string_view section, std::string_view key);
+std::optional<std::string> UpdateIniValue(std::string_view fileBytes, std::string_view section, std::string_view key,
+                                          std::string_view value);
+
 // Empty when the file, the section or the key is missing. A key line without
 // "=" reads as an empty value.
 std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section, std::string_view key);
