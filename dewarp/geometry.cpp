@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <utility>
 
 #include "fixed_point.h"
@@ -116,6 +117,32 @@ Angles direction_to_angles(double x, double y, double z)
     while (elevation > 180) elevation -= 360;
     while (elevation < -180) elevation += 360;
     return {angle_of(static_cast<float>(x), static_cast<float>(y)), static_cast<float>(elevation)};
+}
+
+}  // namespace qn_dewarp
+
+namespace qn_dewarp {
+
+PolygonMeasure measure_point_to_polygon(double x, double y, const double* px, const double* py, int count)
+{
+    if (count < 1) return {-1, 0};
+    bool inside = false;
+    double nearest = 1e300, cx = 0, cy = 0;
+    for (int i = 0, j = count - 1; i < count; j = i++) {
+        cx += px[i];
+        cy += py[i];
+        if ((py[i] > y) != (py[j] > y) && x < (px[j] - px[i]) * (y - py[i]) / (py[j] - py[i]) + px[i])
+            inside = !inside;
+        // Distance to the edge j -> i.
+        const double ex = px[i] - px[j], ey = py[i] - py[j];
+        const double length2 = ex * ex + ey * ey;
+        double t = length2 > 0 ? ((x - px[j]) * ex + (y - py[j]) * ey) / length2 : 0;
+        t = t < 0 ? 0 : (t > 1 ? 1 : t);
+        nearest = std::min(nearest, std::hypot(x - (px[j] + t * ex), y - (py[j] + t * ey)));
+    }
+    cx /= count;
+    cy /= count;
+    return {inside || nearest < 0.5 ? 0.0 : nearest, std::hypot(x - cx, y - cy)};
 }
 
 }  // namespace qn_dewarp

@@ -30,4 +30,17 @@ Angles direction_to_angles(double x, double y, double z);
 
 }  // namespace qn_dewarp
 
+namespace qn_dewarp {
+
+// How far a point lies from a closed polygon, for picking outlines: `value`
+// is 0 inside (or on the border), else the distance to the nearest edge;
+// `secondary` is the distance to the polygon's centroid, which breaks ties
+// between nested outlines.
+struct PolygonMeasure {
+    double value, secondary;
+};
+PolygonMeasure measure_point_to_polygon(double x, double y, const double* px, const double* py, int count);
+
+}  // namespace qn_dewarp
+
 #endif

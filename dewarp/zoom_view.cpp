@@ -186,11 +186,12 @@ public:
     void overlay(QN_PRO_ENGINE&, ViewRecord& v, const ViewRecord& other) override
     {
         if (small_ || !other.outline.valid || other.kind == QN_PRO_DST_STRETCH) return;
-        const double step = double(scale_) * 1024;
+        double fx[Outline::kPoints], fy[Outline::kPoints];
+        project_outline(v, other, fx, fy);
         int px[Outline::kPoints], py[Outline::kPoints];
         for (int i = 0; i < Outline::kPoints; ++i) {
-            px[i] = rnd_checked((other.outline.x[i] - int64_t(window_x_) * 1024) / step + (v.width >> 1), -1);
-            py[i] = rnd_checked((other.outline.y[i] - int64_t(window_y_) * 1024) / step + (v.height >> 1), -1);
+            px[i] = rnd_checked(fx[i], -1);
+            py[i] = rnd_checked(fy[i], -1);
         }
         const int pen = v.effect.border_width > 0 ? (v.effect.border_width + 1) & ~1 : kDefaultFrameWidth;
         const Colour c = other.effect.colour;
@@ -199,6 +200,60 @@ public:
             const int j = (i + 1) % Outline::kPoints;
             draw_line(v.screen, px[i], py[i], px[j], py[j], pen, rgb);
         }
+    }
+
+    // Picks the view whose outline lies under the cursor as the engine's
+    // linked view: mode 0 only an outline the cursor is inside, mode 1 the
+    // nearest one.
+    int control_step(QN_PRO_ENGINE& e, ViewRecord& v, int record, const QN_PRO_POINT* point, int mode) override
+    {
+        if (!point || point->ref_width <= 0 || point->ref_height <= 0) return 2;
+        const double x = double(v.width) * point->x / point->ref_width;
+        const double y = double(v.height) * point->y / point->ref_height;
+        int chosen = -1;
+        PolygonMeasure best{};
+        for (int r = 0; r < static_cast<int>(e.records.size()); r += 2) {
+            const ViewRecord& other = *e.records[r];
+            if (r == record || !other.outline.valid || other.kind == QN_PRO_DST_STRETCH || other.deleting) continue;
+            double px[Outline::kPoints], py[Outline::kPoints];
+            project_outline(v, other, px, py);
+            PolygonMeasure m;
+            if (v.marker) {
+                double cx = 0, cy = 0;
+                for (int i = 0; i < Outline::kPoints; ++i) {
+                    cx += px[i] / Outline::kPoints;
+                    cy += py[i] / Outline::kPoints;
+                }
+                const double half = 3 * kDefaultFrameWidth + 3;
+                const double sx[4] = {cx - half, cx + half, cx + half, cx - half};
+                const double sy[4] = {cy - half, cy - half, cy + half, cy + half};
+                m = measure_point_to_polygon(x, y, sx, sy, 4);
+            } else {
+                m = measure_point_to_polygon(x, y, px, py, Outline::kPoints);
+            }
+            if (m.value < 0 || (mode == 0 && m.value > 0.5)) continue;
+            if (chosen < 0 || m.value < best.value - 5 ||
+                (std::fabs(m.value - best.value) < 0.0001 && m.secondary < best.secondary)) {
+                chosen = r;
+                best = m;
+            }
+        }
+        e.selected_linked = chosen;
+        return chosen < 0 ? 3 : 0;
+    }
+
+    int point_to_source(QN_PRO_ENGINE& e, ViewRecord& v, const QN_PRO_POINT& point, QN_PRO_POINT* source,
+                        Angles* direction) override
+    {
+        if (point.ref_width <= 0 || point.ref_height <= 0) return -1;
+        const int vx = static_cast<int>(double(v.width) * point.x / point.ref_width);
+        const int vy = static_cast<int>(double(v.height) * point.y / point.ref_height);
+        if (vx <= active_.x0 || vx >= active_.x1 - 1 || vy <= active_.y0 || vy >= active_.y1 - 1) return -1;
+        int64_t sx, sy;
+        source_of_pixel(v, vx, vy, sx, sy);
+        *source = {sx / 1024.0f, sy / 1024.0f, e.ref_width, e.ref_height};
+        if (direction) source_point_to_pan_tilt(e, QN_PRO_DST_ZOOM, source->x, source->y, direction, nullptr);
+        return 0;
     }
 
     bool follow(const QN_PRO_ENGINE& e, const ViewRecord& v, const QN_PRO_POINT* source, const Angles*,
@@ -233,6 +288,16 @@ private:
         scale_ = 1 / zoom;
     }
 
+    // Another view's outline (source points x 1024) in this view's pixels.
+    void project_outline(const ViewRecord& v, const ViewRecord& other, double* px, double* py) const
+    {
+        const double step = double(scale_) * 1024;
+        for (int i = 0; i < Outline::kPoints; ++i) {
+            px[i] = (other.outline.x[i] - int64_t(window_x_) * 1024) / step + (v.width >> 1);
+            py[i] = (other.outline.y[i] - int64_t(window_y_) * 1024) / step + (v.height >> 1);
+        }
+    }
+
     void source_of_pixel(const ViewRecord& v, int x, int y, int64_t& sx, int64_t& sy) const
     {
         const int64_t step = rnd(double(scale_) * 1024);
@@ -251,7 +316,9 @@ private:
         window_y_ = static_cast<int>(int64_t((top + bottom) >> 1) * e.ref_height / fh);
         const float zoom = std::max(float(v.width) / e.ref_width * fw / (right - left),
                                     float(v.height) / e.ref_height * fh / (bottom - top));
-        exponent_ = zoom * zoom;
+        // Reported as the exponent that gives this zoom back, so that the
+        // position read from the view reproduces it.
+        exponent_ = exponent_of_zoom(zoom);
         set_zoom(zoom);
         small_ = right - left < 0.7 * fw || bottom - top < 0.7 * fh;
     }

@@ -310,6 +310,13 @@ TEST_F(ViewTable, ZoomRegionsAndWholeMode)
     qn_pro_GetDstPosi(engine, &back, 0);
     EXPECT_FLOAT_EQ(back.zoom.x, 640);
     EXPECT_FLOAT_EQ(back.zoom.y, 360);
+    // Zoom 320 / 1280 x 1000 / 400 = 0.625, read back as its exponent, so
+    // that applying the position read back keeps the window.
+    EXPECT_FLOAT_EQ(back.zoom.exponent, -1 / (0.625f * 0.625f));
+    ASSERT_EQ(qn_pro_SetDstPosiByNo(engine, &back, 0), 0);
+    QN_PRO_DST_POSI again{};
+    qn_pro_GetDstPosi(engine, &again, 0);
+    EXPECT_FLOAT_EQ(again.zoom.exponent, back.zoom.exponent);
 
     QN_PRO_DST_POSI whole{};
     whole.zoom.whole = 1;
@@ -349,10 +356,51 @@ TEST_F(ViewTable, AnglesAndConfigs)
     QN_PRO_DST_POSI posis[4];
     ASSERT_EQ(qn_pro_GetDstPosiAll(engine, posis, 0, &count), 0);
     EXPECT_EQ(count, 0);
-    // Zoom views have no control step of their own in this engine yet, and
-    // a refusal is non-zero so that callers fall back to dragging.
-    EXPECT_NE(qn_pro_ControlByDst(engine, 0, &point, 0, 1, 0), 0);
+    // No other view's outline to pick: a non-zero refusal, on which callers
+    // fall back to dragging.
+    EXPECT_EQ(qn_pro_ControlByDst(engine, 0, &point, 0, 1, 0), 3);
     EXPECT_EQ(qn_pro_ControlByDst(engine, 0, nullptr, 0, 1, 0), 2);
+}
+
+// Pressing inside a small window's outline in a whole-mode view links the
+// small window; dragging then moves it to the source point under the cursor.
+TEST_F(ViewTable, ControlMovesTheLinkedZoomView)
+{
+    QN_PRO_DST_POSI whole{};
+    whole.zoom.whole = 1;
+    ASSERT_EQ(add_zoom(720, 720, whole), 0); // source columns 280..999
+    QN_PRO_DST_POSI region{};
+    region.zoom.region = 1;
+    region.zoom.left = 500;
+    region.zoom.top = 300;
+    region.zoom.right = 700;
+    region.zoom.bottom = 400;
+    region.zoom.region_width = 1280;
+    region.zoom.region_height = 720;
+    ASSERT_EQ(add_zoom(160, 90, region), 0);
+    QN_PRO_DST_INFO* table = nullptr;
+    int records = 0;
+    Yuv source(1280, 720);
+    ASSERT_EQ(qn_pro_ProcessImage(engine, &source.screen, &table, &records), 0);
+
+    QN_PRO_POINT outside{10, 10, 720, 720};
+    EXPECT_EQ(qn_pro_ControlByDst(engine, 0, &outside, 0, 1, 0), 3) << "picking needs a hit";
+    QN_PRO_POINT inside{320, 350, 720, 720}; // source (600, 350)
+    ASSERT_EQ(qn_pro_ControlByDst(engine, 0, &inside, 0, 1, 0), 0);
+    EXPECT_EQ(engine->selected_linked, 2);
+    QN_PRO_DST_POSI p{};
+    qn_pro_GetDstPosi(engine, &p, 1);
+    EXPECT_FLOAT_EQ(p.zoom.x, 600);
+    EXPECT_FLOAT_EQ(p.zoom.y, 350);
+    QN_PRO_POINT dragged{340, 360, 720, 720};
+    ASSERT_EQ(qn_pro_ControlByDst(engine, 0, &dragged, 0, 0, 1), 0);
+    qn_pro_GetDstPosi(engine, &p, 1);
+    EXPECT_FLOAT_EQ(p.zoom.x, 620);
+    EXPECT_FLOAT_EQ(p.zoom.y, 360);
+    const float exponent = p.zoom.exponent;
+    ASSERT_EQ(qn_pro_ControlByDst(engine, 0, nullptr, 1, 0, 1), 0) << "the wheel zooms the linked view";
+    qn_pro_GetDstPosi(engine, &p, 1);
+    EXPECT_FLOAT_EQ(p.zoom.exponent, exponent + 1);
 }
 
 }  // namespace
