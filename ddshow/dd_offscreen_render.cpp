@@ -102,11 +102,12 @@ bool DDOffscreenRender::needsRebuild(int width, int height) const
 
 int DDOffscreenRender::rebuild()
 {
-    if (rebuildFailed_ && std::chrono::steady_clock::now() - lastFailedRebuild_ < kRebuildBackOff) return -1;
+    if (rebuildFailed_ && clock_() - lastFailedRebuild_ < kRebuildBackOff) return -1;
+    ++rebuildAttempts_;
     destroy();
     if (init(user_, window_, width_, height_, callback_) < 0) {
         rebuildFailed_ = true;
-        lastFailedRebuild_ = std::chrono::steady_clock::now();
+        lastFailedRebuild_ = clock_();
         return -1;
     }
     rebuildFailed_ = false;

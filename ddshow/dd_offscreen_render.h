@@ -7,6 +7,7 @@
 #define OSTRELS_DDSHOW_DD_OFFSCREEN_RENDER_H
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,7 +19,13 @@ namespace ostrels::ddshow {
 
 class DDOffscreenRender : public VideoRender {
 public:
-    explicit DDOffscreenRender(DeviceList& devices) : devices_(devices) {}
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+    // `clock` times the back-off between failed rebuilds (tests pass their own).
+    explicit DDOffscreenRender(DeviceList& devices, Clock clock = std::chrono::steady_clock::now)
+        : devices_(devices), clock_(std::move(clock))
+    {
+    }
     ~DDOffscreenRender() override;
 
     int init(void* user, x11::WindowId window, int width, int height, QN_DDR_DRAW_CALLBACK callback) override;
@@ -26,8 +33,10 @@ public:
     int draw(const _vm_screen* picture) override;
     void updateDestRect() override;
 
-    // For tests: how often draw rebuilt the renderer, and where it placed it.
+    // For tests: how often draw rebuilt the renderer (and tried to), and where
+    // it placed it.
     int rebuildCount() const { return rebuilds_; }
+    int rebuildAttempts() const { return rebuildAttempts_; }
     const Placement& placement() const { return placement_; }
 
 private:
@@ -39,6 +48,7 @@ private:
     bool needsRebuild(int width, int height) const;
 
     DeviceList& devices_;
+    Clock clock_;
     void* user_ = reinterpret_cast<void*>(intptr_t(-1));
     int width_ = 352, height_ = 288;
     x11::WindowId window_ = 0;
@@ -54,6 +64,7 @@ private:
     Placement placement_;
 
     int rebuilds_ = 0;
+    int rebuildAttempts_ = 0;
     std::chrono::steady_clock::time_point lastFailedRebuild_{};
     bool rebuildFailed_ = false;
 };

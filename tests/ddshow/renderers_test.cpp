@@ -163,3 +163,24 @@ TEST_F(RenderersOnXvfb, SharedSegmentsGoWithTheRendererAfterManyResizes)
     }
     EXPECT_EQ(0, sharedSegmentsOfThisProcess());
 }
+
+TEST_F(RenderersOnXvfb, AFailedRebuildIsRetriedAtMostOnceASecond)
+{
+    auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    auto window = std::make_unique<TestWindow>(0, 0, 160, 120);
+    ASSERT_TRUE(window->ok());
+    DDOffscreenRender renderer(devices_, [&] { return now; });
+    ASSERT_EQ(0, renderer.init(nullptr, window->id(), 64, 48, nullptr));
+    window.reset(); // the window goes: a rebuild cannot succeed
+    YuvPicture picture(96, 64);
+    picture.fill(100, 128, 128);
+    EXPECT_EQ(-1, renderer.draw(&picture.record()));
+    EXPECT_EQ(1, renderer.rebuildAttempts());
+    now += std::chrono::milliseconds(500);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(-1, renderer.draw(&picture.record()));
+    EXPECT_EQ(1, renderer.rebuildAttempts()) << "no set-up on every frame";
+    now += std::chrono::milliseconds(600);
+    EXPECT_EQ(-1, renderer.draw(&picture.record()));
+    EXPECT_EQ(2, renderer.rebuildAttempts());
+    EXPECT_EQ(0, renderer.rebuildCount());
+}
