@@ -23,7 +23,7 @@ std::unique_ptr<ShmImage> Display::createShmImage(int width, int height)
     }
     xcb_shm_seg_t segment = xcb_generate_id(c);
     xcb_generic_error_t* error =
-        xcb_request_check(c, xcb_shm_attach_checked(c, segment, uint32_t(id), 0 /* read-write */));
+        xcb_request_check(c, xcb_shm_attach_checked(c, segment, uint32_t(id), 1 /* the server only reads */));
     // Marked for removal at once: the segment lives while we and the server are
     // attached and vanishes with the last detach, even if the process dies.
     shmctl(id, IPC_RMID, nullptr);

@@ -95,6 +95,8 @@ private:
     friend class ShmImage;
 };
 
+// Pixels in a System V segment attached by us and by the server. An image
+// must be destroyed before the Display that made it.
 class ShmImage {
 public:
     ~ShmImage();
