@@ -18,7 +18,7 @@ TEST(DdshowDemo, ShowsTheFileWithTheCallbacksProgressBar)
     Bgr24Image reference;
     ASSERT_TRUE(ffmpegToBgr24(yuv, 320, 240, "", dir.file("ref.bgr"), reference, 320, 240));
 
-    const std::string command = std::string(DDSHOW_DEMO) + " " + yuv + " 320x240 --mode 1 --hold-ms 2000";
+    const std::string command = std::string(DDSHOW_DEMO) + " " + yuv + " 320x240 --mode 1 --hold-ms 3000";
     FILE* demo = popen(command.c_str(), "r");
     ASSERT_NE(nullptr, demo);
     unsigned window = 0;
