@@ -76,6 +76,21 @@ inline int Run(const std::string& command, std::string* output = nullptr)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+inline std::string Quote(const std::string& text);
+
+// The interpreter behind "python3" on PATH (the one with botocore and moto),
+// found once: its launcher is slow to start.
+inline const std::string& PythonOnPath()
+{
+    static const std::string path = [] {
+        std::string found;
+        Run("python3 -c 'import sys; print(sys.executable)' 2>/dev/null", &found);
+        while (!found.empty() && (found.back() == '\n' || found.back() == '\r')) found.pop_back();
+        return found.empty() ? std::string("python3") : Quote(found);
+    }();
+    return path;
+}
+
 inline std::string Quote(const std::string& text)
 {
     std::string quoted = "'";
@@ -94,6 +109,47 @@ inline std::string Redacted(std::string text, const std::vector<std::string>& se
         for (std::size_t at; (at = text.find(secret)) != std::string::npos;) text.replace(at, secret.size(), "<hidden>");
     }
     return text;
+}
+
+// A test peer started through the shell that runs until its standard input
+// closes; ready once it has written `readyFile`.
+class PeerProcess {
+public:
+    PeerProcess(const std::string& command, const std::string& readyFile, int timeoutSeconds)
+    {
+        pipe_ = ::popen(command.c_str(), "w");
+        if (pipe_ == nullptr) return;
+        for (int waited = 0; waited < timeoutSeconds * 10; ++waited) {
+            if (fs::exists(readyFile)) {
+                ready_ = true;
+                return;
+            }
+            platform::SleepMs(100);
+        }
+    }
+    ~PeerProcess()
+    {
+        if (pipe_ != nullptr) ::pclose(pipe_);
+    }
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    bool Ready() const { return ready_; }
+
+private:
+    std::FILE* pipe_ = nullptr;
+    bool ready_ = false;
+};
+
+// "name=value" lines.
+inline std::string Setting(const std::string& text, const std::string& name)
+{
+    const std::string key = name + "=";
+    std::size_t at = text.rfind("\n" + key);
+    at = text.compare(0, key.size(), key) == 0 ? 0 : (at == std::string::npos ? at : at + 1);
+    if (at == std::string::npos) return {};
+    const std::size_t end = text.find('\n', at);
+    return text.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
 }
 
 class FixedClock : public platform::Clock {
