@@ -24,6 +24,11 @@ std::mutex &mappingMutex() {
     return mutex;
 }
 
+// The write index is the first word of the mapping, which is page-aligned,
+// so it is a properly aligned 32-bit word for the atomic operations.
+static_assert(offsetof(LOG_MEM, write_index) == 0, "the write index opens the ring");
+uint32_t *writeIndexWord(LOG_MEM *ring) { return reinterpret_cast<uint32_t *>(ring); }
+
 bool validType(int type) { return type >= 0 && type < LogInformation::kTypes; }
 
 // Texts in the ring come from any process; read them within their fields.
@@ -69,7 +74,7 @@ LogInformation::LogInformation() {
         }
     }
     if (ptr != nullptr)
-        readIndex_ = __atomic_load_n(&ptr->write_index, __ATOMIC_ACQUIRE) % kRecords;
+        readIndex_ = __atomic_load_n(writeIndexWord(ptr), __ATOMIC_ACQUIRE) % kRecords;
 }
 
 // The ring lock is only ever held inside WriteLog, so there is nothing to
@@ -90,14 +95,14 @@ void LogInformation::SetAll() {
     if (ptr == nullptr)
         return;
     std::memset(ptr->display, 1, sizeof ptr->display);
-    readIndex_ = __atomic_load_n(&ptr->write_index, __ATOMIC_ACQUIRE) % kRecords;
+    readIndex_ = __atomic_load_n(writeIndexWord(ptr), __ATOMIC_ACQUIRE) % kRecords;
 }
 
 void LogInformation::ClearAll() {
     if (ptr == nullptr)
         return;
     std::memset(ptr->display, 0, sizeof ptr->display);
-    readIndex_ = __atomic_load_n(&ptr->write_index, __ATOMIC_ACQUIRE) % kRecords;
+    readIndex_ = __atomic_load_n(writeIndexWord(ptr), __ATOMIC_ACQUIRE) % kRecords;
 }
 
 int LogInformation::writeRecord(int type, const char *text) {
@@ -108,7 +113,7 @@ int LogInformation::writeRecord(int type, const char *text) {
     int written = 0;
     // An empty text, or one that does not fit the record, only passes the lock.
     if (length > 0 && length < kTextSize) {
-        const uint32_t index = __atomic_load_n(&ptr->write_index, __ATOMIC_RELAXED) % kRecords;
+        const uint32_t index = __atomic_load_n(writeIndexWord(ptr), __ATOMIC_RELAXED) % kRecords;
         LOG_DATA &record = ptr->records[index];
         record.type = static_cast<uint16_t>(type);
         GetTime(&record.time, 0);
@@ -116,7 +121,7 @@ int LogInformation::writeRecord(int type, const char *text) {
         platform::CopyBounded(record.proc_name, kNameSize, proc_name);
         std::memset(record.text, 0, kTextSize);
         std::memcpy(record.text, text, length);
-        __atomic_store_n(&ptr->write_index, (index + 1) % kRecords, __ATOMIC_RELEASE);
+        __atomic_store_n(writeIndexWord(ptr), (index + 1) % kRecords, __ATOMIC_RELEASE);
         written = 1;
     }
     basekit::releaseSharedLock(&ptr->lock);
@@ -141,7 +146,7 @@ int LogInformation::WriteLog(int type, const char *format, ...) {
 char *LogInformation::ReadLog(char *text, LOG_DATA **record, int save) {
     if (ptr == nullptr)
         return nullptr;
-    const uint32_t writeIndex = __atomic_load_n(&ptr->write_index, __ATOMIC_ACQUIRE) % kRecords;
+    const uint32_t writeIndex = __atomic_load_n(writeIndexWord(ptr), __ATOMIC_ACQUIRE) % kRecords;
     if (readIndex_ == writeIndex)
         return nullptr;
     std::memcpy(&copy_, &ptr->records[readIndex_], sizeof copy_);

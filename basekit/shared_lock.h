@@ -22,7 +22,6 @@ void takeSharedLock(Word *word, const char *owner) {
         if (platform::MonotonicMs() - start > kStaleLockMs) {
             std::fprintf(stderr, "%s: shared lock held for more than %lld ms, taking it over\n", owner,
                          static_cast<long long>(kStaleLockMs));
-            __atomic_thread_fence(__ATOMIC_ACQUIRE);
             return;
         }
         delay(kLockPollMicroseconds);
