@@ -27,6 +27,14 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
+bool OpenAndWrite(const std::string& path, int flags, std::string_view bytes)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes);
+    return ::close(fd) == 0 && ok;
+}
+
 } // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path)
@@ -49,13 +57,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path)
     return content;
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view bytes)
-{
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes);
-    return ::close(fd) == 0 && ok;
-}
+bool WriteWholeFile(const std::string& path, std::string_view bytes) { return OpenAndWrite(path, O_TRUNC, bytes); }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, unsigned mode)
 {
@@ -73,13 +75,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, unsi
     return false;
 }
 
-bool AppendToFile(const std::string& path, std::string_view bytes)
-{
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes);
-    return ::close(fd) == 0 && ok;
-}
+bool AppendToFile(const std::string& path, std::string_view bytes) { return OpenAndWrite(path, O_APPEND, bytes); }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
