@@ -1,0 +1,64 @@
+// Runs the simulated camera service (tools/camsim) as a test peer on loopback.
+// The peer ends when this object closes its standard input, and at the latest
+// after its own time limit.
+#pragma once
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "support/temp_folder.h"
+
+namespace netsdk_test {
+
+inline std::string CamsimCommand(const std::string& arguments)
+{
+    // Standard library only: Debian's interpreter, which starts fastest.
+    return "PYTHONPATH=" OSTRELS_SOURCE_DIR "/tools/camsim exec /usr/bin/python3 -m camsim " + arguments;
+}
+
+class CamsimLogin {
+public:
+    explicit CamsimLogin(const std::string& options = {})
+    {
+        portFile_ = folder_.Path() + "/port";
+        logFile_ = folder_.Path() + "/frames.jsonl";
+        std::string command = CamsimCommand("login --port 0 --port-file " + portFile_ + " --log " + logFile_ +
+                                            " --max-seconds 120 " + options);
+        pipe_ = ::popen(command.c_str(), "w");
+        if (pipe_ == nullptr) return;
+        // The peer writes its port once it listens.
+        for (int i = 0; i < 200 && port_ == 0; ++i) {
+            std::ifstream in(portFile_);
+            if (!(in >> port_)) port_ = 0;
+            if (port_ == 0) platform::SleepMs(25);
+        }
+    }
+    ~CamsimLogin()
+    {
+        if (pipe_ != nullptr) ::pclose(pipe_);
+    }
+    CamsimLogin(const CamsimLogin&) = delete;
+    CamsimLogin& operator=(const CamsimLogin&) = delete;
+
+    uint16_t Port() const { return static_cast<uint16_t>(port_); }
+    // One JSON line per frame the peer received.
+    std::vector<std::string> Frames() const
+    {
+        std::vector<std::string> lines;
+        std::ifstream in(logFile_);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+private:
+    testing_support::TempFolder folder_;
+    std::string portFile_;
+    std::string logFile_;
+    FILE* pipe_ = nullptr;
+    int port_ = 0;
+};
+
+} // namespace netsdk_test

@@ -1,0 +1,1 @@
+"""Simulated camera service: test peer and development tool."""

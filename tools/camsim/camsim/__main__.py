@@ -1,0 +1,75 @@
+"""Command line: python3 -m camsim login|stream ..."""
+
+import argparse
+import os
+import sys
+import threading
+
+from . import login_server, stream_model
+
+
+def wait_for_stdin_end(limit):
+    """Returns when standard input closes or after `limit` seconds."""
+    done = threading.Event()
+
+    def drain():
+        try:
+            while sys.stdin.buffer.read(4096):
+                pass
+        finally:
+            done.set()
+
+    threading.Thread(target=drain, daemon=True).start()
+    done.wait(limit)
+
+
+def write_port(path, port):
+    temporary = path + '.part'
+    with open(temporary, 'w', encoding='ascii') as f:
+        f.write('%d\n' % port)
+    os.replace(temporary, path)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(prog='camsim')
+    commands = parser.add_subparsers(dest='command', required=True)
+
+    login = commands.add_parser('login', help='run the login server')
+    login.add_argument('--port', type=int, default=19000)
+    login.add_argument('--port-file')
+    login.add_argument('--account', action='append', default=[], help='NAME:PASSWORD')
+    login.add_argument('--devices', type=int, default=3)
+    login.add_argument('--shared', type=int, default=0)
+    login.add_argument('--fault', action='append', default=[], help='KIND[:ID[:ARG]]')
+    login.add_argument('--mgr-port', type=int, default=20000)
+    login.add_argument('--log')
+    login.add_argument('--chunk-seed', type=int)
+    login.add_argument('--max-seconds', type=float, default=300)
+
+    stream = commands.add_parser('stream', help='send a seeded frame stream')
+    stream.add_argument('--port', type=int, required=True)
+    stream.add_argument('--udp', action='store_true')
+    stream.add_argument('--seed', type=int, default=1)
+    stream.add_argument('--items', type=int, default=400)
+    stream.add_argument('--expect', required=True)
+
+    args = parser.parse_args(argv)
+    if args.command == 'login':
+        accounts = dict(a.split(':', 1) for a in (args.account or ['demo:secret']))
+        faults = [login_server.Fault(f) for f in args.fault]
+        service = login_server.LoginService(accounts, args.devices, args.shared, faults, args.mgr_port,
+                                            args.log, args.chunk_seed)
+        server = login_server.start(service, args.port)
+        port = server.server_address[1]
+        if args.port_file:
+            write_port(args.port_file, port)
+        else:
+            print('PORT %d' % port, flush=True)
+        wait_for_stdin_end(args.max_seconds)
+        server.shutdown()
+        return 0
+    return stream_model.run(args)
+
+
+if __name__ == '__main__':
+    sys.exit(main())
