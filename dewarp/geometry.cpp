@@ -17,6 +17,9 @@ double snap_zero(double v) { return std::fabs(v) < kTiny ? 0.0 : v; }
 
 }  // namespace
 
+// The 1e-7 snapping keeps the eliminated matrix free of round-off dust (a
+// rotation's zeros stay zeros); the right-hand side is carried at full
+// precision.
 bool gauss_jordan_solve(const double* A, const double* B, double* X, int n, int m)
 {
     if (n < 1 || n > kMaxSolveOrder || m < 1 || m > kMaxSolveOrder) return false;
@@ -51,7 +54,7 @@ bool gauss_jordan_solve(const double* A, const double* B, double* X, int n, int 
             double f = a[r][col] / a[col][col];
             if (f == 0) continue;
             for (int c = col; c < n; ++c) a[r][c] = snap_zero(a[r][c] - f * a[col][c]);
-            for (int c = 0; c < m; ++c) b[r][c] = snap_zero(b[r][c] - f * b[col][c]);
+            for (int c = 0; c < m; ++c) b[r][c] -= f * b[col][c];
         }
     }
     for (int r = 0; r < n; ++r) {
@@ -61,17 +64,14 @@ bool gauss_jordan_solve(const double* A, const double* B, double* X, int n, int 
             a[r][c] /= d;
             if (std::fabs(a[r][c] - 1) < kTiny) a[r][c] = 1;
         }
-        for (int c = 0; c < m; ++c) {
-            b[r][c] /= d;
-            if (std::fabs(b[r][c] - 1) < kTiny) b[r][c] = 1;
-        }
+        for (int c = 0; c < m; ++c) b[r][c] /= d;
     }
     for (int col = n - 1; col > 0; --col) {
         for (int r = col - 1; r >= 0; --r) {
             double f = a[r][col];
             if (f == 0) continue;
             a[r][col] = 0;
-            for (int c = 0; c < m; ++c) b[r][c] = snap_zero(b[r][c] - f * b[col][c]);
+            for (int c = 0; c < m; ++c) b[r][c] -= f * b[col][c];
         }
     }
     for (int r = 0; r < n; ++r)

@@ -142,6 +142,15 @@ typedef union QN_PRO_DST_POSI {
     } stretch;
 } QN_PRO_DST_POSI;
 
+/* Both records are exchanged by value with layout files and snapshots. */
+#ifdef __cplusplus
+static_assert(sizeof(QN_PRO_DST_EFFECT) == 32, "QN_PRO_DST_EFFECT is 32 bytes");
+static_assert(sizeof(QN_PRO_DST_POSI) == 52, "QN_PRO_DST_POSI is 13 words");
+#else
+_Static_assert(sizeof(QN_PRO_DST_EFFECT) == 32, "QN_PRO_DST_EFFECT is 32 bytes");
+_Static_assert(sizeof(QN_PRO_DST_POSI) == 52, "QN_PRO_DST_POSI is 13 words");
+#endif
+
 typedef struct QN_PRO_DST_CONFIG {
     int32_t id;
     int32_t kind;

@@ -234,3 +234,62 @@ TEST(Pictures, PlaneLayoutAgreesWithFfmpeg)
 }
 
 }  // namespace
+
+#include "map_slots.h"
+
+namespace {
+
+TEST(MapSlots, WritersTakeTheOldestReadersTheNewest)
+{
+    ViewRecord v;
+    v.width = 4;
+    v.height = 3;
+    ASSERT_TRUE(maps_allocate(v, true));
+    ASSERT_EQ(v.maps.size(), 3u);
+    EXPECT_EQ(v.maps[0].entries.size(), 2u * 4 * 4) << "rows rounded up to 4";
+    EXPECT_EQ(map_begin_read(v), nullptr) << "nothing written yet";
+    CoordinateMap* first = map_begin_write(v);
+    EXPECT_EQ(first, &v.maps[0]);
+    map_end_write(v, first);
+    CoordinateMap* second = map_begin_write(v);
+    EXPECT_EQ(second, &v.maps[1]) << "never-written maps first";
+    map_end_write(v, second);
+    CoordinateMap* reading = map_begin_read(v);
+    EXPECT_EQ(reading, &v.maps[1]) << "the newest";
+    CoordinateMap* third = map_begin_write(v);
+    EXPECT_EQ(third, &v.maps[2]);
+    map_end_write(v, third);
+    CoordinateMap* fourth = map_begin_write(v);
+    EXPECT_EQ(fourth, &v.maps[0]) << "the oldest not being read";
+    CoordinateMap* fifth = map_begin_write(v);
+    EXPECT_EQ(fifth, &v.maps[2]) << "map 1 is being read, map 0 written";
+    EXPECT_EQ(map_begin_write(v), nullptr) << "all three busy";
+    map_end_write(v, fourth);
+    map_end_write(v, fifth);
+    map_end_read(reading);
+    EXPECT_EQ(map_begin_read(v), &v.maps[2]);
+}
+
+// With the triple-buffer flag maps are built in the calling thread and a
+// frame renders them at once, without a nearest-neighbour frame.
+TEST(MapSlots, TripleBufferedEngineRendersAtOnce)
+{
+    QN_PRO_ENGINE_PARA p = engine_para(0x10000, 1280, 720, 640, 360, 360);
+    p.triple_buffer = 1;
+    QN_PRO_ENGINE* e = nullptr;
+    ASSERT_EQ(qn_pro_CreateEngine(&e, &p), 0);
+    Yuv source(1280, 720);
+    for (size_t i = 0; i < source.y.size(); ++i) source.y[i] = static_cast<uint8_t>(i % 1280 / 5);
+    _vm_screen* view = nullptr;
+    QN_PRO_DST_CONFIG c = zoom_config(64, 64, nullptr);
+    c.posi.zoom.whole = 1;
+    ASSERT_EQ(qn_pro_AddDstImage(e, &c, &view), 0);
+    EXPECT_FALSE(e->view(0)->dirty) << "built when added";
+    QN_PRO_DST_INFO* table = nullptr;
+    int records = 0;
+    ASSERT_EQ(qn_pro_ProcessVideo(e, &source.screen, &table, &records), 0);
+    EXPECT_EQ(view->planar.plane[0][32 * view->planar.stride[0]], 280 / 5) << "source column 280, no forced border";
+    qn_pro_DestroyEngine(e);
+}
+
+}  // namespace

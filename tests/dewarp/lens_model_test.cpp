@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "coordinate_model.h"
 #include "geometry.h"
@@ -283,6 +287,57 @@ TEST(LensModel, CustomLensAgreesWithFfmpegV360)
         ASSERT_GT(total, 0);
         const double expected = lens_radius_of_angle(static_cast<float>(ring.elevation / kDeg), 32);
         EXPECT_NEAR(weighted / total, expected, 1e-3) << "elevation " << ring.elevation;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The solver against numpy.linalg.inv on random well-conditioned matrices.
+TEST(Geometry, SolverAgreesWithNumpy)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> entry(-1, 1);
+    std::string script = "import numpy as np\n";
+    std::vector<std::vector<double>> matrices;
+    for (int n = 3; n <= 16; ++n) {
+        std::vector<double> a(n * n);
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c) a[r * n + c] = entry(random) + (r == c ? n : 0); // diagonally dominant
+        matrices.push_back(a);
+        script += "a = np.array([";
+        for (double v : a) script += std::to_string(v) + ",";
+        script += "]).reshape(" + std::to_string(n) + "," + std::to_string(n) + ")\n";
+        script += "print(' '.join(repr(float(v)) for v in np.linalg.inv(a).ravel()))\n";
+    }
+    const std::string path = testing::TempDir() + "/solver_oracle.py";
+    {
+        FILE* f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(script.c_str(), f);
+        std::fclose(f);
+    }
+    const std::string out = dewarp_test::run_capture("/usr/bin/python3 " + path);
+    std::istringstream lines(out);
+    for (const auto& a : matrices) {
+        const int n = static_cast<int>(std::lround(std::sqrt(a.size())));
+        // Inputs as numpy saw them (printed with six decimals).
+        std::vector<double> given(a.size());
+        for (size_t i = 0; i < a.size(); ++i) given[i] = std::stod(std::to_string(a[i]));
+        std::vector<double> ours(a.size());
+        ASSERT_TRUE(gauss_jordan_solve(given.data(), nullptr, ours.data(), n, n));
+        std::string line;
+        ASSERT_TRUE(std::getline(lines, line)) << "/usr/bin/python3 with numpy is needed";
+        std::istringstream values(line);
+        double error = 0, norm = 0;
+        for (double v : ours) {
+            double expected = 0;
+            values >> expected;
+            error = std::max(error, std::fabs(v - expected));
+            norm = std::max(norm, std::fabs(expected));
+        }
+        EXPECT_LE(error / norm, 1e-9) << "n = " << n;
     }
 }
 
