@@ -106,6 +106,10 @@ int ZipData::IsCompressData(const unsigned char *input, int length) {
 void ZipData::startDictionary() {
     for (unsigned i = 0; i < kTableSize; ++i)
         dictionary_[i].code = kEmpty;
+    startCodes();
+}
+
+void ZipData::startCodes() {
     nextCode_ = kFirstFreeCode;
     codeWidth_ = kStartWidth;
     maxCode_ = (1u << kStartWidth) - 1;
@@ -188,7 +192,7 @@ bool ZipData::expandInto(const unsigned char *input, int length, std::vector<uns
     decodeStack_.resize(kMaxCode + 1);
     for (;;) {
         // A fresh dictionary: the first code is a plain byte or the end.
-        startDictionary();
+        startCodes();
         unsigned old = 0;
         if (!reader.get(codeWidth_, old))
             return false;

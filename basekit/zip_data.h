@@ -45,6 +45,9 @@ private:
         uint8_t spare;
     };
 
+    // Codes back to the first free one and 9 bits; the compressor also
+    // empties its table, the expander overwrites entries as it defines them.
+    void startCodes();
     void startDictionary();
     unsigned findChild(unsigned parent, unsigned byte) const;
     bool expandInto(const unsigned char *input, int length, std::vector<unsigned char> &out);
