@@ -49,6 +49,11 @@ public:
         std::memcpy(field, value.data(), std::min(value.size(), width));
         return *this;
     }
+    // A caller's text of at most `width` bytes, read no further than its end.
+    body_writer& text_of(const char* value, std::size_t width)
+    {
+        return text(std::string(field_text(value, width)), width);
+    }
     body_writer& token()
     {
         login_values login = last_login();
@@ -147,10 +152,10 @@ int ValueCall(const char* name, bool argumentsGood, uint32_t msgId, const body_w
 std::string UnsaltedDigest(const uint8_t* field) { return md5_pair(field_text(field, 64), {}); }
 
 // Asks for a salt (10030 for the account, 10047 for a sharer) on `conn`.
-bool FetchSalt(login_conn& conn, uint32_t msgId, const uint8_t* name64, const char* failedTrace)
+bool FetchSalt(login_conn& conn, uint32_t msgId, const char* name, const char* failedTrace)
 {
     body_writer body(66);
-    body.bytes(name64, 64).u16(1);
+    body.text_of(name, 64).u16(1);
     if (!conn.request(msgId, body.data(), body.size())) {
         SetLastError(QN_NET_ERR_SEND);
         Trace("%s failed(send data failed)", failedTrace);
@@ -260,13 +265,13 @@ extern "C" int QN_NET_Logout(uint32_t user_id)
     return report.Succeed();
 }
 
-extern "C" int QN_NET_MD5(const char* account_record, uint8_t salt[16])
+extern "C" int QN_NET_MD5(const char* account, uint8_t salt[16])
 {
     CallReport report("QN_NET_MD5");
-    if (!Begin(report, account_record != nullptr && salt != nullptr)) return 0;
+    if (!Begin(report, account != nullptr && salt != nullptr)) return 0;
     auto conn = login_conn::open();
     if (!conn) return report.FailPlain(0);
-    if (!FetchSalt(*conn, 10030, reinterpret_cast<const uint8_t*>(account_record), "QN_NET_MD5")) {
+    if (!FetchSalt(*conn, 10030, account, "QN_NET_MD5")) {
         Trace("QN_NET_MD5 failed");
         return 0;
     }
@@ -378,7 +383,7 @@ extern "C" int QN_NET_BindState(const char text[64], uint8_t answer[64])
     CallReport report("QN_NET_BindState");
     if (!Begin(report, text != nullptr && answer != nullptr)) return -1;
     body_writer body(68);
-    body.u32(LoginNumber()).bytes(text, 64);
+    body.u32(LoginNumber()).text_of(text, 64);
     auto conn = Exchange(report, 10027, body);
     if (!conn) return -1;
     conn->copy_answer(answer, 64);
@@ -396,7 +401,7 @@ extern "C" int QN_NET_VerityAccount(const uint8_t record[64])
 extern "C" int QN_NET_CheckVerifyCode(const char first[64], const char second[64])
 {
     body_writer body(160);
-    if (first != nullptr && second != nullptr) body.bytes(first, 64).bytes(second, 64);
+    if (first != nullptr && second != nullptr) body.text_of(first, 64).text_of(second, 64);
     return ValueCall("QN_NET_CheckVerifyCode", first != nullptr && second != nullptr, 10038, body);
 }
 
@@ -416,7 +421,7 @@ extern "C" int QN_NET_DeleteApplyAccount(const uint8_t record[66])
 extern "C" int QN_NET_ModifyDevName(uint32_t device_id, const char name[32])
 {
     return PlainCall("QN_NET_ModifyDevName", name != nullptr, 10032,
-                     [&](body_writer& body) { body.u32(UserId()).u32(device_id).bytes(name, 32); }, 40);
+                     [&](body_writer& body) { body.u32(UserId()).u32(device_id).text_of(name, 32); }, 40);
 }
 
 extern "C" int QN_NET_GetDeviceVersion(uint32_t device_id, uint8_t answer[152])
@@ -439,7 +444,7 @@ extern "C" int QN_NET_ShareDevice(uint32_t device_id, const uint8_t record[256],
     if (!Begin(report, record != nullptr && result != nullptr)) return 0;
     auto conn = login_conn::open();
     if (!conn) return report.FailPlain(0);
-    if (!FetchSalt(*conn, 10047, record + 64, "QN_NET_MD5")) {
+    if (!FetchSalt(*conn, 10047, reinterpret_cast<const char*>(record + 64), "QN_NET_MD5")) {
         Trace("QN_NET_ShareDevice failed");
         return 0;
     }

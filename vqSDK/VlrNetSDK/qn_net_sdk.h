@@ -346,12 +346,14 @@ void QN_NET_Free(void* buffer);
 int QN_NET_SetServicePorts(uint16_t login_port, uint16_t udp_first, uint16_t udp_last);
 
 // ---------------------------------------------------------------------------
-// Login server (each call opens and closes its own connection).
+// Login server (each call opens and closes its own connection). Text
+// arguments (char) are read up to their terminator or their width; record
+// arguments (uint8_t) must hold their full size.
 
 int QN_NET_Login(const QN_NET_LOGIN_INFO* info, uint32_t* mgr_address, uint32_t* user_id);
 int QN_NET_Logout(uint32_t user_id);
-// The account's salt (16 bytes) for the record's first 64 bytes (the account).
-int QN_NET_MD5(const char* account_record, uint8_t salt[16]);
+// The account's salt (16 bytes); the account text is at most 64 bytes.
+int QN_NET_MD5(const char* account, uint8_t salt[16]);
 int QN_NET_GetDeviceList(const QN_NET_DEVICE_LIST_REQUEST* request, QN_NET_DEVICE_LIST* list);
 int QN_NET_SignUp(const uint8_t record[256], uint16_t value);
 int QN_NET_GetVerifyCode(const uint8_t record[64]);

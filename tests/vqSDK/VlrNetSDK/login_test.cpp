@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -26,9 +27,9 @@ constexpr int32_t kNotSignedIn = 10105;
 QN_NET_LOGIN_INFO LoginRecord(const char* account, const char* password)
 {
     QN_NET_LOGIN_INFO info{};
-    std::strncpy(info.account, account, sizeof info.account);
-    std::strncpy(info.password, password, sizeof info.password);
-    std::strncpy(info.terminal, "error token", sizeof info.terminal);
+    std::snprintf(info.account, sizeof info.account, "%s", account);
+    std::snprintf(info.password, sizeof info.password, "%s", password);
+    std::snprintf(info.terminal, sizeof info.terminal, "%s", "error token");
     return info;
 }
 
