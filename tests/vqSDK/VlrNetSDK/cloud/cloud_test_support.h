@@ -152,6 +152,21 @@ inline std::string Setting(const std::string& text, const std::string& name)
     return text.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
 }
 
+// Seconds since 1970 of a local wall-clock time (daylight saving as the zone
+// has it).
+inline int64_t LocalInstant(int year, int month, int day, int hour, int minute, int second)
+{
+    platform::CivilTime civil;
+    civil.year = year;
+    civil.month = month;
+    civil.day = day;
+    civil.hour = hour;
+    civil.minute = minute;
+    civil.second = second;
+    civil.isDst = -1;
+    return platform::FromLocalTime(civil).value();
+}
+
 class FixedClock : public platform::Clock {
 public:
     explicit FixedClock(int64_t seconds) : seconds_(seconds) {}

@@ -9,106 +9,13 @@
 #include <sstream>
 
 #include "cloud_test_support.h"
+#include "moto_store_fixture.h"
 
 namespace {
 
+using cloud_test::MotoStoreTest;
 using qn_cloud::CloudOperation;
 using qn_cloud::corvul_cs_server;
-
-struct Store {
-    std::string stateFile;
-    std::string endpoint;
-    std::string region;
-    std::string bucket;
-    std::string prefix;
-    std::string accessKey;
-    std::string secretKey;
-    std::string token;
-};
-
-class MotoStoreTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        folder_ = new cloud_test::TempFolder;
-        const std::string command = cloud_test::PythonOnPath() + " " +
-                                    cloud_test::Quote(cloud_test::SourcePath("tools/cloudsim/moto_fixture.py")) +
-                                    " " + cloud_test::Quote(folder_->Folder()) + " >/dev/null";
-        peer_ = new cloud_test::PeerProcess(command, folder_->File("store.txt"), 120);
-        if (!peer_->Ready()) return;
-        const std::string text = cloud_test::ReadFile(folder_->File("store.txt"));
-        store_ = new Store{folder_->File("store.txt"),
-                           cloud_test::Setting(text, "endpoint"),
-                           cloud_test::Setting(text, "region"),
-                           cloud_test::Setting(text, "bucket"),
-                           cloud_test::Setting(text, "prefix"),
-                           cloud_test::Setting(text, "access_key"),
-                           cloud_test::Setting(text, "secret_key"),
-                           cloud_test::Setting(text, "token")};
-    }
-    static void TearDownTestSuite()
-    {
-        delete store_;
-        delete peer_;
-        delete folder_;
-        store_ = nullptr;
-        peer_ = nullptr;
-        folder_ = nullptr;
-    }
-
-    void SetUp() override
-    {
-        ASSERT_NE(store_, nullptr) << "the moto_server fixture did not come up (see the messages above; it needs "
-                                      "moto and boto3 in the python3 on PATH)";
-    }
-
-    const Store& S() const { return *store_; }
-    std::string ObjectPath() const { return S().bucket + "/" + S().prefix; }
-
-    CloudOperation Operation(int32_t code, const std::string& name, const std::string& localPath = {}) const
-    {
-        CloudOperation operation;
-        operation.code = code;
-        operation.objectPath = ObjectPath();
-        operation.objectName = name;
-        operation.localPath = localPath;
-        operation.accessKeyId = S().accessKey;
-        operation.secretKey = S().secretKey;
-        operation.sessionToken = S().token;
-        return operation;
-    }
-
-    int Run(const CloudOperation& operation, corvul_cs_server* client = nullptr)
-    {
-        corvul_cs_server own;
-        corvul_cs_server& used = client ? *client : own;
-        used.SetEndpoint(S().endpoint, S().region, "s3");
-        if (used.GET_CLOND_STORAGE_SIGN(&operation) != 0) return 1000;
-        return used.CORVUL_AWS_UDSever(&operation, nullptr, 0, true);
-    }
-
-    // Runs s3_peek.py with the fixture's credentials.
-    int Peek(const std::string& arguments, std::string* output = nullptr) const
-    {
-        return cloud_test::Run(cloud_test::PythonOnPath() + " " +
-                                   cloud_test::Quote(cloud_test::SourcePath("tools/cloudsim/s3_peek.py")) + " " +
-                                   cloud_test::Quote(S().stateFile) + " " + arguments,
-                               output);
-    }
-
-    std::string Key(const std::string& name) const { return S().prefix + "/" + name; }
-
-    cloud_test::TempFolder local_;
-
-private:
-    static cloud_test::TempFolder* folder_;
-    static cloud_test::PeerProcess* peer_;
-    static Store* store_;
-};
-
-cloud_test::TempFolder* MotoStoreTest::folder_ = nullptr;
-cloud_test::PeerProcess* MotoStoreTest::peer_ = nullptr;
-Store* MotoStoreTest::store_ = nullptr;
 
 std::string Pattern(std::size_t length)
 {
@@ -126,13 +33,13 @@ TEST_F(MotoStoreTest, UploadsAndDownloadsObjectsByteForByte)
         SCOPED_TRACE(name);
         const std::string source = local_.File("source.264");
         cloud_test::WriteFile(source, Pattern(3 * 1024 * 1024 + 17));
-        ASSERT_EQ(Run(Operation(qn_cloud::kCloudUploadFile, name, source)), 0);
+        ASSERT_EQ(Perform(Operation(qn_cloud::kCloudUploadFile, name, source)), 0);
         std::string size;
         ASSERT_EQ(Peek("head " + cloud_test::Quote(Key(name)), &size), 0);
         EXPECT_EQ(size, std::to_string(3 * 1024 * 1024 + 17) + "\n");
 
         const std::string fetched = local_.File("fetched.264");
-        ASSERT_EQ(Run(Operation(qn_cloud::kCloudDownloadFile, name, fetched)), 0);
+        ASSERT_EQ(Perform(Operation(qn_cloud::kCloudDownloadFile, name, fetched)), 0);
         EXPECT_EQ(cloud_test::Run("cmp -s " + cloud_test::Quote(source) + " " + cloud_test::Quote(fetched)), 0);
     }
 }
@@ -141,7 +48,7 @@ TEST_F(MotoStoreTest, DownloadOfAMissingObjectKeepsThePreviousFile)
 {
     const std::string target = local_.File("corvul_day_20240715.index");
     cloud_test::WriteFile(target, "previous good copy");
-    EXPECT_EQ(Run(Operation(qn_cloud::kCloudDownloadFile, "no/such/object.index", target)), -404);
+    EXPECT_EQ(Perform(Operation(qn_cloud::kCloudDownloadFile, "no/such/object.index", target)), -404);
     EXPECT_EQ(cloud_test::ReadFile(target), "previous good copy");
     std::size_t files = 0;
     for (const auto& entry : cloud_test::fs::directory_iterator(local_.Folder())) {
@@ -152,7 +59,7 @@ TEST_F(MotoStoreTest, DownloadOfAMissingObjectKeepsThePreviousFile)
 
     // Fetching an existing object then replaces it.
     std::string expected = "hello from the store\n";
-    ASSERT_EQ(Run(Operation(qn_cloud::kCloudDownloadFile, "fixture/hello.txt", target)), 0);
+    ASSERT_EQ(Perform(Operation(qn_cloud::kCloudDownloadFile, "fixture/hello.txt", target)), 0);
     EXPECT_EQ(cloud_test::ReadFile(target), expected);
 }
 
@@ -160,14 +67,14 @@ TEST_F(MotoStoreTest, AWrongSecretIsRefusedWith403)
 {
     CloudOperation operation = Operation(qn_cloud::kCloudDownloadFile, "fixture/hello.txt", local_.File("x"));
     operation.secretKey[0] = operation.secretKey[0] == 'A' ? 'B' : 'A';
-    EXPECT_EQ(Run(operation), -403);
+    EXPECT_EQ(Perform(operation), -403);
     EXPECT_FALSE(cloud_test::fs::exists(local_.File("x")));
 }
 
 TEST_F(MotoStoreTest, ReadsAnObjectsTagging)
 {
     corvul_cs_server client;
-    ASSERT_EQ(Run(Operation(qn_cloud::kCloudGetObjectTagging, "fixture/tagged.264"), &client), 0);
+    ASSERT_EQ(Perform(Operation(qn_cloud::kCloudGetObjectTagging, "fixture/tagged.264"), &client), 0);
     const std::string& reply = client.TaggingReply();
     EXPECT_NE(reply.find("<Key>kind</Key>"), std::string::npos) << reply;
     EXPECT_NE(reply.find("<Value>segment</Value>"), std::string::npos) << reply;
@@ -178,7 +85,7 @@ TEST_F(MotoStoreTest, DeletesOneObject)
 {
     cloud_test::WriteFile(local_.File("one"), "1");
     ASSERT_EQ(Peek("put " + cloud_test::Quote(Key("delete/one.264")) + " " + cloud_test::Quote(local_.File("one"))), 0);
-    EXPECT_EQ(Run(Operation(qn_cloud::kCloudDeleteObject, "delete/one.264")), 0);
+    EXPECT_EQ(Perform(Operation(qn_cloud::kCloudDeleteObject, "delete/one.264")), 0);
     EXPECT_EQ(Peek("head " + cloud_test::Quote(Key("delete/one.264"))), 4);
 }
 
@@ -193,7 +100,7 @@ TEST_F(MotoStoreTest, DeletesAThousandObjectsInOneRequest)
     ASSERT_TRUE(client.SetDeleteKeys(keys));
     CloudOperation operation = Operation(qn_cloud::kCloudDeleteObjects, "");
     operation.objectPath = S().bucket;
-    EXPECT_EQ(Run(operation, &client), 0);
+    EXPECT_EQ(Perform(operation, &client), 0);
     std::string left;
     ASSERT_EQ(Peek("list " + cloud_test::Quote(Key("many/")), &left), 0);
     EXPECT_EQ(left, "");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "cloud_test_support.h"
+#include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 
 namespace {
 
@@ -160,6 +161,23 @@ TEST_F(StatusServerTest, InMemoryTransfersRespectTheBuffer)
     EXPECT_EQ(Run(client, Operation(qn_cloud::kCloudDownloadFile, "body/65"), buffer, sizeof buffer, false), -25);
     EXPECT_EQ(Run(client, Operation(qn_cloud::kCloudUploadFile, "status/200"), buffer, sizeof buffer, false), 0);
     EXPECT_EQ(Run(client, Operation(qn_cloud::kCloudUploadFile, "status/200"), nullptr, 10, false), -1);
+}
+
+TEST_F(StatusServerTest, DownloadCallMapsStatusesToItsCodes)
+{
+    const struct {
+        const char* path;
+        int result;
+    } table[] = {{"status/200", 0}, {"status/400", -2}, {"status/403", -3}, {"status/404", -3},
+                 {"status/500", -1}, {"garbage", -1}};
+    const std::string endpoint = Endpoint();
+    for (const auto& row : table) {
+        EXPECT_EQ(QN_NET_Clond_Storage_Download_Aws(7, endpoint.c_str(), "cn-north-1", "s3",
+                                                    local_.File("d").c_str(), row.path, "object.264", "ASIAFIXTURE",
+                                                    "fixture-secret", "fixture-token", 0, 10),
+                  row.result)
+            << row.path;
+    }
 }
 
 TEST(CloudClientSignStep, RefusesMissingInputsAndUnsignedDispatch)

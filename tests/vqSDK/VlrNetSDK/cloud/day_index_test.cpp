@@ -56,18 +56,7 @@ std::vector<Expected> WriteFixture(const std::string& kind, const std::string& p
     return expected;
 }
 
-int64_t LocalTime(int year, int month, int day, int hour, int minute, int second)
-{
-    platform::CivilTime civil;
-    civil.year = year;
-    civil.month = month;
-    civil.day = day;
-    civil.hour = hour;
-    civil.minute = minute;
-    civil.second = second;
-    civil.isDst = -1;
-    return platform::FromLocalTime(civil).value();
-}
+constexpr auto LocalTime = &cloud_test::LocalInstant;
 
 TEST(DayIndex, FlagSumCountsBitsZeroToTwoAndSeven)
 {

@@ -10,14 +10,18 @@
 #include "cloud_test_support.h"
 #include "vqSDK/VlrNetSDK/cloud/byte_source.h"
 #include "vqSDK/VlrNetSDK/cloud/segment_unit.h"
+#include "segment_fixture.h"
 
 namespace {
 
 using qn_cloud::SegmentUnit;
 using qn_cloud::UnitKind;
 
-constexpr int kFrames = 60;
-constexpr std::size_t kAudioChunk = 160;
+using cloud_test::FixtureScript;
+using cloud_test::FfprobeFrameCount;
+using cloud_test::kAudioChunk;
+using cloud_test::kFrames;
+using cloud_test::SegmentFixture;
 
 struct ReadUnitResult {
     int length;
@@ -43,57 +47,6 @@ std::vector<ReadUnitResult> ReadAll(const std::string& bytes, std::size_t capaci
     qn_cloud::MemoryByteSource source(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return ReadAll(source, capacity);
 }
-
-std::string FixtureScript()
-{
-    return "/usr/bin/python3 " + cloud_test::Quote(cloud_test::SourcePath("tools/cloudsim/segment_fixture.py"));
-}
-
-int FfprobeFrameCount(const std::string& path)
-{
-    std::string output;
-    cloud_test::Run("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 " +
-                        cloud_test::Quote(path),
-                    &output);
-    return output.empty() ? -1 : std::stoi(output);
-}
-
-// ffmpeg-made fixtures shared by the tests: an H.264 stream with B frames and
-// access unit delimiters, A-law audio, and both wrapped as private units.
-class SegmentFixture : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        folder_ = new cloud_test::TempFolder;
-        const std::string video = folder_->File("live_bf.264");
-        const std::string audio = folder_->File("tone.alaw");
-        ok_ = cloud_test::Run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 -frames:v " +
-                              std::to_string(kFrames) + " -c:v libx264 -bf 2 -g 30 -x264-params aud=1 -f h264 " +
-                              cloud_test::Quote(video)) == 0 &&
-              cloud_test::Run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i sine=frequency=440:sample_rate=8000 "
-                              "-t 1.2 -ac 1 -c:a pcm_alaw -f alaw " +
-                              cloud_test::Quote(audio)) == 0 &&
-              cloud_test::Run(FixtureScript() + " private " + cloud_test::Quote(video) + " " + cloud_test::Quote(audio) +
-                                  " " + cloud_test::Quote(folder_->File("private.264")),
-                              &privateCounts_) == 0;
-    }
-    static void TearDownTestSuite()
-    {
-        delete folder_;
-        folder_ = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(ok_) << "ffmpeg or the fixture writer failed (ffmpeg with libx264 on PATH)"; }
-
-    static std::string Path(const std::string& name) { return folder_->File(name); }
-
-    static cloud_test::TempFolder* folder_;
-    static bool ok_;
-    static std::string privateCounts_;
-};
-
-cloud_test::TempFolder* SegmentFixture::folder_ = nullptr;
-bool SegmentFixture::ok_ = false;
-std::string SegmentFixture::privateCounts_;
 
 int ExpectedFrameType(int nalType, const std::string& sliceType)
 {

@@ -1,0 +1,108 @@
+// The moto_server fixture shared by the object-store tests: one server per
+// test process, with signature checking on and temporary credentials from
+// sts assume-role.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cloud_test_support.h"
+#include "vqSDK/VlrNetSDK/cloud/corvul_cs_server.h"
+
+namespace cloud_test {
+
+using qn_cloud::CloudOperation;
+using qn_cloud::corvul_cs_server;
+
+struct Store {
+    std::string stateFile;
+    std::string endpoint;
+    std::string region;
+    std::string bucket;
+    std::string prefix;
+    std::string accessKey;
+    std::string secretKey;
+    std::string token;
+};
+
+class MotoStoreTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder_ = new TempFolder;
+        const std::string command = PythonOnPath() + " " + Quote(SourcePath("tools/cloudsim/moto_fixture.py")) + " " +
+                                    Quote(folder_->Folder()) + " >/dev/null";
+        peer_ = new PeerProcess(command, folder_->File("store.txt"), 120);
+        if (!peer_->Ready()) return;
+        const std::string text = ReadFile(folder_->File("store.txt"));
+        store_ = new Store{folder_->File("store.txt"),
+                           Setting(text, "endpoint"),
+                           Setting(text, "region"),
+                           Setting(text, "bucket"),
+                           Setting(text, "prefix"),
+                           Setting(text, "access_key"),
+                           Setting(text, "secret_key"),
+                           Setting(text, "token")};
+    }
+    static void TearDownTestSuite()
+    {
+        delete store_;
+        delete peer_;
+        delete folder_;
+        store_ = nullptr;
+        peer_ = nullptr;
+        folder_ = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(store_, nullptr) << "the moto_server fixture did not come up (see the messages above; it needs "
+                                      "moto and boto3 in the python3 on PATH)";
+    }
+
+    const Store& S() const { return *store_; }
+    std::string ObjectPath() const { return S().bucket + "/" + S().prefix; }
+
+    CloudOperation Operation(int32_t code, const std::string& name, const std::string& localPath = {}) const
+    {
+        CloudOperation operation;
+        operation.code = code;
+        operation.objectPath = ObjectPath();
+        operation.objectName = name;
+        operation.localPath = localPath;
+        operation.accessKeyId = S().accessKey;
+        operation.secretKey = S().secretKey;
+        operation.sessionToken = S().token;
+        return operation;
+    }
+
+    // Signs and performs one operation; 1000 when the sign step fails.
+    int Perform(const CloudOperation& operation, corvul_cs_server* client = nullptr)
+    {
+        corvul_cs_server own;
+        corvul_cs_server& used = client ? *client : own;
+        used.SetEndpoint(S().endpoint, S().region, "s3");
+        if (used.GET_CLOND_STORAGE_SIGN(&operation) != 0) return 1000;
+        return used.CORVUL_AWS_UDSever(&operation, nullptr, 0, true);
+    }
+
+    // Runs s3_peek.py with the fixture's credentials.
+    int Peek(const std::string& arguments, std::string* output = nullptr) const
+    {
+        return cloud_test::Run(PythonOnPath() + " " + Quote(SourcePath("tools/cloudsim/s3_peek.py")) + " " +
+                                   Quote(S().stateFile) + " " + arguments,
+                               output);
+    }
+
+    std::string Key(const std::string& name) const { return S().prefix + "/" + name; }
+
+    TempFolder local_;
+
+private:
+    static inline TempFolder* folder_ = nullptr;
+    static inline PeerProcess* peer_ = nullptr;
+    static inline Store* store_ = nullptr;
+};
+
+} // namespace cloud_test
