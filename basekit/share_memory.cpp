@@ -124,8 +124,9 @@ int ShareMemory::FreeShareMemory(int) {
 void *ShareMemory::CreateAndMapShareMemory(int key, int size, int *created) {
     if (created != nullptr)
         *created = 0;
-    if (size <= 0 && !CheckShareMemory(key))
-        return nullptr;
+    // Without a size there is nothing to create: only an existing block maps.
+    if (size <= 0)
+        return MapShareMemory(key);
     // A block another process is creating right now can be seen before it
     // has its size; look again for a short while.
     for (int attempt = 0; attempt < 200; ++attempt) {

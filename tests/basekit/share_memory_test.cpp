@@ -85,6 +85,10 @@ TEST_F(SharedBlocks, HandleRulesOfTheOperations) {
     EXPECT_EQ(memory.CheckShareMemory(kKey), 0);
     EXPECT_EQ(memory.MapShareMemory(kKey), nullptr);
     EXPECT_EQ(memory.CreateShareMemory(kKey, 0), 0);
+    int created = -1;
+    EXPECT_EQ(memory.CreateAndMapShareMemory(kKey, 0, &created), nullptr);  // no size: nothing to create
+    EXPECT_EQ(created, 0);
+    EXPECT_NE(runShell("test -e /dev/shm/SHM" + std::to_string(kKey)), 0);
 
     EXPECT_EQ(memory.CreateShareMemory(kKey, 512), 1);
     EXPECT_EQ(memory.CheckShareMemory(kKey), 1);
