@@ -64,6 +64,7 @@ struct qnpl_context {
     qnpl::PtzPicture ptz;
     std::array<_qnpl_progect_res_info_, qnpl::kMaxCells> project_results{};
     uint32_t matching_words[3] = {0, 0, 0};
+    int reference_cell = -1;  // of the colour balancing
     QN_VIR_PROJECT_IMG projection;
     qnpl::CannyRecord canny;
     char info_text[2] = {0, 0};

@@ -28,8 +28,8 @@ inline constexpr float kRadToDeg = 57.295780181884766f;
 
 namespace cell_state {
 inline constexpr uint32_t kSubImageReady = 1u << 0;  // spare cell: union image ready
-inline constexpr uint32_t kFlagB = 1u << 1;
-inline constexpr uint32_t kFlagC = 1u << 2;
+inline constexpr uint32_t kSkipped = 1u << 1;  // its picture covered no pixel of the grid
+inline constexpr uint32_t kReserved = 1u << 2;
 }  // namespace cell_state
 
 struct PyramidPlane {
@@ -65,6 +65,8 @@ struct PositionCell {
 
     bool ready() const { return state.load(std::memory_order_acquire) & cell_state::kSubImageReady; }
     void set_ready() { state.fetch_or(cell_state::kSubImageReady, std::memory_order_acq_rel); }
+    bool skipped() const { return state.load(std::memory_order_acquire) & cell_state::kSkipped; }
+    void set_skipped() { state.fetch_or(cell_state::kSkipped, std::memory_order_acq_rel); }
     // Clears every planned and measured value; the pictures stay allocated
     // until the cell is set up again, so a host still holding one can read it.
     void reset_plan();

@@ -53,6 +53,7 @@ int PrepareProcess(qnpl_context& ctx)
     ctx.progress.clear(progress::kMatchBit);
     ctx.progress.put(progress::kLeadInPoint, 0);
     ctx.matching_words[0] = ctx.matching_words[1] = ctx.matching_words[2] = 0;
+    ctx.reference_cell = -1;
     ctx.ptz.cached.reset();
 
     CannySetParam(ctx.canny, "auto_threshold", 0);

@@ -212,6 +212,7 @@ int SetUpSubImage(qnpl_context& ctx)
         // A picture that covers no pixel of the grid leaves its cell unusable;
         // the run goes on with the others.
         cell.width = cell.height = 0;
+        cell.set_skipped();
         hand_back(ctx);
         return 1;
     }
