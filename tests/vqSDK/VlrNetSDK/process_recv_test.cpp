@@ -144,7 +144,7 @@ TEST_F(NetSdkReceiveThread, EveryDatagramIsScannedAloneAndOversizedOnesAreDroppe
     ASSERT_EQ(sent.exitCode, 0);
     std::vector<std::string> expected = ExpectedFrames(expect);
     ASSERT_GT(expected.size(), 50u);
-    for (int i = 0; i < 200 && recorder.Count() < expected.size(); ++i) platform::SleepMs(10);
+    for (int i = 0; i < 500 && recorder.Count() < expected.size(); ++i) platform::SleepMs(10);
     {
         std::lock_guard<std::mutex> lock(recorder.mutex);
         EXPECT_EQ(recorder.frames, expected);
