@@ -80,6 +80,7 @@ struct ViewRecord {
     QN_PRO_DST_CONFIG config{};
     QN_PRO_DST_POSI last_position{};
     Outline outline;
+    int32_t state[16] = {}; // kind-written words of the side record
     Aimer aimer;
     CompanionState companion = CompanionState::None;
     float companion_zoom = 2.0f;

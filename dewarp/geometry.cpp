@@ -145,4 +145,15 @@ PolygonMeasure measure_point_to_polygon(double x, double y, const double* px, co
     return {inside || nearest < 0.5 ? 0.0 : nearest, std::hypot(x - cx, y - cy)};
 }
 
+void border_fraction(int i, float& fx, float& fy)
+{
+    const int side = (i / 8) & 3, k = i % 8;
+    switch (side) {
+    case 0: fx = k / 8.0f; fy = 0; break;
+    case 1: fx = 1; fy = k / 8.0f; break;
+    case 2: fx = (8 - k) / 8.0f; fy = 1; break;
+    default: fx = 0; fy = (8 - k) / 8.0f; break;
+    }
+}
+
 }  // namespace qn_dewarp

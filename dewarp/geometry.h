@@ -41,6 +41,10 @@ struct PolygonMeasure {
 };
 PolygonMeasure measure_point_to_polygon(double x, double y, const double* px, const double* py, int count);
 
+// Fractions (fx, fy) along a view's border of outline point i (0..31):
+// clockwise from the top-left corner, eight points per side.
+void border_fraction(int i, float& fx, float& fy);
+
 }  // namespace qn_dewarp
 
 #endif

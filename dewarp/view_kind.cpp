@@ -1,5 +1,6 @@
 #include "view_kind.h"
 
+#include "dptz_view.h"
 #include "zoom_view.h"
 
 namespace qn_dewarp {
@@ -8,6 +9,7 @@ std::unique_ptr<ViewKind> make_view_kind(int kind)
 {
     switch (kind) {
     case QN_PRO_DST_ZOOM: return make_zoom_view();
+    case QN_PRO_DST_DPTZ: return make_dptz_view();
     default: return nullptr;
     }
 }

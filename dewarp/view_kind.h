@@ -56,7 +56,8 @@ public:
     {
         return 2;
     }
-    // The source point under a view point, for moving the linked view.
+    // The source point under a view point and its direction in the mounted
+    // world (pan, tilt), for moving the linked view.
     virtual int point_to_source(QN_PRO_ENGINE&, ViewRecord&, const QN_PRO_POINT&, QN_PRO_POINT*,
                                 Angles*)
     {

@@ -34,6 +34,7 @@ void fill_info(QN_PRO_DST_INFO& info, const ViewRecord& v)
     info.id = v.id;
     info.screen = v.screen;
     info.blend = v.effect.blend;
+    std::memcpy(info.state, v.state, sizeof info.state);
 }
 
 void apply_effect(QN_PRO_ENGINE& e, int n, const QN_PRO_DST_EFFECT& fx)
@@ -87,6 +88,7 @@ int set_position(QN_PRO_ENGINE& e, int n, QN_PRO_DST_POSI& posi)
         v.last_position = posi;
         build_now_if_buffered(e, v);
         if (v.aimer.on) v.aimer.changed = true;
+        std::memcpy(e.infos[2 * n].state, v.state, sizeof v.state);
     }
     return result;
 }

@@ -42,19 +42,6 @@ CircleBox circle_box(const QN_PRO_ENGINE& e)
     return {std::max(left + right, 1), std::max(top + bottom, 1)};
 }
 
-// Fractions along the view's border of the 32 outline points, clockwise
-// from the top-left corner, eight per side.
-void border_fraction(int i, float& fx, float& fy)
-{
-    const int side = i / 8, k = i % 8;
-    switch (side) {
-    case 0: fx = k / 8.0f; fy = 0; break;
-    case 1: fx = 1; fy = k / 8.0f; break;
-    case 2: fx = (8 - k) / 8.0f; fy = 1; break;
-    default: fx = 0; fy = (8 - k) / 8.0f; break;
-    }
-}
-
 class ZoomView final : public ViewKind {
 public:
     std::unique_ptr<ViewKind> make_companion() const override { return std::make_unique<ZoomView>(); }
@@ -252,7 +239,7 @@ public:
         int64_t sx, sy;
         source_of_pixel(v, vx, vy, sx, sy);
         *source = {sx / 1024.0f, sy / 1024.0f, e.ref_width, e.ref_height};
-        if (direction) source_point_to_pan_tilt(e, QN_PRO_DST_ZOOM, source->x, source->y, direction, nullptr);
+        if (direction) source_point_to_pan_tilt(e, QN_PRO_DST_ZOOM, source->x, source->y, nullptr, direction);
         return 0;
     }
 
