@@ -14,6 +14,15 @@ int PrepareProcess(qnpl_context& ctx);
 int CachePTZImage(qnpl_context& ctx, const _vm_screen* picture);
 // Projects the newest picture into its cell's sub-image.
 int SetUpSubImage(qnpl_context& ctx);
+// Edge planes of every cell, neighbour links and the placement of the cells.
+int MatchImages(qnpl_context& ctx);
+// The union result: its buffer, the high-dynamic path, the plain rendering
+// and the edge bands with the ready mark.
+int CreateResult(qnpl_context& ctx);
+int RenderHighDynamic(qnpl_context& ctx);
+int RenderUnion(qnpl_context& ctx);
+int RenderUnionWide(qnpl_context& ctx);
+int FinishUnion(qnpl_context& ctx);
 
 }  // namespace qnpl
 

@@ -18,7 +18,8 @@ void PositionCell::reset_plan()
     for (auto& t : word_table)
         for (int k = 0; k < 256; ++k) t[k] = static_cast<uint16_t>(k);
     gains.fill(1.0f);
-    link_offsets.fill(0);
+    links.fill(NeighbourLink{});
+    x_placed = y_placed = false;
 }
 
 }  // namespace qnpl

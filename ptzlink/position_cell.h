@@ -39,6 +39,15 @@ struct PyramidPlane {
     uint16_t size = 0;        // the level's pyramid size
 };
 
+// A link to a neighbour: the neighbour's offset from this cell (1/128
+// degree) with the scores and weights of the two plane comparisons.
+struct NeighbourLink {
+    int16_t dx = 0, dy = 0;
+    float x_score = 0.0f, y_score = 0.0f;
+    float x_weight = 0.0f, y_weight = 0.0f;
+};
+enum LinkSlot { kLeftLink = 0, kRightLink = 1, kUpperLink = 2, kLowerLink = 3 };
+
 struct PositionCell {
     // The sub-image: 0x00RRGGBB rows, then a work area of 6 bytes a pixel.
     int16_t width = 0, height = 0;
@@ -61,7 +70,8 @@ struct PositionCell {
     std::array<std::array<uint8_t, 256>, 3> byte_table{};
     std::array<std::array<uint16_t, 256>, 3> word_table{};
     std::array<float, 12> gains{};
-    std::array<int16_t, 8> link_offsets{};
+    std::array<NeighbourLink, 4> links{};
+    bool x_placed = false, y_placed = false;
 
     bool ready() const { return state.load(std::memory_order_acquire) & cell_state::kSubImageReady; }
     void set_ready() { state.fetch_or(cell_state::kSubImageReady, std::memory_order_acq_rel); }

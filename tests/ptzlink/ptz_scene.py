@@ -11,6 +11,8 @@ usage:
         "name pan tilt hfov width height" -> OUTDIR/name.raw
   ptz_scene.py subimage PANO pan tilt_code pan_extent tilt_extent ws hs OUT
         the sub-image the library should produce for a cell (B, G, R)
+  ptz_scene.py union PANO width height first_pan pan_step top_tilt tilt_step OUT
+        the panorama resampled on the union image's grid (B, G, R)
 """
 import sys
 
@@ -92,6 +94,14 @@ def main():
         pano = load(sys.argv[2])
         args = [int(v) for v in sys.argv[3:9]]
         expected_subimage(pano, *args).tofile(sys.argv[9])
+    elif cmd == "union":
+        pano = load(sys.argv[2])
+        w, h = int(sys.argv[3]), int(sys.argv[4])
+        a0, dp, top, dt = (float(v) for v in sys.argv[5:9])
+        pan = a0 + np.arange(w)[None, :] * dp
+        tilt = top - np.arange(h)[:, None] * dt
+        pan, tilt = np.broadcast_arrays(pan, tilt)
+        sample_pano(pano, pan, tilt).tofile(sys.argv[9])
     else:
         sys.exit("unknown command " + cmd)
 
