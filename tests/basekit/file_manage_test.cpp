@@ -213,6 +213,8 @@ TEST_F(RootedFiles, FileInUseIsSeenFromAnotherProcess) {
     EXPECT_EQ(FileManage::IsFileUsingEx(path.c_str()), 0);
     EXPECT_EQ(FileManage::IsFileUsing(path.c_str()), 0);
     EXPECT_EQ(FileManage::IsFileUsing(dir_.file("missing").c_str()), 0);
+    // A file that cannot be opened counts as in use, as a failed exclusive open did.
+    EXPECT_EQ(FileManage::IsFileUsingEx(dir_.file("missing").c_str()), 1);
 
     // A holder that keeps the file open, and a writer that keeps changing it.
     writeText(dir_.file("hold.sh"), "exec 3<>\"$1\"\ntouch \"$2\"\nsleep 4\n");

@@ -131,3 +131,23 @@ TEST_F(SharedBlocks, ProcessTableIsMappedAtLoad) {
     EXPECT_EQ(probe("shm-get 19810811 4"), std::to_string(0x5A) + "\n");
     ProcMan::ptr->table[0] = 0;
 }
+
+// A process table that cannot be mapped (here: a block too small for it) is
+// reported, and the process that loaded the library carries on.
+TEST_F(SharedBlocks, LoadingNeverEndsTheProcessWhenTheTableFails) {
+    const fs::path table = "/dev/shm/SHM19810811";
+    const fs::path saved = "/dev/shm/SHM19810811.basekit_test";
+    ASSERT_TRUE(fs::exists(table));
+    fs::rename(table, saved);  // this process keeps its view of the real table
+    platform::SharedMemoryBlock tiny;
+    const bool created = tiny.Create("SHM19810811", 16);
+    std::string output;
+    const int status = runShell(std::string(BASEKIT_PROBE) + " procman 2>&1", &output, &dir_);
+    tiny.Close();
+    platform::SharedMemoryBlock::Remove("SHM19810811");
+    fs::rename(saved, table);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(output.find("Create LogShareMemory Error\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("available=0\n"), std::string::npos) << output;
+}

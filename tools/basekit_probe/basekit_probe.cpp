@@ -7,6 +7,7 @@
 //   ring-read <type> <count> <ms> <ready>   switch the type on, touch <ready>, read <count> records
 //                                           (or until <ms> pass), print "records=<n> torn=<n> lost=<n>"
 //   times <seconds>...                      print "<s> Y m d H M S w j round-trip" per instant
+//   procman                                 print "available=<0|1>": did loading map the process table
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -148,8 +149,12 @@ int main(int argc, char **argv) {
         return ringWrite(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     if (command == "ring-read" && argc == 6)
         return ringRead(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+    if (command == "procman") {
+        std::printf("available=%d\n", ProcMan::IsAvailable());
+        return 0;
+    }
     if (command == "times")
         return times(argc - 2, argv + 2);
-    std::fprintf(stderr, "usage: basekit_probe shm-put|shm-get|filelog|ring-write|ring-read|times ...\n");
+    std::fprintf(stderr, "usage: basekit_probe shm-put|shm-get|filelog|ring-write|ring-read|times|procman ...\n");
     return 2;
 }
