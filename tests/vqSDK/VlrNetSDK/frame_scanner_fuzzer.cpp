@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes through the frame scanner in the pieces a receive
 // buffer would see, checking that every frame lies within what was held.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
