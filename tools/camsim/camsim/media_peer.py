@@ -1,0 +1,67 @@
+"""What the simulated LAN camera and video server share: their command line,
+start-up and end."""
+
+import argparse
+import os
+import random
+import sys
+import threading
+
+from . import media_blocks
+
+
+def parser(prog):
+    p = argparse.ArgumentParser(prog=prog)
+    p.add_argument('--port', type=int, default=0)
+    p.add_argument('--port-file', required=True)
+    p.add_argument('--h264', required=True, help='H.264 elementary stream to send')
+    p.add_argument('--alaw', help='A-law audio, 320 bytes per video frame')
+    p.add_argument('--camera', type=int, default=7)
+    p.add_argument('--stream', type=int, default=1)
+    p.add_argument('--manifest', required=True, help='writes one JSON line per frame sent')
+    p.add_argument('--log', help='writes one JSON line per message received')
+    p.add_argument('--talk-out', help='collects the audio of the talk packets')
+    p.add_argument('--seed', type=int, default=1)
+    p.add_argument('--dup', type=float, default=0.0, help='share of blocks sent twice')
+    p.add_argument('--frame-gap', type=float, default=0.002, help='seconds between frames')
+    p.add_argument('--max-seconds', type=float, default=120)
+    return p
+
+
+def load_stream(args):
+    with open(args.h264, 'rb') as f:
+        h264 = f.read()
+    alaw = b''
+    if args.alaw:
+        with open(args.alaw, 'rb') as f:
+            alaw = f.read()
+    stream = media_blocks.Stream(h264, alaw, args.camera, args.stream)
+    stream.write_manifest(args.manifest)
+    return stream
+
+
+def write_port(path, port):
+    temporary = path + '.part'
+    with open(temporary, 'w', encoding='ascii') as f:
+        f.write('%d\n' % port)
+    os.replace(temporary, path)
+
+
+def stop_on_stdin_end(stop, limit):
+    """Sets `stop` when standard input closes or after `limit` seconds."""
+
+    def drain():
+        try:
+            while sys.stdin.buffer.read(4096):
+                pass
+        finally:
+            stop.set()
+
+    threading.Thread(target=drain, daemon=True).start()
+    timer = threading.Timer(limit, stop.set)
+    timer.daemon = True
+    timer.start()
+
+
+def rng(args):
+    return random.Random(args.seed)

@@ -1,0 +1,116 @@
+"""The video server, over UDP: answers the stream handshake, streams an H.264
+file (and A-law audio) as media blocks with seeded loss, duplication and
+reordering, sends again every block asked for with 40004, keeps the talk
+packets it receives, and logs every datagram.
+
+    python3 -m camsim.video_server --port-file P --h264 live.264 --manifest M ...
+
+Blocks of the last three frames are never lost, so that every loss has a
+later block that reveals it. --server-close R sends a 40015 (camera id, R)
+after the stream. --stray sends, from 127.0.0.2, a media block and a 40015
+first: the client must ignore both.
+"""
+
+import socket
+import struct
+import sys
+import threading
+import time
+
+from . import media_blocks, media_peer, wire
+
+
+def shuffled(items, rng, args, last_frame):
+    """The datagrams in sending order after loss, duplication and local reordering."""
+    window = []
+    out = []
+    for number, _type, _serial, body in items:
+        message = wire.frame(media_blocks.MEDIA_BLOCK, body)
+        protected = number > last_frame - 3
+        if not protected and rng.random() < args.loss:
+            continue
+        copies = 2 if rng.random() < args.dup else 1
+        for _ in range(copies):
+            window.append((number, message))
+        while len(window) > args.reorder:
+            out.append(window.pop(rng.randrange(len(window)) if rng.random() < 0.5 else 0))
+    out.extend(window)
+    return out
+
+
+def stream_blocks(sock, client, stream, args, stop):
+    rng = media_peer.rng(args)
+    if args.stray:
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as stray:
+            stray.bind(('127.0.0.2', 0))
+            body = media_blocks.block_body(args.camera, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x01' * 10)
+            stray.sendto(wire.frame(media_blocks.MEDIA_BLOCK, body), client)
+            stray.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, args.camera, 99), client)
+        time.sleep(0.05)
+    last = None
+    for number, message in shuffled(stream.items, rng, args, stream.last_frame):
+        if stop.is_set():
+            return
+        if last is not None and number != last:
+            time.sleep(args.frame_gap)
+        last = number
+        sock.sendto(message, client)
+    if args.server_close is not None:
+        time.sleep(0.3)
+        sock.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, args.camera, args.server_close), client)
+
+
+def main(argv=None):
+    p = media_peer.parser('camsim.video_server')
+    p.add_argument('--loss', type=float, default=0.0, help='share of blocks lost on their first sending')
+    p.add_argument('--reorder', type=int, default=0, help='size of the local reordering window')
+    p.add_argument('--server-close', type=int)
+    p.add_argument('--stray', action='store_true')
+    args = p.parse_args(argv)
+    stream = media_peer.load_stream(args)
+    recorder = media_blocks.Recorder(args.log, args.talk_out)
+    stop = threading.Event()
+    media_peer.stop_on_stdin_end(stop, args.max_seconds)
+    client = None
+    streaming = None
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 1 << 20)
+        sock.bind(('127.0.0.1', args.port))
+        sock.settimeout(0.2)
+        media_peer.write_port(args.port_file, sock.getsockname()[1])
+        while not stop.is_set():
+            try:
+                datagram, source = sock.recvfrom(65536)
+            except socket.timeout:
+                continue
+            if len(datagram) < wire.HEADER.size:
+                recorder.record(-1, len(datagram), datagram, error='short datagram')
+                continue
+            magic, msg_id, _version, total, _ = wire.HEADER.unpack_from(datagram)
+            body = datagram[wire.HEADER.size:]
+            extra = {'at': time.monotonic(), 'length': len(datagram)}
+            if magic != wire.MAGIC or total != len(datagram):
+                extra['error'] = 'bad header'
+            if msg_id == media_blocks.TALK and len(body) >= 12:
+                extra['sequence'] = struct.unpack_from('<I', body, 8)[0]
+            recorder.record(msg_id, total, body, **extra)
+            if msg_id == media_blocks.STUN_REQUEST and client is None:
+                client = source
+                sock.sendto(wire.frame(media_blocks.STUN_ANSWER, struct.pack('<III', args.camera, 0x3333, 0x4444)),
+                            client)
+            elif msg_id == media_blocks.CONNECT_VIDEO and client is not None:
+                sock.sendto(media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, args.camera), client)
+                if streaming is None:
+                    streaming = threading.Thread(target=stream_blocks, args=(sock, client, stream, args, stop),
+                                                 daemon=True)
+                    streaming.start()
+            elif msg_id == media_blocks.RESEND and client is not None and len(body) >= 12:
+                serial = struct.unpack_from('<I', body, 4)[0]
+                block = stream.by_serial.get(serial)
+                if block is not None:
+                    sock.sendto(wire.frame(media_blocks.MEDIA_BLOCK, block), client)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
