@@ -46,24 +46,34 @@ void store(PositionCell& cell, LinkSlot slot, int dx, int dy, const PairResult& 
 }
 
 // Best x by the x planes and best y by the y planes over a set of placements.
+// Any comparison with weight wins over none, however large its error (edge
+// planes of strong contrast compare far above the 99,999 of "no match");
+// until one wins, the best place is where the search started, so a pair
+// without edges to compare keeps its planned offset.
 struct Search {
+    Search(int x, int y) : best_x(x), best_y(y) {}
     float best_x_error = kNoMatch, best_y_error = kNoMatch;
-    int best_x = 0, best_y = 0;
+    int best_x, best_y;
     float x_weight = 0.0f, y_weight = 0.0f;
     void consider(const PositionCell& a, const PositionCell& b, int level, int x, int y, bool horizontal)
     {
         const PlaneMatch mx = ComparePlanes(a.levels[0][level], b.levels[0][level], x, y, horizontal);
-        if (mx.error < best_x_error) {
+        if (wins(mx, best_x_error, x_weight)) {
             best_x_error = mx.error;
             best_x = x;
             x_weight = mx.weight;
         }
         const PlaneMatch my = ComparePlanes(a.levels[1][level], b.levels[1][level], x, y, horizontal);
-        if (my.error < best_y_error) {
+        if (wins(my, best_y_error, y_weight)) {
             best_y_error = my.error;
             best_y = y;
             y_weight = my.weight;
         }
+    }
+    static bool wins(const PlaneMatch& m, float best_error, float best_weight)
+    {
+        if (!(m.weight > 0.0f)) return false;
+        return best_weight <= 0.0f || m.error < best_error;
     }
 };
 
@@ -117,7 +127,7 @@ PairResult MatchPair(const PositionCell& a, const qnpl_context& ctx, const Posit
     const int ey = static_cast<int>(static_cast<float>(int(a.tilt_code) - int(b.tilt_code)) * d / 128.0f) >> (L - 1);
     const int rx = coarse_search_radius(pan_range, P), ry = coarse_search_radius(tilt_range, P);
 
-    Search coarse;
+    Search coarse(ex, ey);
     for (int ty = -ry; ty <= ry; ++ty)
         for (int tx = -rx; tx <= rx; ++tx) coarse.consider(a, b, L - 1, ex + tx, ey + ty, horizontal);
     result.x_score = coarse.best_x_error;
@@ -129,7 +139,7 @@ PairResult MatchPair(const PositionCell& a, const qnpl_context& ctx, const Posit
         bx *= 2;
         by *= 2;
         if (level < F) continue;
-        Search fine;
+        Search fine(bx, by);
         for (int ty = -1; ty <= 1; ++ty)
             for (int tx = -1; tx <= 1; ++tx) fine.consider(a, b, level, bx + tx, by + ty, horizontal);
         bx = fine.best_x;

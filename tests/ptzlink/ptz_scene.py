@@ -38,8 +38,15 @@ def make_panorama():
         blurred = cv2.GaussianBlur(padded, (0, 0), sigma)[:, 64:-64]
         layers.append(weight * blurred / blurred.std())
     tex = sum(layers)
-    pano = 128 + 45 * tex
-    return np.clip(pano, 0, 255).astype(np.uint8)
+    pano = np.clip(128 + 45 * tex, 0, 255).astype(np.uint8)
+    # Sharp-edged shapes, like windows and walls, give the edge detector
+    # something to find.
+    for _ in range(900):
+        x, y = int(rng.integers(0, PANO_W - 80)), int(rng.integers(0, PANO_H - 60))
+        w, h = int(rng.integers(8, 80)), int(rng.integers(6, 60))
+        colour = tuple(int(c) for c in rng.integers(20, 235, 3))
+        cv2.rectangle(pano, (x, y), (x + w, y + h), colour, -1 if rng.random() < 0.6 else 3)
+    return pano
 
 
 def sample_pano(pano, pan_deg, tilt_deg):
