@@ -1,5 +1,6 @@
 #include "view_kind.h"
 
+#include "disc_view.h"
 #include "dptz_view.h"
 #include "zoom_view.h"
 
@@ -8,6 +9,7 @@ namespace qn_dewarp {
 std::unique_ptr<ViewKind> make_view_kind(int kind)
 {
     switch (kind) {
+    case QN_PRO_DST_ORIGINAL: return make_disc_view();
     case QN_PRO_DST_ZOOM: return make_zoom_view();
     case QN_PRO_DST_DPTZ: return make_dptz_view();
     default: return nullptr;

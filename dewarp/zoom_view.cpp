@@ -7,6 +7,7 @@
 #include "engine.h"
 #include "fixed_point.h"
 #include "map_slots.h"
+#include "outline_pick.h"
 #include "source_direction.h"
 
 namespace qn_dewarp {
@@ -39,7 +40,7 @@ CircleBox circle_box(const QN_PRO_ENGINE& e)
     const float R = e.ref_r;
     const int left = rnd(std::min(R, e.ref_x)), right = rnd(std::min(R, e.ref_width - e.ref_x));
     const int top = rnd(std::min(R, e.ref_y)), bottom = rnd(std::min(R, e.ref_height - e.ref_y));
-    return {std::max(left + right, 1), std::max(top + bottom, 1)};
+    return {left + right, top + bottom};
 }
 
 class ZoomView final : public ViewKind {
@@ -50,6 +51,8 @@ public:
     {
         const auto& p = config.posi.zoom;
         const CircleBox box = circle_box(e);
+        // A circle centred outside the frame leaves no box to fit.
+        if (box.width <= 0 || box.height <= 0) return 3;
         if (p.whole) {
             whole_ = true;
             set_zoom(std::min(float(v.width) / box.width, float(v.height) / box.height));
@@ -71,6 +74,7 @@ public:
         if (whole_) return 0;
         const auto& p = posi.zoom;
         const CircleBox box = circle_box(e);
+        if (box.width <= 0 || box.height <= 0) return 3;
         place(e, v, p.exponent, p.x, p.y, p.frame_width, p.frame_height, /*zoom_out=*/true,
               std::max(float(v.width) / box.width, float(v.height) / box.height));
         v.dirty = true;
@@ -173,20 +177,7 @@ public:
     void overlay(QN_PRO_ENGINE&, ViewRecord& v, const ViewRecord& other) override
     {
         if (small_ || !other.outline.valid || other.kind == QN_PRO_DST_STRETCH) return;
-        double fx[Outline::kPoints], fy[Outline::kPoints];
-        project_outline(v, other, fx, fy);
-        int px[Outline::kPoints], py[Outline::kPoints];
-        for (int i = 0; i < Outline::kPoints; ++i) {
-            px[i] = rnd_checked(fx[i], -1);
-            py[i] = rnd_checked(fy[i], -1);
-        }
-        const int pen = v.effect.border_width > 0 ? (v.effect.border_width + 1) & ~1 : kDefaultFrameWidth;
-        const Colour c = other.effect.colour;
-        const uint32_t rgb = uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
-        for (int i = 0; i < Outline::kPoints; ++i) {
-            const int j = (i + 1) % Outline::kPoints;
-            draw_line(v.screen, px[i], py[i], px[j], py[j], pen, rgb);
-        }
+        draw_outline(v, other, projection_into(v));
     }
 
     // Picks the view whose outline lies under the cursor as the engine's
@@ -197,36 +188,7 @@ public:
         if (!point || point->ref_width <= 0 || point->ref_height <= 0) return 2;
         const double x = double(v.width) * point->x / point->ref_width;
         const double y = double(v.height) * point->y / point->ref_height;
-        int chosen = -1;
-        PolygonMeasure best{};
-        for (int r = 0; r < static_cast<int>(e.records.size()); r += 2) {
-            const ViewRecord& other = *e.records[r];
-            if (r == record || !other.outline.valid || other.kind == QN_PRO_DST_STRETCH || other.deleting) continue;
-            double px[Outline::kPoints], py[Outline::kPoints];
-            project_outline(v, other, px, py);
-            PolygonMeasure m;
-            if (v.marker) {
-                double cx = 0, cy = 0;
-                for (int i = 0; i < Outline::kPoints; ++i) {
-                    cx += px[i] / Outline::kPoints;
-                    cy += py[i] / Outline::kPoints;
-                }
-                const double half = 3 * kDefaultFrameWidth + 3;
-                const double sx[4] = {cx - half, cx + half, cx + half, cx - half};
-                const double sy[4] = {cy - half, cy - half, cy + half, cy + half};
-                m = measure_point_to_polygon(x, y, sx, sy, 4);
-            } else {
-                m = measure_point_to_polygon(x, y, px, py, Outline::kPoints);
-            }
-            if (m.value < 0 || (mode == 0 && m.value > 0.5)) continue;
-            if (chosen < 0 || m.value < best.value - 5 ||
-                (std::fabs(m.value - best.value) < 0.0001 && m.secondary < best.secondary)) {
-                chosen = r;
-                best = m;
-            }
-        }
-        e.selected_linked = chosen;
-        return chosen < 0 ? 3 : 0;
+        return pick_linked_view(e, v, record, x, y, mode, false, projection_into(v));
     }
 
     int point_to_source(QN_PRO_ENGINE& e, ViewRecord& v, const QN_PRO_POINT& point, QN_PRO_POINT* source,
@@ -275,14 +237,18 @@ private:
         scale_ = 1 / zoom;
     }
 
-    // Another view's outline (source points x 1024) in this view's pixels.
-    void project_outline(const ViewRecord& v, const ViewRecord& other, double* px, double* py) const
+    // Other views' outlines (source points x 1024) in this view's pixels.
+    OutlineProjection projection_into(const ViewRecord& v) const
     {
         const double step = double(scale_) * 1024;
-        for (int i = 0; i < Outline::kPoints; ++i) {
-            px[i] = (other.outline.x[i] - int64_t(window_x_) * 1024) / step + (v.width >> 1);
-            py[i] = (other.outline.y[i] - int64_t(window_y_) * 1024) / step + (v.height >> 1);
-        }
+        const int64_t wx = int64_t(window_x_) * 1024, wy = int64_t(window_y_) * 1024;
+        const int cx = v.width >> 1, cy = v.height >> 1;
+        return [=](const ViewRecord& other, double* px, double* py) {
+            for (int i = 0; i < Outline::kPoints; ++i) {
+                px[i] = (other.outline.x[i] - wx) / step + cx;
+                py[i] = (other.outline.y[i] - wy) / step + cy;
+            }
+        };
     }
 
     void source_of_pixel(const ViewRecord& v, int x, int y, int64_t& sx, int64_t& sy) const

@@ -65,6 +65,23 @@ inline bool ffmpeg_frame(const std::string& graph, const char* pix_fmt, Yuv& out
     return true;
 }
 
+// Writes bytes to a file; false on failure.
+inline bool write_file(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+// The real ImageMagick, run on a raw 8-bit grey picture; the raw grey
+// result, or empty on failure.
+inline std::string imagemagick_gray(const std::string& input, int w, int h, const std::string& operations)
+{
+    return run_capture("/usr/bin/convert -size " + std::to_string(w) + "x" + std::to_string(h) + " -depth 8 gray:" +
+                       input + " " + operations + " -depth 8 gray:- 2>/dev/null");
+}
+
 inline QN_PRO_ENGINE_PARA engine_para(int32_t code, int w, int h, float cx, float cy, float r, int mount = 90)
 {
     QN_PRO_ENGINE_PARA p{};
