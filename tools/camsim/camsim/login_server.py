@@ -38,13 +38,13 @@ def salted(password, salt):
 class Fault:
     """A misbehaviour for one message id: stall, short, error, close, overcount or empty."""
 
-    def __init__(self, spec):
-        parts = spec.split(':')
+    def __init__(self, text):
+        parts = text.split(':')
         self.kind = parts[0]
         self.msg_id = int(parts[1]) if len(parts) > 1 else 0
         self.arg = int(parts[2]) if len(parts) > 2 else 0
         if self.kind not in ('stall', 'short', 'error', 'close', 'overcount', 'empty'):
-            raise ValueError('unknown fault %s' % spec)
+            raise ValueError('unknown fault %s' % text)
 
     def applies(self, msg_id):
         return self.msg_id in (0, msg_id)
