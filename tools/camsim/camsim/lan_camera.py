@@ -27,14 +27,15 @@ def stream_blocks(conn, send_lock, stream, args, stop):
         with send_lock:
             conn.sendall(wire.frame(media_blocks.MEDIA_BLOCK, body))
     last = None
-    for number, _type, _serial, body in stream.items:
+    for number, frame_type, _serial, body in stream.items:
         if stop.is_set():
             return
         if last is not None and number != last:
             time.sleep(args.frame_gap)
         last = number
         message = wire.frame(media_blocks.MEDIA_BLOCK, body)
-        copies = 2 if rng.random() < args.dup else 1
+        # Audio passes through the client as it comes, so only video blocks repeat.
+        copies = 2 if frame_type != media_blocks.AUDIO and rng.random() < args.dup else 1
         with send_lock:
             for _ in range(copies):
                 conn.sendall(message)

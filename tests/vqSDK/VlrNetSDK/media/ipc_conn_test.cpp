@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "frame_sink.h"
+#include "media_peer.h"
+#include "platform/net_socket.h"
+#include "support/run_command.h"
+#include "vqSDK/VlrNetSDK/media/camera_messages.h"
+#include "vqSDK/VlrNetSDK/media/ipc_conn.h"
+#include "vqSDK/VlrNetSDK/pending_request.h"
+#include "vqSDK/VlrNetSDK/process_recv.h"
+#include "vqSDK/VlrNetSDK/sdk_state.h"
+#include "vqSDK/VlrNetSDK/wire_bytes.h"
+
+namespace {
+
+using media_test::FrameSink;
+using media_test::MediaFixture;
+using media_test::MediaPeer;
+using qn_net::ipc_conn;
+
+constexpr uint32_t kCamera = 7;
+constexpr uint32_t kUser = 1234;
+
+uint32_t Loopback()
+{
+    uint32_t ipv4 = 0;
+    platform::TextToIPv4("127.0.0.1", &ipv4);
+    return ipv4;
+}
+
+class IpcConn : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(fixture.ok) << "ffmpeg could not make the test stream";
+        ASSERT_EQ(qn_net::process_recv::instance().start(), 1);
+        qn_net::global_set().user_id.store(kUser);
+    }
+
+    // Connects to the peer and runs the handshake the live-play route runs.
+    void Open(ipc_conn& conn, MediaPeer& peer)
+    {
+        ASSERT_NE(peer.Port(), 0) << "the simulated camera did not start";
+        conn.set_camera_address(Loopback(), peer.Port());
+        ASSERT_TRUE(conn.make_ipc_conn(1, 0));
+        conn.set_camera(kCamera);
+        conn.set_stream(1);
+        conn.set_data_callback(&FrameSink::OnData, sink.Value());
+        qn_net::pending_request open("openstream");
+        ASSERT_TRUE(conn.open_stream(kCamera, &open));
+        conn.set_handshake_sent(true);
+        EXPECT_EQ(open.event.Wait(3000), 0);
+        EXPECT_EQ(open.result, 1);
+        conn.remove_pending(&open);
+    }
+
+    MediaFixture fixture;
+    FrameSink sink;
+};
+
+TEST_F(IpcConn, StreamsTheCamerasH264AndAudioFrameForFrame)
+{
+    // Repeated blocks on the wire must not complete a frame early.
+    MediaPeer peer("lan_camera", fixture, "--dup 0.05 --seed 3");
+    ipc_conn conn;
+    Open(conn, peer);
+    qn_net::pending_request connect("connectvideo");
+    ASSERT_TRUE(conn.connect_video(kCamera, &connect));
+    EXPECT_EQ(connect.event.Wait(3000), 0);
+    EXPECT_EQ(connect.result, 1);
+    conn.remove_pending(&connect);
+
+    const auto manifest = peer.Frames();
+    ASSERT_EQ(manifest.size(), 100u);
+    EXPECT_TRUE(sink.WaitVideo([&](const auto& video) { return video.size() >= manifest.size(); }, 30000));
+    EXPECT_TRUE(conn.first_data());
+    EXPECT_EQ(conn.first_data_event().Wait(0), 0);
+    EXPECT_EQ(media_test::CheckDeliveredVideo(sink.Video(), fixture, manifest, peer.Folder() + "/out.264"),
+              manifest.size());
+
+    std::string audio;
+    for (const auto& frame : sink.Audio()) audio += frame.data;
+    EXPECT_TRUE(audio == media_test::ReadFile(fixture.alaw)) << "audio differs from the source";
+
+    // The handshake as the camera saw it.
+    conn.close();
+    peer.Stop();
+    auto stun = peer.MessagesWithId(qn_net::kMsgStunRequest);
+    ASSERT_EQ(stun.size(), 3u);
+    EXPECT_EQ(qn_net::ReadU32(stun[0].body.data()), kCamera);
+    EXPECT_EQ(qn_net::ReadU32(stun[0].body.data() + 4), kUser);
+    auto echo = peer.MessagesWithId(qn_net::kMsgStunAnswer);
+    ASSERT_EQ(echo.size(), 1u);
+    EXPECT_EQ(echo[0].total, 32u);
+    EXPECT_EQ(qn_net::ReadU32(echo[0].body.data() + 4), 0x1111u);
+    EXPECT_EQ(peer.MessagesWithId(qn_net::kMsgConnectVideo).size(), 1u);
+}
+
+TEST_F(IpcConn, ABlockOfAnotherCameraClosesThatCamerasChannel)
+{
+    MediaPeer peer("lan_camera", fixture, "--foreign");
+    ipc_conn conn;
+    Open(conn, peer);
+    qn_net::pending_request connect("connectvideo");
+    conn.connect_video(kCamera, &connect);
+    EXPECT_EQ(connect.event.Wait(3000), 0);
+    conn.remove_pending(&connect);
+    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgCloseChannel, 1, 5000));
+    auto close = peer.MessagesWithId(qn_net::kMsgCloseChannel)[0];
+    EXPECT_EQ(close.total, 44u);
+    EXPECT_EQ(qn_net::ReadU32(close.body.data() + 12), kCamera + 1);
+    EXPECT_EQ(qn_net::ReadU32(close.body.data()), kUser);
+}
+
+TEST_F(IpcConn, AConnectAnswerOfAnotherLengthCompletesNothing)
+{
+    MediaPeer peer("lan_camera", fixture, "--answer-total 40");
+    ipc_conn conn;
+    Open(conn, peer);
+    qn_net::pending_request connect("connectvideo");
+    ASSERT_TRUE(conn.connect_video(kCamera, &connect));
+    EXPECT_EQ(connect.event.Wait(500), 258);
+    conn.remove_pending(&connect);
+}
+
+TEST_F(IpcConn, TalkPacketsKeepTheStreamInStepWhileKeepAlivesRun)
+{
+    MediaPeer peer("lan_camera", fixture, "");
+    ipc_conn conn;
+    Open(conn, peer);
+    const std::string talk = media_test::ReadFile(fixture.alaw).substr(0, 1000);
+    std::atomic<bool> done{false};
+    std::thread keepAlive([&] {
+        while (!done) {
+            conn.keep_alive();
+            platform::SleepMs(1);
+        }
+    });
+    ASSERT_TRUE(conn.start_talk(kCamera));
+    // Handed in in uneven pieces, as a microphone would.
+    for (std::size_t at = 0; at < talk.size(); at += 130) conn.talk_data(talk.data() + at, std::min<std::size_t>(130, talk.size() - at));
+    conn.stop_talk();
+    EXPECT_FALSE(conn.talk_data("x", 1)) << "talk data after stop";
+    done = true;
+    keepAlive.join();
+    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgTalk, 4, 5000));
+    conn.close();
+    peer.Stop();
+
+    auto packets = peer.MessagesWithId(qn_net::kMsgTalk);
+    ASSERT_EQ(packets.size(), 4u);
+    const uint32_t totals[] = {352, 352, 352, 72};
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+        EXPECT_EQ(packets[i].total, totals[i]);
+        EXPECT_EQ(packets[i].sequence, static_cast<int64_t>(i));
+        EXPECT_EQ(qn_net::ReadU32(packets[i].body.data()), 41u);
+        EXPECT_EQ(qn_net::ReadU32(packets[i].body.data() + 4), kCamera);
+    }
+    EXPECT_GT(peer.MessagesWithId(qn_net::kMsgKeepAlive).size(), 0u);
+    for (const auto& message : peer.Messages()) EXPECT_NE(message.id, 0xFFFFFFFFu) << "the camera lost the frame boundary";
+    const std::string sent = peer.Folder() + "/talk.sent";
+    media_test::WriteFile(sent, talk);
+    EXPECT_EQ(testing_support::RunCommand("cmp " + sent + " " + peer.TalkFile()).exitCode, 0);
+}
+
+} // namespace
