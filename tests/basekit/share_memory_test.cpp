@@ -134,20 +134,45 @@ TEST_F(SharedBlocks, ProcessTableIsMappedAtLoad) {
 
 // A process table that cannot be mapped (here: a block too small for it) is
 // reported, and the process that loaded the library carries on.
-TEST_F(SharedBlocks, LoadingNeverEndsTheProcessWhenTheTableFails) {
-    const fs::path table = "/dev/shm/SHM19810811";
-    const fs::path saved = "/dev/shm/SHM19810811.basekit_test";
-    ASSERT_TRUE(fs::exists(table));
-    fs::rename(table, saved);  // this process keeps its view of the real table
-    platform::SharedMemoryBlock tiny;
-    const bool created = tiny.Create("SHM19810811", 16);
-    std::string output;
-    const int status = runShell(std::string(BASEKIT_PROBE) + " procman 2>&1", &output, &dir_);
-    tiny.Close();
-    platform::SharedMemoryBlock::Remove("SHM19810811");
-    fs::rename(saved, table);
-    ASSERT_TRUE(created);
-    EXPECT_EQ(status, 0);
-    EXPECT_NE(output.find("Create LogShareMemory Error\n"), std::string::npos) << output;
-    EXPECT_NE(output.find("available=0\n"), std::string::npos) << output;
+// The same holds for the log ring: writes to it are then refused.
+class TooSmallBlock {
+public:
+    explicit TooSmallBlock(int key)
+        : name_("SHM" + std::to_string(key)), path_("/dev/shm/" + name_), saved_(path_.string() + ".basekit_test") {
+        fs::rename(path_, saved_);  // this process keeps its view of the real block
+        created_ = tiny_.Create(name_, 16);
+    }
+    ~TooSmallBlock() {
+        tiny_.Close();
+        platform::SharedMemoryBlock::Remove(name_);
+        fs::rename(saved_, path_);
+    }
+    bool created() const { return created_; }
+
+private:
+    std::string name_;
+    fs::path path_, saved_;
+    platform::SharedMemoryBlock tiny_;
+    bool created_ = false;
+};
+
+TEST_F(SharedBlocks, LoadingNeverEndsTheProcessWhenTheTableOrRingFails) {
+    {
+        TooSmallBlock table(ProcMan::kKey);
+        ASSERT_TRUE(table.created());
+        std::string output;
+        EXPECT_EQ(runShell(std::string(BASEKIT_PROBE) + " procman 2>&1", &output, &dir_), 0);
+        EXPECT_NE(output.find("Create LogShareMemory Error\n"), std::string::npos) << output;
+        EXPECT_NE(output.find("available=0\n"), std::string::npos) << output;
+    }
+    {
+        TooSmallBlock ring(19810810);
+        ASSERT_TRUE(ring.created());
+        std::string output;
+        // The writer runs to its end and reports that nothing went into the ring.
+        EXPECT_EQ(runShell("{ " + std::string(BASEKIT_PROBE) + " ring-write 5 3 x; echo status=$?; } 2>&1", &output, &dir_), 0);
+        EXPECT_NE(output.find("Create LogShareMemory Error\n"), std::string::npos) << output;
+        EXPECT_NE(output.find("status=1\n"), std::string::npos) << output;
+    }
+    EXPECT_EQ(probe("procman"), "available=1\n");
 }
