@@ -11,6 +11,7 @@ std::unique_ptr<ViewKind> make_view_kind(int kind)
     switch (kind) {
     case QN_PRO_DST_ORIGINAL: return make_disc_view();
     case QN_PRO_DST_ZOOM: return make_zoom_view();
+    case QN_PRO_DST_ROTATE_ZOOM: return make_rotated_zoom_view();
     case QN_PRO_DST_DPTZ: return make_dptz_view();
     default: return nullptr;
     }

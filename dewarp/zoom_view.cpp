@@ -28,7 +28,7 @@ float exponent_of_zoom(float zoom)
 
 namespace {
 
-constexpr float kMinExponent = -64, kMaxExponent = 16;
+constexpr float kMinExponent = -64, kMinRotatedExponent = -2, kMaxExponent = 16;
 
 // The circle's bounding box clipped to the reference frame.
 struct CircleBox {
@@ -43,17 +43,36 @@ CircleBox circle_box(const QN_PRO_ENGINE& e)
     return {left + right, top + bottom};
 }
 
+// Kind 3 keeps kind 2's position words without the leading whole flag.
+QN_PRO_DST_POSI zoom_layout_of_rotated(const QN_PRO_DST_POSI& rotated)
+{
+    QN_PRO_DST_POSI p{};
+    for (int w = 0; w < 12; ++w) p.words[w + 1] = rotated.words[w];
+    return p;
+}
+
+QN_PRO_DST_POSI rotated_layout_of_zoom(const QN_PRO_DST_POSI& zoom)
+{
+    QN_PRO_DST_POSI p{};
+    for (int w = 0; w < 12; ++w) p.words[w] = zoom.words[w + 1];
+    return p;
+}
+
+// Kind 2, and kind 3 (`rotating`): the same window turned so that it faces
+// away from the circle's centre.
 class ZoomView final : public ViewKind {
 public:
-    std::unique_ptr<ViewKind> make_companion() const override { return std::make_unique<ZoomView>(); }
+    explicit ZoomView(bool rotating) : rotating_(rotating) {}
+    std::unique_ptr<ViewKind> make_companion() const override { return std::make_unique<ZoomView>(rotating_); }
 
     int add(QN_PRO_ENGINE& e, ViewRecord& v, const QN_PRO_DST_CONFIG& config) override
     {
-        const auto& p = config.posi.zoom;
+        const QN_PRO_DST_POSI posi = rotating_ ? zoom_layout_of_rotated(config.posi) : config.posi;
+        const auto& p = posi.zoom;
         const CircleBox box = circle_box(e);
         // A circle centred outside the frame leaves no box to fit.
         if (box.width <= 0 || box.height <= 0) return 3;
-        if (p.whole) {
+        if (p.whole && !rotating_) {
             whole_ = true;
             set_zoom(std::min(float(v.width) / box.width, float(v.height) / box.height));
             window_x_ = rnd(e.ref_x);
@@ -62,28 +81,33 @@ public:
         } else if (p.region) {
             add_region(e, v, p.left, p.top, p.right, p.bottom, p.region_width, p.region_height);
         } else {
-            place(e, v, p.exponent, p.x, p.y, p.frame_width, p.frame_height, /*zoom_out=*/false,
+            place(e, v, p.exponent, p.x, p.y, p.frame_width, p.frame_height, /*zoom_out=*/rotating_,
                   std::min(float(v.width) / box.width, float(v.height) / box.height));
         }
+        if (rotating_) turn_to_window(e);
         v.dirty = true;
         return 0;
     }
 
-    int position(QN_PRO_ENGINE& e, ViewRecord& v, QN_PRO_DST_POSI& posi) override
+    int position(QN_PRO_ENGINE& e, ViewRecord& v, QN_PRO_DST_POSI& given) override
     {
         if (whole_) return 0;
+        const QN_PRO_DST_POSI posi = rotating_ ? zoom_layout_of_rotated(given) : given;
         const auto& p = posi.zoom;
         const CircleBox box = circle_box(e);
         if (box.width <= 0 || box.height <= 0) return 3;
-        place(e, v, p.exponent, p.x, p.y, p.frame_width, p.frame_height, /*zoom_out=*/true,
-              std::max(float(v.width) / box.width, float(v.height) / box.height));
+        // Kind 3 keeps the lower floor of adding.
+        const float floor = rotating_ ? std::min(float(v.width) / box.width, float(v.height) / box.height)
+                                      : std::max(float(v.width) / box.width, float(v.height) / box.height);
+        place(e, v, p.exponent, p.x, p.y, p.frame_width, p.frame_height, /*zoom_out=*/true, floor);
+        if (rotating_) turn_to_window(e);
         v.dirty = true;
         return 0;
     }
 
     void current_position(const QN_PRO_ENGINE& e, const ViewRecord& v, QN_PRO_DST_POSI& posi) const override
     {
-        posi = v.last_position;
+        posi = rotating_ ? zoom_layout_of_rotated(v.last_position) : v.last_position;
         auto& p = posi.zoom;
         p.whole = whole_;
         p.exponent = exponent_;
@@ -92,10 +116,13 @@ public:
         p.frame_width = e.ref_width;
         p.frame_height = e.ref_height;
         p.region = 0;
+        if (rotating_) posi = rotated_layout_of_zoom(posi);
     }
 
-    void change_position(const QN_PRO_ENGINE&, QN_PRO_DST_POSI& posi, const QN_PRO_DST_POSI& delta) const override
+    void change_position(const QN_PRO_ENGINE&, QN_PRO_DST_POSI& given, const QN_PRO_DST_POSI& given_delta) const override
     {
+        QN_PRO_DST_POSI posi = rotating_ ? zoom_layout_of_rotated(given) : given;
+        const QN_PRO_DST_POSI delta = rotating_ ? zoom_layout_of_rotated(given_delta) : given_delta;
         auto& p = posi.zoom;
         const auto& d = delta.zoom;
         p.exponent += d.exponent;
@@ -103,6 +130,7 @@ public:
             p.x += d.x * p.frame_width / d.frame_width;
             p.y += d.y * p.frame_height / d.frame_height;
         }
+        given = rotating_ ? rotated_layout_of_zoom(posi) : posi;
     }
 
     int angle(QN_PRO_ENGINE& e, ViewRecord& v, const QN_PRO_POINT& point, const AngleOutputs& out) override
@@ -158,6 +186,7 @@ public:
 
     int aim_companion(QN_PRO_ENGINE& e, ViewRecord& v, ViewRecord& companion) override
     {
+        if (rotating_) return 3;
         auto* c = static_cast<ZoomView*>(companion.kind_state.get());
         int64_t sx, sy;
         source_of_pixel(v, rnd(v.aimer.x), rnd(v.aimer.y), sx, sy);
@@ -172,7 +201,7 @@ public:
         return 0;
     }
 
-    bool draws_outlines() const override { return true; }
+    bool draws_outlines() const override { return !rotating_; }
 
     void overlay(QN_PRO_ENGINE&, ViewRecord& v, const ViewRecord& other) override
     {
@@ -185,6 +214,7 @@ public:
     // nearest one.
     int control_step(QN_PRO_ENGINE& e, ViewRecord& v, int record, const QN_PRO_POINT* point, int mode) override
     {
+        if (rotating_) return 2;
         if (!point || point->ref_width <= 0 || point->ref_height <= 0) return 2;
         const double x = double(v.width) * point->x / point->ref_width;
         const double y = double(v.height) * point->y / point->ref_height;
@@ -194,6 +224,7 @@ public:
     int point_to_source(QN_PRO_ENGINE& e, ViewRecord& v, const QN_PRO_POINT& point, QN_PRO_POINT* source,
                         Angles* direction) override
     {
+        if (rotating_) return 2;
         if (point.ref_width <= 0 || point.ref_height <= 0) return -1;
         const int vx = static_cast<int>(double(v.width) * point.x / point.ref_width);
         const int vy = static_cast<int>(double(v.height) * point.y / point.ref_height);
@@ -210,6 +241,7 @@ public:
     {
         QN_PRO_DST_POSI current{};
         current_position(e, v, current);
+        if (rotating_) current = zoom_layout_of_rotated(current);
         posi = QN_PRO_DST_POSI{};
         auto& p = posi.zoom;
         p.exponent = current.zoom.exponent;
@@ -223,6 +255,7 @@ public:
         }
         if (wheel > 0) p.exponent += 1;
         if (wheel < 0) p.exponent -= 1;
+        if (rotating_) posi = rotated_layout_of_zoom(posi);
         return true;
     }
 
@@ -254,8 +287,31 @@ private:
     void source_of_pixel(const ViewRecord& v, int x, int y, int64_t& sx, int64_t& sy) const
     {
         const int64_t step = rnd(double(scale_) * 1024);
+        if (rotating_) {
+            const int64_t dx = x - v.centre_x, dy = y - v.centre_y;
+            sx = int64_t(window_x_) * 1024 + (((dx * cos_ - dy * sin_) * step) >> 10);
+            sy = int64_t(window_y_) * 1024 + (((dy * cos_ + dx * sin_) * step) >> 10);
+            return;
+        }
         sx = int64_t(window_x_) * 1024 + step * (x - (v.width >> 1));
         sy = int64_t(window_y_) * 1024 + step * (y - (v.height >> 1));
+    }
+
+    // The rotation follows the bearing of the window around the circle.
+    void turn_to_window(const QN_PRO_ENGINE& e)
+    {
+        const float dx = static_cast<float>(window_x_ - e.ref_x), dy = static_cast<float>(window_y_ - e.ref_y);
+        double bearing = 0;
+        if (dx == 0) bearing = dy > 0 ? 90 : (dy == 0 ? 0 : 270);
+        else {
+            bearing = std::atan(double(dy) / dx) * 180 / 3.1415925;
+            if (dx > 0 && dy <= 0) bearing += 360;
+            if (dx < 0) bearing += 180;
+        }
+        rotation_ = static_cast<int>(bearing + 0.5) % 360;
+        const double theta = (rotation_ + 90) * 0.01745329;
+        cos_ = rnd(std::cos(theta) * 1024);
+        sin_ = rnd(std::sin(theta) * 1024);
     }
 
     void add_region(QN_PRO_ENGINE& e, ViewRecord& v, int left, int top, int right, int bottom, int fw, int fh)
@@ -281,7 +337,7 @@ private:
     void place(QN_PRO_ENGINE& e, ViewRecord& v, float exponent, float x, float y, int fw, int fh,
                bool zoom_out, float floor)
     {
-        exponent = std::clamp(exponent, kMinExponent, kMaxExponent);
+        exponent = std::clamp(exponent, rotating_ ? kMinRotatedExponent : kMinExponent, kMaxExponent);
         float zoom = (exponent > 0 || zoom_out) ? zoom_of_exponent(exponent) : 1.0f;
         if (floor > zoom) {
             zoom = floor;
@@ -328,6 +384,9 @@ private:
         v.outline.valid = true;
     }
 
+    const bool rotating_;
+    int rotation_ = 0;         // kind 3: degrees
+    int cos_ = 0, sin_ = 1024; // of rotation + 90, x 1024
     bool whole_ = false;
     int window_x_ = 0, window_y_ = 0; // window centre in the reference frame
     float exponent_ = 0;
@@ -338,6 +397,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ViewKind> make_zoom_view() { return std::make_unique<ZoomView>(); }
+std::unique_ptr<ViewKind> make_zoom_view() { return std::make_unique<ZoomView>(false); }
+std::unique_ptr<ViewKind> make_rotated_zoom_view() { return std::make_unique<ZoomView>(true); }
 
 }  // namespace qn_dewarp

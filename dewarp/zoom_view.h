@@ -1,4 +1,5 @@
-// Kind 2: an axis-aligned window of the source scaled into the view.
+// Kind 2: an axis-aligned window of the source scaled into the view; kind 3:
+// the same window turned to face away from the circle's centre.
 #ifndef QN_DEWARP_ZOOM_VIEW_H
 #define QN_DEWARP_ZOOM_VIEW_H
 
@@ -14,6 +15,7 @@ float zoom_of_exponent(float exponent);
 float exponent_of_zoom(float zoom);
 
 std::unique_ptr<ViewKind> make_zoom_view();
+std::unique_ptr<ViewKind> make_rotated_zoom_view();
 
 }  // namespace qn_dewarp
 

@@ -190,3 +190,48 @@ TEST_F(Disc, OutlinesAndPicking)
 }
 
 }  // namespace
+
+namespace {
+
+// A rotated zoom window is ImageMagick's scale-rotate-translate about the
+// window's centre, turned by the window's bearing around the circle.
+TEST_F(Disc, RotatedZoomAgreesWithImageMagick)
+{
+    Yuv source(1280, 720);
+    ASSERT_TRUE(ffmpeg_frame("testsrc2=s=1280x720,gblur=sigma=1.5", "yuv420p", source));
+    const std::string input = testing::TempDir() + "/rotzoom_source.gray";
+    ASSERT_TRUE(write_file(input, source.y));
+    struct Case {
+        float x, y;
+        int rotation;
+    };
+    for (const Case c : {Case{900, 360, 0}, Case{640, 560, 90}, Case{400, 360, 180}, Case{500, 250, 218}}) {
+        QN_PRO_DST_POSI p{};
+        p.rotate_zoom.exponent = 3; // zoom 2
+        p.rotate_zoom.x = c.x;
+        p.rotate_zoom.y = c.y;
+        p.rotate_zoom.frame_width = 1280;
+        p.rotate_zoom.frame_height = 720;
+        Yuv& ours = add(QN_PRO_DST_ROTATE_ZOOM, 320, 240, p, 1);
+        ASSERT_EQ(qn_pro_ProcessImage(engine, &source.screen, &table, &records), 0);
+        QN_PRO_DST_POSI back{};
+        ASSERT_EQ(qn_pro_GetDstPosi(engine, &back, 0), 0);
+        EXPECT_FLOAT_EQ(back.rotate_zoom.exponent, 3);
+        EXPECT_FLOAT_EQ(back.rotate_zoom.x, c.x);
+        char srt[128];
+        std::snprintf(srt, sizeof srt, "-virtual-pixel gray -distort SRT '%g,%g 2 %d 160,120' -crop 320x240+0+0",
+                      double(c.x), double(c.y), -(c.rotation + 90));
+        const std::string reference = imagemagick_gray(input, 1280, 720, srt);
+        ASSERT_EQ(reference.size(), 320u * 240u) << "ImageMagick's convert is needed";
+        std::vector<uint8_t> a, b;
+        for (int y = 4; y < 236; ++y)
+            for (int x = 4; x < 316; ++x) {
+                a.push_back(ours.Y(x, y));
+                b.push_back(static_cast<uint8_t>(reference[size_t(y) * 320 + x]));
+            }
+        EXPECT_GE(psnr(a, b), 30.0) << "window at " << c.x << "," << c.y;
+        qn_pro_DelDstImage(engine, 0);
+    }
+}
+
+}  // namespace
