@@ -1,6 +1,7 @@
 // The account calls of the login server: sign-in, sign-out, the device list
 // and the other account requests.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "Depend/qn_log.h"
 #include "platform/net_socket.h"
+#include "vqSDK/VlrNetSDK/body_writer.h"
 #include "vqSDK/VlrNetSDK/login_conn.h"
 #include "vqSDK/VlrNetSDK/md5_text.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
@@ -23,55 +25,13 @@ constexpr std::size_t kTokenSize = 128;
 
 int64_t LoginTimeout() { return global_set().login_timeout_ms.load(); }
 
-// A request body built field by field.
-class body_writer {
-public:
-    explicit body_writer(std::size_t size) : bytes_(size, 0) {}
-    body_writer& u32(uint32_t value)
-    {
-        WriteU32(at(4), value);
-        return *this;
-    }
-    body_writer& u16(uint16_t value)
-    {
-        WriteU16(at(2), value);
-        return *this;
-    }
-    body_writer& bytes(const void* data, std::size_t length)
-    {
-        std::memcpy(at(length), data, length);
-        return *this;
-    }
-    // A text field of `width` bytes, zero-padded; a longer text is cut.
-    body_writer& text(const std::string& value, std::size_t width)
-    {
-        uint8_t* field = at(width);
-        std::memcpy(field, value.data(), std::min(value.size(), width));
-        return *this;
-    }
-    // A caller's text of at most `width` bytes, read no further than its end.
-    body_writer& text_of(const char* value, std::size_t width)
-    {
-        return text(std::string(field_text(value, width)), width);
-    }
-    body_writer& token()
-    {
-        login_values login = last_login();
-        return bytes(login.token, kTokenSize);
-    }
-    uint8_t* data() { return bytes_.data(); }
-    std::size_t size() const { return bytes_.size(); }
-
-private:
-    uint8_t* at(std::size_t length)
-    {
-        uint8_t* field = bytes_.data() + position_;
-        position_ += length;
-        return field;
-    }
-    std::basic_string<uint8_t> bytes_;
-    std::size_t position_ = 0;
-};
+std::array<uint8_t, kTokenSize> Token()
+{
+    std::array<uint8_t, kTokenSize> token{};
+    login_values login = last_login();
+    std::memcpy(token.data(), login.token, kTokenSize);
+    return token;
+}
 
 uint32_t LoginNumber() { return last_login().login_number; }
 uint32_t UserId() { return global_set().user_id.load(); }
@@ -85,7 +45,7 @@ std::unique_ptr<login_conn> Exchange(CallReport& report, uint32_t msgId, const b
         report.FailPlain(0);
         return nullptr;
     }
-    if (!conn->request(msgId, const_cast<body_writer&>(body).data(), body.size())) {
+    if (!conn->request(msgId, body.data(), body.size())) {
         report.Fail(QN_NET_ERR_SEND, "send data failed");
         return nullptr;
     }
@@ -282,7 +242,7 @@ extern "C" int QN_NET_MD5(const char* account, uint8_t salt[16])
 extern "C" int QN_NET_GetDeviceList(const QN_NET_DEVICE_LIST_REQUEST* request, QN_NET_DEVICE_LIST* list)
 {
     body_writer body(148);
-    if (request != nullptr) body.u32(UserId()).bytes(request, sizeof *request).token();
+    if (request != nullptr) body.u32(UserId()).bytes(request, sizeof *request).bytes(Token().data(), kTokenSize);
     return CopyingCall("QN_NET_GetDeviceList", request != nullptr && list != nullptr, 10020, body, list,
                        sizeof *list);
 }
@@ -330,7 +290,7 @@ int AddDeviceCall(const char* name, uint32_t msgId, const uint8_t* record, uint8
     CallReport report(name);
     if (!Begin(report, record != nullptr && answer != nullptr)) return 0;
     body_writer body(324);
-    body.u32(LoginNumber()).bytes(record, 192).token();
+    body.u32(LoginNumber()).bytes(record, 192).bytes(Token().data(), kTokenSize);
     auto conn = login_conn::open();
     if (!conn) return report.FailPlain(0);
     if (!conn->request(msgId, body.data(), body.size())) return report.Fail(QN_NET_ERR_SEND, "send data failed");
@@ -361,7 +321,7 @@ extern "C" int QN_NET_AddDeviceEx(const uint8_t record[192], uint8_t answer[72])
 extern "C" int QN_NET_DeleteDevice(const uint8_t record[64])
 {
     return PlainCall("QN_NET_DeleteDevice", record != nullptr, 10023,
-                     [&](body_writer& body) { body.u32(LoginNumber()).bytes(record, 64).token(); }, 196);
+                     [&](body_writer& body) { body.u32(LoginNumber()).bytes(record, 64).bytes(Token().data(), kTokenSize); }, 196);
 }
 
 extern "C" int QN_NET_GetAppVersion(uint16_t device_type, uint8_t answer[288])
@@ -450,7 +410,7 @@ extern "C" int QN_NET_ShareDevice(uint32_t device_id, const uint8_t record[256],
     }
     std::string digest = salted_password(field_text(record + 192, 64), SaltText(conn->share_salt()));
     body_writer body(328);
-    body.u32(LoginNumber()).u32(device_id).bytes(record, 64).bytes(record + 128, 64).text(digest, 64).token();
+    body.u32(LoginNumber()).u32(device_id).bytes(record, 64).bytes(record + 128, 64).text(digest, 64).bytes(Token().data(), kTokenSize);
     if (!conn->request(10042, body.data(), body.size())) return report.Fail(QN_NET_ERR_SEND, "send data failed");
     switch (conn->wait(LoginTimeout())) {
     case login_conn::outcome::answered:
@@ -469,7 +429,7 @@ extern "C" int QN_NET_GetShareDeviceInfo(uint32_t device_id, QN_NET_SHARE_INFO* 
     CallReport report("QN_NET_GetShareDeviceInfo");
     if (!Begin(report, records != nullptr && count != nullptr && capacity >= 0)) return 0;
     body_writer body(136);
-    body.u32(LoginNumber()).u32(device_id).token();
+    body.u32(LoginNumber()).u32(device_id).bytes(Token().data(), kTokenSize);
     auto conn = Exchange(report, 10043, body);
     if (!conn) return 0;
     int32_t kept = static_cast<int32_t>(std::min<uint32_t>(conn->result(), static_cast<uint32_t>(capacity)));
@@ -481,7 +441,7 @@ extern "C" int QN_NET_GetShareDeviceInfo(uint32_t device_id, QN_NET_SHARE_INFO* 
 extern "C" int QN_NET_DelShareDevice(uint32_t device_id, uint32_t value)
 {
     return PlainCall("QN_NET_DelShareDevice", true, 10044,
-                     [&](body_writer& body) { body.u32(LoginNumber()).u32(device_id).u32(value).token(); }, 140);
+                     [&](body_writer& body) { body.u32(LoginNumber()).u32(device_id).u32(value).bytes(Token().data(), kTokenSize); }, 140);
 }
 
 extern "C" int QN_NET_ApplySendNotification(const uint8_t record[92])
@@ -493,13 +453,13 @@ extern "C" int QN_NET_ApplySendNotification(const uint8_t record[92])
 extern "C" int QN_NET_GetMainDeviceList(const uint8_t record[80], uint8_t answer[212])
 {
     body_writer body(212);
-    if (record != nullptr) body.u32(UserId()).bytes(record, 80).token();
+    if (record != nullptr) body.u32(UserId()).bytes(record, 80).bytes(Token().data(), kTokenSize);
     return CopyingCall("QN_NET_GetMainDeviceList", record != nullptr && answer != nullptr, 10048, body, answer, 212);
 }
 
 extern "C" int QN_NET_GetDeviceMsgById(uint32_t value1, uint32_t value2, uint32_t value3, QN_NET_DEVICE_INFO* device)
 {
     body_writer body(144);
-    body.u32(UserId()).u32(value1).u32(value2).u32(value3).token();
+    body.u32(UserId()).u32(value1).u32(value2).u32(value3).bytes(Token().data(), kTokenSize);
     return CopyingCall("QN_NET_GetDeviceMsgById", device != nullptr, 10049, body, device, sizeof *device);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
+#include <utility>
 #include <random>
 #include <sstream>
 #include <string>
@@ -9,6 +11,7 @@
 #include "support/run_command.h"
 #include "support/temp_folder.h"
 #include "vqSDK/VlrNetSDK/camera_command.h"
+#include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/playback_request.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
 
@@ -132,6 +135,130 @@ TEST(NetSdkCameraCommand, InnerPayloadAndItsCopy)
     EXPECT_EQ(camera_command_body(1, 2, 20371, query, sizeof query, false).size(), 236u);
     const uint8_t tooBig[221] = {};
     EXPECT_TRUE(camera_command_body(1, 2, 1, tooBig, sizeof tooBig, true).empty());
+}
+
+// The values the transcription's checker expects (tools/camsim check_requests).
+request_values TestValues()
+{
+    request_values v;
+    v.user = 0x05060708;
+    v.login_number = 0x090A0B0C;
+    v.last_id = 0x0D0E0F10;
+    const uint8_t mgr[] = {192, 168, 0, 1};
+    const uint8_t server[] = {10, 0, 0, 2};
+    std::memcpy(&v.mgr_ipv4, mgr, 4);
+    std::memcpy(&v.login_server_ipv4, server, 4);
+    v.local_udp_port = 18055;
+    for (int i = 0; i < 128; ++i) v.token[i] = static_cast<uint8_t>(i * 3 + 1);
+    return v;
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (uint8_t b : bytes) {
+        text += kHex[b >> 4];
+        text += kHex[b & 15];
+    }
+    return text;
+}
+
+// Every request body against a transcription of the request tables written
+// in Python from the wire format, byte for byte.
+TEST(NetSdkMgrRequests, EveryBodyMatchesTheTranscribedTables)
+{
+    namespace r = mgr_request;
+    const request_values v = TestValues();
+    const int32_t cam = 0x01020304;
+    uint8_t rec[256];
+    for (int i = 0; i < 256; ++i) rec[i] = static_cast<uint8_t>(0x40 + i);
+    const int32_t a = 0x21, b = 0x22;
+    const std::vector<std::pair<std::string, encoded_request>> requests = {
+        {"bright_ctrl", r::bright_ctrl(v, cam, a, b)},
+        {"brightness", r::brightness(v, cam)},
+        {"get_install_state", r::get_install_state(v, cam)},
+        {"set_install_state", r::set_install_state(v, cam, a)},
+        {"get_lan_type", r::get_lan_type(v, cam)},
+        {"set_lan_type", r::set_lan_type(v, cam, a)},
+        {"set_zone_type", r::set_zone_type(v, cam, a, b)},
+        {"get_zone_type", r::get_zone_type(v, cam)},
+        {"get_volume", r::get_volume(v, cam)},
+        {"set_stream_type", r::set_stream_type(v, cam, a)},
+        {"upgrade_mode2", r::upgrade(v, 2, cam, rec)},
+        {"upgrade_mode1", r::upgrade(v, 1, cam, rec)},
+        {"stop_upgrade", r::stop_upgrade(v, cam)},
+        {"get_talk_state", r::get_talk_state(v, cam)},
+        {"set_volume", r::set_volume(v, cam, rec)},
+        {"get_motion_dt", r::get_motion_dt(v, cam)},
+        {"set_motion_dt", r::set_motion_dt(v, cam, rec)},
+        {"get_wifi", r::get_wifi(v, cam)},
+        {"get_tf_info", r::get_tf_info(v, cam)},
+        {"ptz_get_dev_status", r::ptz_get_dev_status(v, cam, rec)},
+        {"ptz_set_position", r::ptz_set_position(v, cam, rec)},
+        {"get_alarm_pic", r::get_alarm_pic(v, cam, 0x32, 0x33, 0x34, 0x35, 0x36)},
+        {"heartbeat", r::heartbeat(v)},
+        {"search_remote_file", r::search_remote_file(v, cam, rec)},
+        {"record_message", r::record_message(v, cam, rec)},
+        {"set_alarm_state", r::set_alarm_state(v, cam, a, rec)},
+        {"get_sys_time", r::get_sys_time(v, cam)},
+        {"get_alarm_state", r::get_alarm_state(v, cam, a)},
+        {"get_config", r::get_config(v, cam, a)},
+        {"set_config", r::set_config(v, cam, rec)},
+        {"set_tf_info", r::set_tf_info(v, cam, rec)},
+        {"set_unit", r::set_unit(v, cam, rec)},
+        {"talk_ctrl", r::talk_ctrl(v, cam, static_cast<uint8_t>(a))},
+        {"local_connect", r::local_connect(v, cam)},
+        {"reboot", r::reboot(v, cam)},
+        {"set_ap_password", r::set_ap_password(v, cam, rec)},
+        {"get_fw_params", r::get_fw_params(v, cam, a)},
+        {"get_guard", r::get_guard(v, cam)},
+        {"set_guard", r::set_guard(v, cam, rec)},
+        {"cloud_get_sign", r::cloud_get_sign(v, cam, a)},
+        {"search_remote", r::search_remote(v, cam, rec)},
+        {"cloud_get_time", r::cloud_get_time(v, cam, a)},
+        {"cloud_get_time_from_camera", r::cloud_get_time_from_camera(v, cam)},
+        {"cloud_set_state", r::cloud_set_state(v, cam, a)},
+        {"set_lens_model", r::set_lens_model(v, cam, rec)},
+        {"get_lens_model", r::get_lens_model(v, cam)},
+        {"set_alarm_switch", r::set_alarm_switch(v, cam, rec)},
+        {"get_alarm_switch", r::get_alarm_switch(v, cam)},
+        {"set_record_schedule", r::set_record_schedule(v, cam, rec)},
+        {"get_record_schedule", r::get_record_schedule(v, cam)},
+        {"set_storage_location", r::set_storage_location(v, cam, rec)},
+        {"get_storage_location", r::get_storage_location(v, cam)},
+        {"get_track_state", r::get_track_state(v, cam)},
+        {"set_track_state", r::set_track_state(v, cam, a)},
+        {"sign_in", r::sign_in(v)},
+        {"sign_out", r::sign_out(rec)},
+        {"online_query", r::online_query(v, cam)},
+        {"video_address", r::video_address(v, cam, a)},
+        {"camera_disconnect", r::camera_disconnect(v, cam)},
+        {"acknowledge", r::acknowledge(static_cast<uint32_t>(a))},
+        {"upgrade_notice", r::upgrade_notice(rec)},
+    };
+    testing_support::TempFolder folder;
+    const std::string path = folder.Path() + "/requests.txt";
+    {
+        std::ofstream out(path);
+        for (const auto& [name, request] : requests) {
+            out << name << ' ' << request.msg_id << ' ' << request.key_camera << ' ' << request.kind << ' '
+                << Hex(request.body) << '\n';
+        }
+    }
+    auto checked = testing_support::RunCommand(
+        "PYTHONPATH=" OSTRELS_SOURCE_DIR "/tools/camsim /usr/bin/python3 -m camsim.check_requests " + path);
+    EXPECT_EQ(checked.exitCode, 0) << checked.output;
+    EXPECT_EQ(checked.output, "");
+}
+
+TEST(NetSdkMgrRequests, ThePanoramaPictureIsAwaitedOnlyInModeTwo)
+{
+    const request_values v = TestValues();
+    uint8_t position[20] = {2};
+    EXPECT_EQ(mgr_request::ptz_set_position(v, 5, position).kind, 6);
+    position[0] = 1;
+    EXPECT_EQ(mgr_request::ptz_set_position(v, 5, position).kind, -1);
 }
 
 } // namespace
