@@ -24,6 +24,9 @@ public:
     aws_v4_signer(std::string service, std::string host, std::string region, std::string accessKeyId,
                   std::string secretKey, bool payloadHash, bool contentMd5, std::string sessionToken,
                   const platform::Clock& clock = platform::Clock::System());
+    // A temporary clock would be gone before the signer signs.
+    aws_v4_signer(std::string, std::string, std::string, std::string, std::string, bool, bool, std::string,
+                  const platform::Clock&&) = delete;
 
     void SetCredentials(std::string accessKeyId, std::string secretKey);
     void SetSessionToken(std::string sessionToken);

@@ -43,7 +43,9 @@ public:
     static constexpr const char* kDefaultService = "s3";
 
     // The default host is empty: a client must be given its endpoint.
+    // `clock` gives the signing time; it must outlive the client.
     explicit corvul_cs_server(const platform::Clock& clock = platform::Clock::System());
+    explicit corvul_cs_server(const platform::Clock&&) = delete;
 
     // `host` is "https://name[:port]", "http://name[:port]" or a bare
     // "name[:port]", which means https.

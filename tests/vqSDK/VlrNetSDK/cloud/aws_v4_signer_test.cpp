@@ -177,7 +177,8 @@ TEST(AwsV4Signer, ContentMd5MatchesOpenssl)
                                   " | openssl base64 -A",
                               &expected),
               0);
-    aws_v4_signer signer("s3", "h", "r", kAccessKey, kSecretKey, false, true, "", FixedClock(kEpoch));
+    const FixedClock clock(kEpoch);
+    aws_v4_signer signer("s3", "h", "r", kAccessKey, kSecretKey, false, true, "", clock);
     ASSERT_FALSE(signer.Sign("POST", "/b", "delete=", payload).empty());
     EXPECT_EQ(signer.ContentMd5(), expected);
 }
