@@ -437,8 +437,15 @@ private:
             }
             v.outline.x[i] = static_cast<int32_t>(std::clamp<int64_t>(ex * 8, INT32_MIN, INT32_MAX));
             v.outline.y[i] = static_cast<int32_t>(std::clamp<int64_t>(ey * 8, INT32_MIN, INT32_MAX));
+            const double view[3] = {double(v.centre_x - x), double(y - v.centre_y), focal_};
+            double w[3];
+            multiply(R_, view, w);
+            const Angles world = direction_to_angles(w[0], w[1], w[2]);
+            v.outline.azimuth[i] = world.azimuth;
+            v.outline.elevation[i] = world.elevation;
         }
         v.outline.valid = true;
+        v.outline.has_directions = true;
     }
 
     int fov_ = 90;

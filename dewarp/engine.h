@@ -48,6 +48,10 @@ struct Outline {
     static constexpr int kPoints = 32;
     bool valid = false;
     int32_t x[kPoints] = {}, y[kPoints] = {}; // source points x 1024
+    // Directions of the points in the mounted world (degrees), for views
+    // laid out by direction; only views that look along rays keep them.
+    bool has_directions = false;
+    float azimuth[kPoints] = {}, elevation[kPoints] = {};
 };
 
 struct Aimer {

@@ -2,6 +2,7 @@
 
 #include "disc_view.h"
 #include "dptz_view.h"
+#include "panorama_view.h"
 #include "zoom_view.h"
 
 namespace qn_dewarp {
@@ -12,6 +13,7 @@ std::unique_ptr<ViewKind> make_view_kind(int kind)
     case QN_PRO_DST_ORIGINAL: return make_disc_view();
     case QN_PRO_DST_ZOOM: return make_zoom_view();
     case QN_PRO_DST_ROTATE_ZOOM: return make_rotated_zoom_view();
+    case QN_PRO_DST_PANORAMA: return make_panorama_view();
     case QN_PRO_DST_DPTZ: return make_dptz_view();
     default: return nullptr;
     }
