@@ -206,7 +206,9 @@ public:
      * already has its picture, or a tail of another layout. */
     int InputPTZImage(_vm_screen* picture, _qnpl_ptz_jpg_tail_* tail);
     /* The sub-images of the pictures taken so far; the table belongs to the
-     * engine and is rewritten by the next call. */
+     * engine and is rewritten by the next call. Once every picture is taken
+     * the union thread rewrites the sub-images in place (colour curves, luma
+     * in the top byte): read them before that or after "UNION_FINISH". */
     _qnpl_progect_res_info_* GetProjectImage(uint32_t* count);
     /* The finished union image (format 3, 0x00RRGGBB), owned by the engine
      * until Destory or the next run's result; null before it is ready. */

@@ -9,6 +9,7 @@
 
 #include "engine_context.h"
 #include "engine_instance.h"
+#include "engine_steps.h"
 #include "engine_steps_internal.h"
 #include "event_recorder.h"
 #include "qn_ptzlink.h"
@@ -307,6 +308,11 @@ TEST_F(Positions, ProjectedSubImagesMatchTheScene)
     set("panotype_ex", std::to_string(type).c_str());
     ASSERT_EQ(ctx->def_width, 640);
     ASSERT_EQ(ctx->def_height, 360);
+    // The union thread stays off the sub-images: matching rewrites them in
+    // place, and this test compares them as projected.
+    static qnpl::EngineSteps projection_only = qnpl::matching_engine_steps();
+    projection_only.balance_colours = [](qnpl_context&) { return 1; };
+    ctx->steps = &projection_only;
     ASSERT_EQ(link.LaunchProcess(), 1);
 
     std::vector<__tag_point3D> cells;
