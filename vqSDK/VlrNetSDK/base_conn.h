@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "vqSDK/VlrNetSDK/alarm_picture.h"
 #include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/os_event.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
@@ -52,6 +53,9 @@ public:
 
     std::atomic<int32_t> live_count{0};
 
+    // The alarm or panorama picture this connection brings in.
+    alarm_picture_download& picture() { return picture_; }
+
     // The video server's address area, filled by the video-address reply.
     void set_address_area(const uint8_t* bytes, std::size_t length);
     std::array<uint8_t, kAddressArea> address_area() const;
@@ -76,6 +80,7 @@ private:
     std::atomic<int> socket_{-1};
     std::mutex sendMutex_;
     pending_list pending_;
+    alarm_picture_download picture_;
     mutable std::mutex dataMutex_;
     std::array<uint8_t, kAddressArea> address_{};
     playback_record playback_{};

@@ -314,15 +314,15 @@ void handle_mgr_reply(base_conn& conn, const uint8_t* frame, std::size_t length)
         return;
     case 20323: {
         const int32_t status = static_cast<int32_t>(r.u32(24));
-        if (status == 0) {
-            Trace("no pic");
-            Complete(conn, r.u32(0), 0, 6);
-        } else if (status == -1) {
-            Trace("no tf card");
-            Complete(conn, r.u32(0), 2, 6);
-        } else if (r.u32(20) == 0) {
-            Complete(conn, r.u32(0), 1, 6);
+        if (status == 0 || status == -1) {
+            Trace("%s", status == 0 ? "no pic" : "no tf card");
+            conn.picture().set_idle();
+            Complete(conn, r.u32(0), status == 0 ? 0 : 2, 6);
+            return;
         }
+        // The first block (index 0) tells the waiting request that the picture comes.
+        if (r.has(20, 2) && ReadU16(r.body + 20) == 0) Complete(conn, r.u32(0), 1, 6);
+        conn.picture().take_block(r.body, r.length);
         return;
     }
     case 20351:
