@@ -171,6 +171,21 @@ TEST_F(VideoConn, BlocksBeforeAcceptingAreDropped)
     EXPECT_EQ(deck.frames_in_progress(), 0);
 }
 
+TEST_F(VideoConn, AnIPv6LoginAddressGivesADualStackSocketThatReachesAnIPv4Server)
+{
+    MediaPeer peer("video_server", fixture, "");
+    qn_net::set_login_server("::1");
+    video_conn conn(deck);
+    Open(conn, peer);
+    qn_net::pending_request connect("connectvideo");
+    ASSERT_TRUE(conn.connect_video(kCamera, &connect));
+    EXPECT_EQ(connect.event.Wait(3000), 0);
+    conn.remove_pending(&connect);
+    EXPECT_TRUE(sink.WaitVideo([](const auto& video) { return video.size() >= 10; }, 10000));
+    conn.close();
+    qn_net::set_login_server("");
+}
+
 TEST_F(VideoConn, TalkGoesOutAsDatagramsOnlyForACamera)
 {
     MediaPeer peer("video_server", fixture, "");

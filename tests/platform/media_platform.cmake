@@ -1,0 +1,1 @@
+ostrels_add_gtest(platform_dual_stack_test SOURCES dual_stack_test.cpp LIBS ostrels_platform test_support)
