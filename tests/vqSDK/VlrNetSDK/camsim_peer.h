@@ -19,13 +19,15 @@ inline std::string CamsimCommand(const std::string& arguments)
     return "PYTHONPATH=" OSTRELS_SOURCE_DIR "/tools/camsim exec /usr/bin/python3 -m camsim " + arguments;
 }
 
-class CamsimLogin {
+// One of the simulated servers ("login", "mgr"); commands go to its standard
+// input one line at a time.
+class CamsimServer {
 public:
-    explicit CamsimLogin(const std::string& options = {})
+    CamsimServer(const std::string& server, const std::string& options)
     {
         portFile_ = folder_.Path() + "/port";
         logFile_ = folder_.Path() + "/frames.jsonl";
-        std::string command = CamsimCommand("login --port 0 --port-file " + portFile_ + " --log " + logFile_ +
+        std::string command = CamsimCommand(server + " --port 0 --port-file " + portFile_ + " --log " + logFile_ +
                                             " --max-seconds 120 " + options);
         pipe_ = ::popen(command.c_str(), "w");
         if (pipe_ == nullptr) return;
@@ -36,12 +38,19 @@ public:
             if (port_ == 0) platform::SleepMs(25);
         }
     }
-    ~CamsimLogin()
+    ~CamsimServer()
     {
         if (pipe_ != nullptr) ::pclose(pipe_);
     }
-    CamsimLogin(const CamsimLogin&) = delete;
-    CamsimLogin& operator=(const CamsimLogin&) = delete;
+    CamsimServer(const CamsimServer&) = delete;
+    CamsimServer& operator=(const CamsimServer&) = delete;
+
+    void Command(const std::string& line)
+    {
+        if (pipe_ == nullptr) return;
+        std::fputs((line + "\n").c_str(), pipe_);
+        std::fflush(pipe_);
+    }
 
     uint16_t Port() const { return static_cast<uint16_t>(port_); }
     // One JSON line per frame the peer received.
@@ -59,6 +68,11 @@ private:
     std::string logFile_;
     FILE* pipe_ = nullptr;
     int port_ = 0;
+};
+
+class CamsimLogin : public CamsimServer {
+public:
+    explicit CamsimLogin(const std::string& options = {}) : CamsimServer("login", options) {}
 };
 
 } // namespace netsdk_test

@@ -5,7 +5,7 @@ import os
 import sys
 import threading
 
-from . import login_server, stream_model
+from . import login_server, mgr_server, stream_model
 
 
 def wait_for_stdin_end(limit):
@@ -20,6 +20,23 @@ def wait_for_stdin_end(limit):
             done.set()
 
     threading.Thread(target=drain, daemon=True).start()
+    done.wait(limit)
+
+
+def follow_commands(service, limit):
+    """Runs "push ID CAMERA" lines from standard input until it closes or `limit` seconds pass."""
+    done = threading.Event()
+
+    def read():
+        try:
+            for line in iter(sys.stdin.readline, ''):
+                words = line.split()
+                if len(words) == 3 and words[0] == 'push':
+                    service.push(int(words[1]), int(words[2]))
+        finally:
+            done.set()
+
+    threading.Thread(target=read, daemon=True).start()
     done.wait(limit)
 
 
@@ -46,6 +63,13 @@ def main(argv=None):
     login.add_argument('--chunk-seed', type=int)
     login.add_argument('--max-seconds', type=float, default=300)
 
+    mgr = commands.add_parser('mgr', help='run the management server')
+    mgr.add_argument('--port', type=int, default=20000)
+    mgr.add_argument('--port-file')
+    mgr.add_argument('--fault', action='append', default=[], help='KIND[:ID]')
+    mgr.add_argument('--log')
+    mgr.add_argument('--max-seconds', type=float, default=300)
+
     stream = commands.add_parser('stream', help='send a seeded frame stream')
     stream.add_argument('--port', type=int, required=True)
     stream.add_argument('--udp', action='store_true')
@@ -66,6 +90,17 @@ def main(argv=None):
         else:
             print('PORT %d' % port, flush=True)
         wait_for_stdin_end(args.max_seconds)
+        server.shutdown()
+        return 0
+    if args.command == 'mgr':
+        service = mgr_server.MgrService([login_server.Fault(f) for f in args.fault], args.log)
+        server = mgr_server.start(service, args.port)
+        port = server.server_address[1]
+        if args.port_file:
+            write_port(args.port_file, port)
+        else:
+            print('PORT %d' % port, flush=True)
+        follow_commands(service, args.max_seconds)
         server.shutdown()
         return 0
     return stream_model.run(args)
