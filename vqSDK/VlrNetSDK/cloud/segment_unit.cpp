@@ -1,6 +1,7 @@
 #include "vqSDK/VlrNetSDK/cloud/segment_unit.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "vqSDK/VlrNetSDK/cloud/nal_frame_type.h"
@@ -148,6 +149,8 @@ int StartCodeLength(const uint8_t* bytes, std::size_t length)
 int ReadSegmentUnit(ByteSource& source, uint8_t* buffer, std::size_t capacity, SegmentUnit& unit)
 {
     if (buffer == nullptr || capacity < kLookAhead) return kUnitTooLong;
+    // Lengths are returned as int.
+    capacity = std::min<std::size_t>(capacity, INT_MAX);
     const int64_t begin = source.Position();
     uint8_t head[kLookAhead];
     const std::size_t got = source.Read(head, sizeof head);
