@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "basekit/file_manage.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ int writeWith(const char *path, const char *mode, const void *data, int length) 
 BinaryFile::~BinaryFile() = default;
 
 int BinaryFile::read_file(void *buffer, int size) {
-    if (fullName_[0] == '\0' || size < 0 || (buffer == nullptr && size > 0))
+    if (fullName_[0] == '\0' || size < 0 || (buffer == nullptr && size > 0) || platform::IsDirectory(fullName_))
         return -1;
     std::FILE *file = std::fopen(fullName_, "rb");
     if (file == nullptr)

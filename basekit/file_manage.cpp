@@ -98,7 +98,8 @@ int FileManage::del_file() { return DeleteFileA(fullName_); }
 int64_t FileManage::get_file_len() const { return get_file_len(fullName_); }
 
 int64_t FileManage::get_file_len(const char *path) {
-    if (path == nullptr || *path == '\0')
+    // A folder opens for reading here but is no file with a length.
+    if (path == nullptr || *path == '\0' || platform::IsDirectory(path))
         return -1;
     std::FILE *file = std::fopen(path, "rb");
     if (file == nullptr)

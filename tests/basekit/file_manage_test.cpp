@@ -112,6 +112,13 @@ TEST_F(RootedFiles, BinaryFileWritesReadsAndAppends) {
     EXPECT_EQ(file.del_file(), 0);
     EXPECT_EQ(file.get_file_len(), -1);
     EXPECT_EQ(file.read_file(back.data(), 10), -1);
+
+    // A folder is not a file to read or measure.
+    fs::create_directories(dir_.file("folder"));
+    BinaryFile folder(dir_.file("folder").c_str());
+    ASSERT_STREQ(folder.get_shortname(), "folder");
+    EXPECT_EQ(folder.read_file(back.data(), 10), -1);
+    EXPECT_EQ(folder.get_file_len(), -1);
 }
 
 TEST_F(RootedFiles, LengthsBeyond2GiBAreReported) {
