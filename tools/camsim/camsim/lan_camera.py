@@ -8,7 +8,8 @@ The handshake: every 40001 is logged and the first one is answered with a
 40002 (camera id and two values); the client echoes it. A 40013 is answered
 with a 40014 of 44 bytes (camera id at body offset 12), or of --answer-total
 bytes, and starts the stream. --foreign sends one block of another camera
-first; the client answers it with a 40015.
+first; the client answers it with a 40015. --loss, --dup and --reorder
+change the stream as a faulty camera would (see media_peer.sending_plan).
 """
 
 import socket
@@ -20,28 +21,23 @@ import time
 from . import media_blocks, media_peer, wire
 
 
-def stream_blocks(conn, send_lock, stream, args, stop):
-    rng = media_peer.rng(args)
+def stream_blocks(conn, send_lock, plan, args, stop):
     if args.foreign:
         body = media_blocks.block_body(args.camera + 1, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x00' * 10)
         with send_lock:
             conn.sendall(wire.frame(media_blocks.MEDIA_BLOCK, body))
     last = None
-    for number, frame_type, _serial, body in stream.items:
+    for number, message in plan:
         if stop.is_set():
             return
         if last is not None and number != last:
             time.sleep(args.frame_gap)
         last = number
-        message = wire.frame(media_blocks.MEDIA_BLOCK, body)
-        # Audio passes through the client as it comes, so only video blocks repeat.
-        copies = 2 if frame_type != media_blocks.AUDIO and rng.random() < args.dup else 1
         with send_lock:
-            for _ in range(copies):
-                conn.sendall(message)
+            conn.sendall(message)
 
 
-def serve(conn, stream, recorder, args, stop):
+def serve(conn, plan, recorder, args, stop):
     send_lock = threading.Lock()
     streaming = None
     answered = False
@@ -77,7 +73,7 @@ def serve(conn, stream, recorder, args, stop):
                 with send_lock:
                     conn.sendall(answer)
                 if streaming is None:
-                    streaming = threading.Thread(target=stream_blocks, args=(conn, send_lock, stream, args, stop),
+                    streaming = threading.Thread(target=stream_blocks, args=(conn, send_lock, plan, args, stop),
                                                  daemon=True)
                     streaming.start()
     return 0
@@ -88,7 +84,7 @@ def main(argv=None):
     p.add_argument('--answer-total', type=int, default=44)
     p.add_argument('--foreign', action='store_true')
     args = p.parse_args(argv)
-    stream = media_peer.load_stream(args)
+    _stream, plan = media_peer.load_stream(args)
     recorder = media_blocks.Recorder(args.log, args.talk_out)
     stop = threading.Event()
     media_peer.stop_on_stdin_end(stop, args.max_seconds)
@@ -101,7 +97,7 @@ def main(argv=None):
             except socket.timeout:
                 continue
             with conn:
-                result = serve(conn, stream, recorder, args, stop)
+                result = serve(conn, plan, recorder, args, stop)
                 if result:
                     return result
     return 0

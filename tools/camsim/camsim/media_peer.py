@@ -7,7 +7,7 @@ import random
 import sys
 import threading
 
-from . import media_blocks
+from . import media_blocks, wire
 
 
 def parser(prog):
@@ -22,7 +22,9 @@ def parser(prog):
     p.add_argument('--log', help='writes one JSON line per message received')
     p.add_argument('--talk-out', help='collects the audio of the talk packets')
     p.add_argument('--seed', type=int, default=1)
-    p.add_argument('--dup', type=float, default=0.0, help='share of blocks sent twice')
+    p.add_argument('--dup', type=float, default=0.0, help='share of video blocks sent twice')
+    p.add_argument('--loss', type=float, default=0.0, help='share of blocks lost on their first sending')
+    p.add_argument('--reorder', type=int, default=0, help='size of the local reordering window')
     p.add_argument('--frame-gap', type=float, default=0.002, help='seconds between frames')
     p.add_argument('--max-seconds', type=float, default=120)
     return p
@@ -36,8 +38,39 @@ def load_stream(args):
         with open(args.alaw, 'rb') as f:
             alaw = f.read()
     stream = media_blocks.Stream(h264, alaw, args.camera, args.stream)
+    plan, lost = sending_plan(stream, args)
+    for entry in stream.manifest:
+        if 'frame' in entry:
+            entry['intact'] = entry['frame'] not in lost
     stream.write_manifest(args.manifest)
-    return stream
+    return stream, plan
+
+
+def sending_plan(stream, args):
+    """The media messages in sending order after loss, repetition and local
+    reordering, and the numbers of the video frames that lost a block.
+
+    Blocks of the last three frames are never lost, so that every loss has a
+    later block that reveals it. Audio blocks are never repeated: the client
+    passes them through as they come."""
+    rng = random.Random(args.seed)
+    window = []
+    out = []
+    lost = set()
+    for number, frame_type, _serial, body in stream.items:
+        message = wire.frame(media_blocks.MEDIA_BLOCK, body)
+        protected = number > stream.last_frame - 3
+        if not protected and rng.random() < args.loss:
+            if frame_type != media_blocks.AUDIO:
+                lost.add(number)
+            continue
+        copies = 2 if frame_type != media_blocks.AUDIO and rng.random() < args.dup else 1
+        for _ in range(copies):
+            window.append((number, message))
+        while len(window) > args.reorder:
+            out.append(window.pop(rng.randrange(len(window)) if rng.random() < 0.5 else 0))
+    out.extend(window)
+    return out, lost
 
 
 def write_port(path, port):
@@ -63,5 +96,3 @@ def stop_on_stdin_end(stop, limit):
     timer.start()
 
 
-def rng(args):
-    return random.Random(args.seed)

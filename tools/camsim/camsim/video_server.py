@@ -5,8 +5,7 @@ packets it receives, and logs every datagram.
 
     python3 -m camsim.video_server --port-file P --h264 live.264 --manifest M ...
 
-Blocks of the last three frames are never lost, so that every loss has a
-later block that reveals it. --server-close R sends a 40015 (camera id, R)
+--server-close R sends a 40015 (camera id, R)
 after the stream. --stray sends, from 127.0.0.2, a media block and a 40015
 first: the client must ignore both.
 """
@@ -20,26 +19,7 @@ import time
 from . import media_blocks, media_peer, wire
 
 
-def shuffled(items, rng, args, last_frame):
-    """The datagrams in sending order after loss, duplication and local reordering."""
-    window = []
-    out = []
-    for number, _type, _serial, body in items:
-        message = wire.frame(media_blocks.MEDIA_BLOCK, body)
-        protected = number > last_frame - 3
-        if not protected and rng.random() < args.loss:
-            continue
-        copies = 2 if rng.random() < args.dup else 1
-        for _ in range(copies):
-            window.append((number, message))
-        while len(window) > args.reorder:
-            out.append(window.pop(rng.randrange(len(window)) if rng.random() < 0.5 else 0))
-    out.extend(window)
-    return out
-
-
-def stream_blocks(sock, client, stream, args, stop):
-    rng = media_peer.rng(args)
+def stream_blocks(sock, client, plan, args, stop):
     if args.stray:
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as stray:
             stray.bind(('127.0.0.2', 0))
@@ -48,7 +28,7 @@ def stream_blocks(sock, client, stream, args, stop):
             stray.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, args.camera, 99), client)
         time.sleep(0.05)
     last = None
-    for number, message in shuffled(stream.items, rng, args, stream.last_frame):
+    for number, message in plan:
         if stop.is_set():
             return
         if last is not None and number != last:
@@ -62,12 +42,10 @@ def stream_blocks(sock, client, stream, args, stop):
 
 def main(argv=None):
     p = media_peer.parser('camsim.video_server')
-    p.add_argument('--loss', type=float, default=0.0, help='share of blocks lost on their first sending')
-    p.add_argument('--reorder', type=int, default=0, help='size of the local reordering window')
     p.add_argument('--server-close', type=int)
     p.add_argument('--stray', action='store_true')
     args = p.parse_args(argv)
-    stream = media_peer.load_stream(args)
+    stream, plan = media_peer.load_stream(args)
     recorder = media_blocks.Recorder(args.log, args.talk_out)
     stop = threading.Event()
     media_peer.stop_on_stdin_end(stop, args.max_seconds)
@@ -101,7 +79,7 @@ def main(argv=None):
             elif msg_id == media_blocks.CONNECT_VIDEO and client is not None:
                 sock.sendto(media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, args.camera), client)
                 if streaming is None:
-                    streaming = threading.Thread(target=stream_blocks, args=(sock, client, stream, args, stop),
+                    streaming = threading.Thread(target=stream_blocks, args=(sock, client, plan, args, stop),
                                                  daemon=True)
                     streaming.start()
             elif msg_id == media_blocks.RESEND and client is not None and len(body) >= 12:

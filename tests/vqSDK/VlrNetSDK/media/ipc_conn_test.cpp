@@ -99,6 +99,41 @@ TEST_F(IpcConn, StreamsTheCamerasH264AndAudioFrameForFrame)
     EXPECT_EQ(peer.MessagesWithId(qn_net::kMsgConnectVideo).size(), 1u);
 }
 
+TEST_F(IpcConn, ACameraThatLosesAndReordersBlocksGivesOnlyWholeDecodableFrames)
+{
+    MediaPeer peer("lan_camera", fixture, "--loss 0.05 --reorder 3 --dup 0.02 --seed 5");
+    ipc_conn conn;
+    Open(conn, peer);
+    qn_net::pending_request connect("connectvideo");
+    ASSERT_TRUE(conn.connect_video(kCamera, &connect));
+    EXPECT_EQ(connect.event.Wait(3000), 0);
+    conn.remove_pending(&connect);
+    const auto manifest = peer.Frames();
+    ASSERT_EQ(manifest.size(), 100u);
+    // Audio of the last frames is never lost and passes straight through.
+    EXPECT_TRUE(sink.WaitAudio([&](const auto& audio) { return !audio.empty() && audio.back().number == 100; },
+                               30000));
+    platform::SleepMs(300);
+    conn.close();
+
+    auto video = sink.Video();
+    media_test::CheckDeliveredVideo(video, fixture, manifest, peer.Folder() + "/out.264");
+    // A key frame needs no predecessor: each one that came whole is shown.
+    std::vector<uint32_t> keys;
+    std::vector<uint32_t> intactKeys;
+    for (const auto& frame : video) {
+        if (frame.type == 0) keys.push_back(frame.number);
+    }
+    for (const auto& frame : manifest) {
+        if (frame.type == 0 && frame.intact) intactKeys.push_back(frame.number);
+    }
+    EXPECT_EQ(keys, intactKeys);
+    std::size_t lost = 0;
+    for (const auto& frame : manifest) lost += frame.intact ? 0 : 1;
+    EXPECT_GT(lost, 0u) << "the camera lost nothing: the test proves little";
+    EXPECT_LT(video.size(), manifest.size());
+}
+
 TEST_F(IpcConn, ABlockOfAnotherCameraClosesThatCamerasChannel)
 {
     MediaPeer peer("lan_camera", fixture, "--foreign");

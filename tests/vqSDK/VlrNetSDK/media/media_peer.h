@@ -56,6 +56,7 @@ struct ManifestFrame {
     int type = 0;
     std::size_t offset = 0;
     std::size_t length = 0;
+    bool intact = true;  // every block of it was sent
 };
 
 // One message the peer received.
@@ -119,7 +120,8 @@ public:
             std::smatch m;
             if (!std::regex_search(line, m, entry)) continue;
             frames.push_back({static_cast<uint32_t>(std::stoul(m[1])), std::stoi(m[2]),
-                              static_cast<std::size_t>(std::stoul(m[3])), static_cast<std::size_t>(std::stoul(m[4]))});
+                              static_cast<std::size_t>(std::stoul(m[3])), static_cast<std::size_t>(std::stoul(m[4])),
+                              line.find("\"intact\": false") == std::string::npos});
         }
         return frames;
     }
