@@ -216,6 +216,23 @@ encoded_request playback(const request_values& v, int32_t camera, const playback
     return Make(20241, camera, kNoReply, body);
 }
 
+std::optional<encoded_request> playback_control(const request_values& v, int32_t camera, const playback_record& record,
+                                                int32_t playbackValue, int32_t control, int32_t value)
+{
+    switch (control) {
+    case 0:
+    case 1:
+        return playback(v, camera, record, control == 0 ? 0 : 1, playbackValue, 0);
+    case 2:
+    case 3:
+        return playback(v, camera, record, control, playbackValue, value);
+    case 4:
+        return playback(v, camera, seek_playback_record(record, value), 4, playbackValue, 0);
+    default:
+        return std::nullopt;
+    }
+}
+
 encoded_request record_message(const request_values& v, int32_t camera, const uint8_t* record108)
 {
     body_writer body = LongHead(124, v, camera);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "vqSDK/VlrNetSDK/playback_request.h"
@@ -60,6 +61,11 @@ encoded_request heartbeat(const request_values& v);
 encoded_request search_remote_file(const request_values& v, int32_t camera, const uint8_t* search52);
 encoded_request playback(const request_values& v, int32_t camera, const playback_record& record, int32_t command,
                          int32_t playbackValue, int32_t controlValue);
+// A playback control on the running playback's record: 0 pause, 1 resume,
+// 2 and 3 step by `value`, 4 seek to `value` percent. Empty for any other
+// control (nothing is sent).
+std::optional<encoded_request> playback_control(const request_values& v, int32_t camera, const playback_record& record,
+                                                int32_t playbackValue, int32_t control, int32_t value);
 encoded_request record_message(const request_values& v, int32_t camera, const uint8_t* record108);
 encoded_request set_alarm_state(const request_values& v, int32_t camera, int32_t value, const uint8_t* record16);
 encoded_request get_sys_time(const request_values& v, int32_t camera);

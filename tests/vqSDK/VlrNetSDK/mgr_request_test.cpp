@@ -252,6 +252,31 @@ TEST(NetSdkMgrRequests, EveryBodyMatchesTheTranscribedTables)
     EXPECT_EQ(checked.output, "");
 }
 
+TEST(NetSdkMgrRequests, PlaybackControlsPickTheirWireCommands)
+{
+    const request_values v = TestValues();
+    playback_record record = Span(2024, 3, 1, 10, 0, 0, 11, 0, 0);
+    const struct {
+        int32_t control, value;
+        uint32_t wire, sentValue;
+    } cases[] = {{0, 9, 2, 0}, {1, 9, 3, 0}, {2, 5, 10, 5}, {3, 5, 11, 5}, {4, 50, 4, 0}};
+    for (const auto& c : cases) {
+        auto request = mgr_request::playback_control(v, 3, record, 77, c.control, c.value);
+        ASSERT_TRUE(request.has_value()) << c.control;
+        EXPECT_EQ(request->msg_id, 20241u);
+        ASSERT_EQ(request->body.size(), 188u);
+        EXPECT_EQ(ReadU32(request->body.data() + 16), c.wire) << c.control;
+        EXPECT_EQ(ReadU32(request->body.data() + 180), 77u);
+        EXPECT_EQ(ReadU32(request->body.data() + 184), c.sentValue);
+    }
+    // The seek sends the start moved half an hour on; values from 29 on lie
+    // at body 16 + 4 x value.
+    auto seek = mgr_request::playback_control(v, 3, record, 77, 4, 50);
+    EXPECT_EQ(ReadU32(seek->body.data() + 16 + 4 * kStartMinute), 30u);
+    EXPECT_EQ(ReadU32(seek->body.data() + 16 + 4 * kStartHour), 10u);
+    EXPECT_FALSE(mgr_request::playback_control(v, 3, record, 77, 5, 0).has_value());
+}
+
 TEST(NetSdkMgrRequests, ThePanoramaPictureIsAwaitedOnlyInModeTwo)
 {
     const request_values v = TestValues();
