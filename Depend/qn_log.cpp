@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
@@ -30,19 +31,51 @@ std::string FormatV(const char* format, va_list args)
     return text;
 }
 
+// Wide formats were written with the meaning the client's first system gives
+// them: "%s" and "%c" take wide text, "%hs", "%S", "%hc" and "%C" narrow text.
+// The C library here reads "%s" as narrow, so each conversion is spelled out.
+std::wstring SpellOutWideFormat(const wchar_t* format)
+{
+    std::wstring out;
+    for (const wchar_t* p = format; *p != L'\0'; ++p) {
+        out.push_back(*p);
+        if (*p != L'%') continue;
+        const wchar_t* spec = p + 1;
+        while (*spec != L'\0' && std::wcschr(L"-+ #0123456789.*", *spec)) ++spec;
+        std::wstring lengths;
+        while (*spec != L'\0' && std::wcschr(L"hlLqjzt", *spec)) lengths.push_back(*spec++);
+        out.append(p + 1, static_cast<std::size_t>(spec - (p + 1) - lengths.size()));
+        wchar_t conversion = *spec;
+        if (conversion == L's' || conversion == L'c') {
+            if (lengths == L"h") lengths.clear(); // narrow
+            else if (lengths.empty()) lengths = L"l"; // wide by default
+        } else if (conversion == L'S' || conversion == L'C') {
+            conversion = conversion == L'S' ? L's' : L'c'; // narrow
+        }
+        out += lengths;
+        if (conversion == L'\0') break;
+        out.push_back(conversion);
+        p = spec;
+    }
+    return out;
+}
+
 std::wstring FormatWideV(const wchar_t* format, va_list args)
 {
     if (format == nullptr) return {};
+    std::wstring spelled = SpellOutWideFormat(format);
     // The wide formatter cannot tell the needed size; grow until it fits.
     for (std::size_t size = 512; size <= (1u << 20); size *= 4) {
         std::vector<wchar_t> buffer(size);
         va_list copy;
         va_copy(copy, args);
-        int n = std::vswprintf(buffer.data(), buffer.size(), format, copy);
+        int n = std::vswprintf(buffer.data(), buffer.size(), spelled.c_str(), copy);
         va_end(copy);
         if (n >= 0) return std::wstring(buffer.data(), static_cast<std::size_t>(n));
+        if (errno == EILSEQ) break; // narrow text the C library cannot widen
     }
-    return {};
+    // Rather the format itself than a lost line.
+    return format;
 }
 
 std::string LinePrefix()

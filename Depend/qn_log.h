@@ -7,8 +7,9 @@
 // write, so lines of concurrent writers never tear. Nothing is written before
 // the folders are set up.
 //
-// Wide formats follow the C library's rules: "%ls" takes a wide string and
-// "%s" a narrow one.
+// Wide formats keep the meaning the client was written with: "%s" and "%c"
+// take wide text ("%ls" too), "%hs" and "%S" narrow text. A line whose values
+// cannot be formatted is logged as its format, never dropped.
 #pragma once
 
 #define QN_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))

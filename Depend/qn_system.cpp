@@ -11,6 +11,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -28,16 +29,34 @@ int ArchitectureCode(const std::string& machine)
     return 0xFFFF;
 }
 
+// One formatted block of the report, at most kBlockLimit - 1 bytes. A cut
+// falls on a character boundary and keeps the block's own line end, so the
+// next block still starts on a line of its own.
 std::string Block(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Block(const char* format, ...)
 {
-    char text[kBlockLimit];
     va_list args;
     va_start(args, format);
-    int n = std::vsnprintf(text, sizeof text, format, args);
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(n > 0 ? static_cast<std::size_t>(n) + 1 : 1, '\0');
+    if (n > 0) std::vsnprintf(text.data(), text.size(), format, args);
     va_end(args);
-    if (n < 0) return {};
-    return std::string(text, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1));
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (text.size() < kBlockLimit) return text;
+    std::string end = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 ? "\r\n"
+                      : text.back() == '\n'                                           ? "\n"
+                                                                                       : "";
+    text.resize(platform::Utf8PrefixLength(text, kBlockLimit - 1 - end.size()));
+    return text + end;
+}
+
+double UsedPercent(uint64_t totalBytes, uint64_t freeBytes)
+{
+    return totalBytes == 0 ? 0.0
+                           : static_cast<double>(totalBytes - freeBytes) * 100.0 / static_cast<double>(totalBytes);
 }
 
 // The service's clock is China Standard Time: the whole time stamp moves to
@@ -113,8 +132,7 @@ int QNGetDiskList(QNDiskEntry* entries, int capacity)
         platform::CopyBounded(e.name, sizeof e.name, disks[i].mountPoint);
         e.freeMB = static_cast<uint32_t>(disks[i].freeBytes >> 20);
         e.totalMB = static_cast<uint32_t>(disks[i].totalBytes >> 20);
-        e.usedPercent = static_cast<float>(static_cast<double>(disks[i].totalBytes - disks[i].freeBytes) * 100.0 /
-                                           static_cast<double>(disks[i].totalBytes));
+        e.usedPercent = static_cast<float>(UsedPercent(disks[i].totalBytes, disks[i].freeBytes));
     }
     return static_cast<int>(disks.size());
 }
@@ -122,15 +140,16 @@ int QNGetDiskList(QNDiskEntry* entries, int capacity)
 int QNGetDiskFreeMByte(const wchar_t* path, wchar_t* drive, uint32_t* freeMB, float* usedPercent)
 {
     if (path == nullptr) return -1;
-    auto disks = platform::ListMountedDisks(kQNMaxDisks);
+    // Match against every mount: a path on a mount past the listed ones must not
+    // be taken for one on a shorter prefix such as "/".
+    auto disks = platform::ListMountedDisks(SIZE_MAX);
     int index = platform::FindDiskForPath(disks, platform::WideToUtf8(path));
-    if (index < 0) return -1;
+    if (index < 0 || index >= kQNMaxDisks) return -1;
     const platform::MountedDisk& disk = disks[static_cast<std::size_t>(index)];
     if (drive != nullptr) platform::CopyBounded(drive, 5, std::wstring_view(path).substr(0, 4));
     if (freeMB != nullptr) *freeMB = static_cast<uint32_t>(disk.freeBytes >> 20);
     if (usedPercent != nullptr)
-        *usedPercent = static_cast<float>(static_cast<double>(disk.totalBytes - disk.freeBytes) * 100.0 /
-                                          static_cast<double>(disk.totalBytes));
+        *usedPercent = static_cast<float>(UsedPercent(disk.totalBytes, disk.freeBytes));
     return index;
 }
 

@@ -38,7 +38,7 @@ constexpr int kQNMaxDisks = 20;
 int QNGetDiskList(QNDiskEntry* entries, int capacity);
 
 // The disk that holds `path` (the mount with the longest matching mount
-// point, among the first 20): its index, with the path's first four characters
+// point; -1 when that is not among the first 20): its index, with the path's first four characters
 // as drive text (when a buffer of 5 is given), its free megabytes and used
 // percent. -1 when no disk matches; the outputs then stay as they were.
 int QNGetDiskFreeMByte(const wchar_t* path, wchar_t* drive, uint32_t* freeMB, float* usedPercent);

@@ -27,4 +27,5 @@ void QNThreadInit(QNThread* record);
 int QNThreadStart(QNThread* record, QNThreadProc proc, void* parameter);
 // Clears run, waits up to `ms` in 10 ms steps for exited, logs when the thread
 // took longer, then joins it. On a thread that already ended it only joins.
+// Called from the record's own thread it only clears run (and logs).
 void QNThreadStop(QNThread* record, int ms);

@@ -51,21 +51,33 @@ Event::Event(bool manualReset, bool initiallySet, std::string name)
 
 Event::~Event() { Close(); }
 
+std::shared_ptr<Event::State> Event::Load() const
+{
+    std::lock_guard lock(stateMutex_);
+    return state_;
+}
+
 bool Event::Create(bool manualReset, bool initiallySet, std::string name)
 {
     auto state = std::make_shared<State>();
     state->manualReset = manualReset;
     state->signalled = initiallySet;
     state->name = std::move(name);
+    std::lock_guard lock(stateMutex_);
     state_ = std::move(state);
     return true;
 }
 
-void Event::Close() { state_.reset(); }
+void Event::Close()
+{
+    std::shared_ptr<State> closing;
+    std::lock_guard lock(stateMutex_);
+    closing.swap(state_); // released after the lock, by whoever holds it last
+}
 
 bool Event::Set()
 {
-    auto state = state_;
+    auto state = Load();
     if (!state) return false;
     std::lock_guard lock(state->mutex);
     state->signalled = true;
@@ -80,7 +92,7 @@ bool Event::Set()
 
 bool Event::Reset()
 {
-    auto state = state_;
+    auto state = Load();
     if (!state) return false;
     std::lock_guard lock(state->mutex);
     state->signalled = false;
@@ -89,7 +101,7 @@ bool Event::Reset()
 
 bool Event::IsSet() const
 {
-    auto state = state_;
+    auto state = Load();
     if (!state) return false;
     std::lock_guard lock(state->mutex);
     return state->signalled;
@@ -97,7 +109,7 @@ bool Event::IsSet() const
 
 int Event::Wait(int64_t timeoutMs)
 {
-    auto state = state_;
+    auto state = Load();
     if (!state) return kFailed;
     std::unique_lock lock(state->mutex);
     auto deadline = DeadlineAfter(timeoutMs);
@@ -111,10 +123,10 @@ int Event::Wait(int64_t timeoutMs)
     return kSignalled;
 }
 
-const std::string& Event::Name() const
+std::string Event::Name() const
 {
-    static const std::string none;
-    return state_ ? state_->name : none;
+    auto state = Load();
+    return state ? state->name : std::string();
 }
 
 bool EventSet::Add(Event& event)
@@ -130,8 +142,9 @@ int EventSet::WaitAny(int64_t timeoutMs)
     std::vector<std::shared_ptr<Event::State>> states;
     states.reserve(events_.size());
     for (Event* event : events_) {
-        if (!event->state_) return Event::kFailed;
-        states.push_back(event->state_);
+        auto state = event->Load();
+        if (!state) return Event::kFailed;
+        states.push_back(std::move(state));
     }
 
     Waiter waiter;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ public:
     bool Create(bool manualReset, bool initiallySet, std::string name = {});
     // Waiters that are still blocked keep the event alive until they return.
     void Close();
-    bool IsCreated() const { return state_ != nullptr; }
+    bool IsCreated() const { return Load() != nullptr; }
 
     bool Set();
     bool Reset();
@@ -36,11 +37,15 @@ public:
     int Wait(int64_t timeoutMs);
     bool IsSet() const;
 
-    const std::string& Name() const;
+    std::string Name() const;
 
 private:
     friend class EventSet;
     struct State;
+    std::shared_ptr<State> Load() const;
+
+    // Close may run while other threads wait on or set the event.
+    mutable std::mutex stateMutex_;
     std::shared_ptr<State> state_;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/ini.h"
 
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 #include <mutex>
@@ -174,9 +175,11 @@ std::optional<std::string> UpdateIniValue(std::string_view fileBytes, std::strin
 {
     section = Trim(section);
     key = Trim(key);
-    if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
+    // A key that reads as a section or a comment could be written but never read.
+    bool unreadableKey = !key.empty() && (key.front() == '[' || key.front() == ';' || key.front() == '#');
+    if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) || unreadableKey ||
         key.find('=') != std::string_view::npos || section.find(']') != std::string_view::npos ||
-        HasLineBreak(value))
+        HasLineBreak(value) || !IsValidUtf8(section) || !IsValidUtf8(key) || !IsValidUtf8(value))
         return std::nullopt;
 
     IniText ini = Parse(std::string(fileBytes));
@@ -219,6 +222,9 @@ bool WriteIniValue(const std::string& path, std::string_view section, std::strin
 {
     std::lock_guard lock(WriteMutex());
     auto bytes = ReadWholeFile(path);
+    // A file that is there but cannot be read must not be replaced by one
+    // holding only the new value.
+    if (!bytes && PathExists(path)) return false;
     auto updated = UpdateIniValue(bytes ? *bytes : std::string(), section, key, value);
     if (!updated) return false;
     return ReplaceFileAtomically(path, *updated, bytes ? 0644 : newFileMode);

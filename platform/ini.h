@@ -24,9 +24,10 @@ std::optional<std::string> UpdateIniValue(std::string_view fileBytes, std::strin
 // "=" reads as an empty value.
 std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section, std::string_view key);
 
-// False when the file cannot be written, or when a name is empty or holds a
-// line break, a key holds "=" or a value holds a line break (which would
-// change the file's structure). A new file gets `newFileMode`.
+// False when the file cannot be written, when it exists but cannot be read,
+// when a text is not UTF-8, or when a name is empty or holds a line break, a key holds "=" or starts
+// like a section or a comment, or a value holds a line break (any of which
+// would change the file's structure). A new file gets `newFileMode`.
 bool WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
                    std::string_view value, unsigned newFileMode = 0644);
 

@@ -12,6 +12,15 @@
 namespace platform {
 namespace {
 
+// A process that has ended but was not yet reaped is no running copy.
+bool IsZombie(const std::string& pid)
+{
+    auto stat = ReadWholeFile("/proc/" + pid + "/stat");
+    if (!stat) return true; // gone meanwhile
+    std::size_t close = stat->rfind(')');
+    return close == std::string::npos || close + 2 >= stat->size() || (*stat)[close + 2] == 'Z';
+}
+
 std::string ProcessName(const std::string& pid)
 {
     std::string exe(4096, '\0');
@@ -50,6 +59,7 @@ std::vector<ProcessEntry> ListProcesses()
 {
     std::vector<ProcessEntry> list;
     ForEachProcess([&](int pid, const std::string& id) {
+        if (IsZombie(id)) return true;
         std::string name = ProcessName(id);
         if (!name.empty()) list.push_back({pid, std::move(name)});
         return true;
@@ -61,7 +71,7 @@ int CountProcessesNamed(const std::string& name, int limit)
 {
     int count = 0;
     ForEachProcess([&](int, const std::string& id) {
-        if (ProcessName(id) == name) ++count;
+        if (ProcessName(id) == name && !IsZombie(id)) ++count;
         return limit <= 0 || count < limit;
     });
     return count;

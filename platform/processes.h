@@ -13,6 +13,7 @@ struct ProcessEntry {
     std::string name;
 };
 
+// Processes that run (ended ones that were not yet reaped are left out).
 std::vector<ProcessEntry> ListProcesses();
 
 // Processes whose executable file name equals `name` exactly (case matters);

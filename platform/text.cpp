@@ -130,6 +130,17 @@ std::wstring Utf16LeToWide(std::string_view bytes)
     return out;
 }
 
+bool IsValidUtf8(std::string_view text)
+{
+    char32_t ignored;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t len = SequenceLength(text, i, &ignored);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
 std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes)
 {
     if (text.size() <= maxBytes) return text.size();

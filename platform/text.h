@@ -19,6 +19,8 @@ std::string WideToUtf16Le(std::wstring_view text);
 // A trailing odd byte is dropped; unpaired surrogates decode to U+FFFD.
 std::wstring Utf16LeToWide(std::string_view bytes);
 
+bool IsValidUtf8(std::string_view text);
+
 // Length of the longest prefix of `text` that is at most `maxBytes` long and
 // does not end inside a UTF-8 sequence.
 std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes);

@@ -5,22 +5,33 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/packages.txt")
 
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# The country-code tests compare against a generated German locale.
+generate_locale() {
+    if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then
+        $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || true
+    fi
+}
+
 missing=()
 for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+    generate_locale
+    exit 0
+fi
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-
-# FAAC lives in Debian's non-free component.
+# FAAC lives in Debian's non-free component ("non-free-firmware" is another one).
 enable_non_free() {
     local f=/etc/apt/sources.list.d/debian.sources
-    if [ -f "$f" ] && ! grep -qE '^Components:.*\bnon-free\b' "$f"; then
+    if [ -f "$f" ] && ! grep -qE '^Components:(.*[[:space:]])?non-free([[:space:]]|$)' "$f"; then
         $sudo sed -i -E 's/^(Components:.*\bmain\b)(.*)$/\1 non-free\2/' "$f"
-    elif [ -f /etc/apt/sources.list ] && grep -qE '^deb .*debian' /etc/apt/sources.list \
-            && ! grep -qE '^deb .* non-free' /etc/apt/sources.list; then
+    fi
+    if [ -f /etc/apt/sources.list ] && grep -qE '^deb .*debian' /etc/apt/sources.list \
+            && ! grep -qE '^deb .*[[:space:]]non-free([[:space:]]|$)' /etc/apt/sources.list; then
         $sudo sed -i -E '/^deb .*debian/ s/ main( |$)/ main non-free\1/' /etc/apt/sources.list
     fi
 }
@@ -29,8 +40,4 @@ enable_non_free
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-
-# The country-code tests compare against a generated German locale.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then
-    $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || true
-fi
+generate_locale

@@ -5,8 +5,10 @@
 #include "support/run_command.h"
 #include "support/temp_folder.h"
 
+#include "platform/clock.h"
+#include "platform/processes.h"
+
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -54,7 +56,7 @@ protected:
     testing_support::TempFolder dir_;
     std::string appFolder_ = dir_.Path() + "/app";
     std::string dataHome_ = dir_.Path() + "/roaming";
-    std::string name_ = "OstrelS" + std::to_string(::getpid() % 100000);
+    std::string name_ = "OstrelS" + std::to_string(platform::CurrentProcessId() % 100000);
     std::string program_ = appFolder_ + "/" + name_;
 };
 
@@ -81,7 +83,7 @@ TEST_F(ProgramProcess, ASecondCopyIsRefusedAndCreatesNothing)
 {
     std::string pids = dir_.Path() + "/pids";
     ASSERT_EQ(RunCommand(Env() + " '" + program_ + "' hold 20 >/dev/null 2>&1 & echo $! > '" + pids + "'").exitCode, 0);
-    for (int i = 0; i < 200 && Chomp(RunCommand("pgrep -xc " + name_).output) != "1"; ++i) ::usleep(10000);
+    for (int i = 0; i < 200 && Chomp(RunCommand("pgrep -xc " + name_).output) != "1"; ++i) platform::SleepMs(10);
     ASSERT_EQ(Chomp(RunCommand("pgrep -xc " + name_).output), "1");
 
     std::string otherHome = dir_.Path() + "/other";
@@ -95,12 +97,13 @@ TEST_F(ProgramProcess, ASecondCopyIsRefusedAndCreatesNothing)
     for (int copies = 2; copies <= 3; ++copies) {
         RunCommand("'" + program_ + "' hold 20 >/dev/null 2>&1 & echo $! >> '" + pids + "'");
         std::string want = std::to_string(copies);
-        for (int i = 0; i < 200 && Chomp(RunCommand("pgrep -xc " + name_).output) != want; ++i) ::usleep(10000);
+        for (int i = 0; i < 200 && Chomp(RunCommand("pgrep -xc " + name_).output) != want; ++i) platform::SleepMs(10);
         EXPECT_EQ(Chomp(RunCommand("pgrep -xc " + name_).output), want);
         EXPECT_EQ(Chomp(RunCommand(std::string(DEPEND_CLI_PATH) + " count " + name_).output), "2");
     }
     RunCommand("kill $(cat '" + pids + "') 2>/dev/null");
-    for (int i = 0; i < 200 && Chomp(RunCommand("pgrep -xc " + name_).output) != "0"; ++i) ::usleep(10000);
+    for (int i = 0; i < 200 && Chomp(RunCommand("pgrep -xc " + name_).output) != "0"; ++i) platform::SleepMs(10);
+    ASSERT_EQ(Chomp(RunCommand("pgrep -xc " + name_).output), "0");
     EXPECT_EQ(Chomp(RunCommand(std::string(DEPEND_CLI_PATH) + " count " + name_).output), "0");
 }
 
@@ -131,10 +134,12 @@ TEST_F(ProgramProcess, WideLogIsUtf16LeAsIconvReadsIt)
     std::string file = LogFolder() + date + ".txt";
     ASSERT_TRUE(fs::exists(file));
     std::string decoded = RunCommand("iconv -f UTF-16LE -t UTF-8 '" + file + "'").output;
-    const std::string line = " wlog(7) Gr\xC3\xB6\xC3\x9F" "e \xE4\xB8\xAD\n";
-    ASSERT_EQ(decoded.size(), 15 + line.size()) << decoded;
+    const std::string first = " wlog(7) Gr\xC3\xB6\xC3\x9F" "e \xE4\xB8\xAD narrow also w\n";
+    const std::string second = " %hs(%d)\n";
+    ASSERT_EQ(decoded.size(), 30 + first.size() + second.size()) << decoded;
     EXPECT_TRUE(std::regex_match(decoded.substr(0, 15), std::regex(R"(\d{8}_\d{6})"))) << decoded;
-    EXPECT_EQ(decoded.substr(15), line);
+    EXPECT_EQ(decoded.substr(15, first.size()), first);
+    EXPECT_EQ(decoded.substr(30 + first.size()), second);
     std::string raw = Read(file);
     ASSERT_GE(raw.size(), 2u);
     EXPECT_EQ(raw.substr(raw.size() - 2), std::string("\n\0", 2)); // a plain line feed unit
@@ -161,7 +166,7 @@ TEST_F(ProgramProcess, SystemReportIsRewrittenWithTheDateAtUtcPlusEight)
         EXPECT_NE(text.find(" x64 (AMD or Intel) \r\n"), std::string::npos);
         EXPECT_NE(text.find(" System Type:64 bit\n"), std::string::npos);
     }
-    EXPECT_NE(text.find(" Physical Memory(MB):" + Chomp(RunCommand("free -m | awk '/Mem:/{print $2}'").output)),
+    EXPECT_NE(text.find(" Physical Memory(MB):" + Chomp(RunCommand("free -m | awk '/Mem:/{print $2}'").output) + "\n"),
               std::string::npos);
     EXPECT_NE(text.find("Country:DE\nend report.txt\n"), std::string::npos) << text;
     // Rewritten, not appended: exactly two time lines.

@@ -2,11 +2,10 @@
 #include "Depend/qn_thread.h"
 
 #include "platform/clock.h"
+#include "platform/processes.h"
 #include "support/run_command.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <atomic>
 #include <string>
@@ -31,7 +30,8 @@ void Loop(void* parameter)
 
 int TaskCount()
 {
-    return std::stoi(testing_support::Chomp(testing_support::RunCommand("ls /proc/" + std::to_string(::getpid()) + "/task | wc -l").output));
+    std::string pid = std::to_string(platform::CurrentProcessId());
+    return std::stoi(testing_support::Chomp(testing_support::RunCommand("ls /proc/" + pid + "/task | wc -l").output));
 }
 
 TEST(QNThreadRecord, InitAndStopFollowTheRecordStates)
@@ -91,15 +91,32 @@ TEST(QNThreadRecord, ASlowThreadIsWaitedForNotKilled)
     w.record = &record;
     w.ignoreStop = true;
     ASSERT_EQ(QNThreadStart(&record, Loop, &w), 1);
+    int64_t start = platform::MonotonicMs();
     std::thread release([&] {
         platform::SleepMs(150);
         w.ignoreStop = false;
     });
     QNThreadStop(&record, 30);
-    release.join();
     // The stop returned only after the thread finished its own way.
-    EXPECT_FALSE(w.ignoreStop);
-    EXPECT_EQ(record.exited, 1);
+    bool stillIgnoring = w.ignoreStop;
+    int64_t waited = platform::MonotonicMs() - start;
+    release.join();
+    EXPECT_FALSE(stillIgnoring);
+    EXPECT_GE(waited, 140);
+    EXPECT_FALSE(record.handle.joinable());
+}
+
+TEST(QNThreadRecord, AThreadCannotStopItself)
+{
+    QNThread record;
+    QNThreadInit(&record);
+    ASSERT_EQ(QNThreadStart(&record, [](void* p) { QNThreadStop(static_cast<QNThread*>(p), 100); },
+                            &record),
+              1);
+    while (record.exited == 0) platform::SleepMs(1);
+    EXPECT_EQ(record.run, 0);
+    QNThreadStop(&record, 100); // the owner joins it
+    EXPECT_FALSE(record.handle.joinable());
 }
 
 TEST(QNLockTest, IsRecursiveAndExcludesOtherThreads)

@@ -43,22 +43,45 @@ TEST(Event, TimeOutIsHonoured)
     EXPECT_GE(platform::MonotonicMs() - start, 50);
 }
 
+// Waits up to `ms` for an auto-reset event to be consumed by a waiter.
+bool ConsumedWithin(const Event& e, int64_t ms)
+{
+    int64_t end = platform::MonotonicMs() + ms;
+    while (e.IsSet()) {
+        if (platform::MonotonicMs() > end) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 TEST(Event, AutoResetWakesExactlyOneWaiterPerSet)
 {
     Event e(false, false);
     std::atomic<int> woke{0};
     std::vector<std::thread> waiters;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 6; ++i)
         waiters.emplace_back([&] {
-            if (e.Wait(2000) == Event::kSignalled) ++woke;
+            if (e.Wait(3000) == Event::kSignalled) ++woke;
         });
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 3; ++i) {
         e.Set();
-        // Wait until the set was consumed before setting again.
-        for (int spin = 0; spin < 2000 && e.IsSet(); ++spin) platform::SleepMs(1);
+        ASSERT_TRUE(ConsumedWithin(e, 5000));
     }
     for (auto& t : waiters) t.join();
-    EXPECT_EQ(woke.load(), 4);
+    EXPECT_EQ(woke.load(), 3);
+}
+
+TEST(Event, CloseWhileOthersWaitAndSet)
+{
+    for (int round = 0; round < 50; ++round) {
+        Event e(true, false);
+        std::thread waiter([&] { e.Wait(20); });
+        std::thread setter([&] { e.Set(); });
+        e.Close();
+        waiter.join();
+        setter.join();
+        EXPECT_EQ(e.Wait(0), Event::kFailed);
+    }
 }
 
 TEST(EventSet, WaitAnyGivesTheSignalledIndexAndResetsAutoEvents)
@@ -109,9 +132,8 @@ TEST(EventSet, ManyWaitersAndSettersLoseNoWakeUp)
     for (int i = 0; i < kRounds; ++i) {
         Event& e = (i % 2) ? a : b;
         e.Set();
-        for (int spin = 0; spin < 5000 && e.IsSet(); ++spin) std::this_thread::yield();
+        ASSERT_TRUE(ConsumedWithin(e, 5000)) << "round " << i;
     }
-    while (a.IsSet() || b.IsSet()) std::this_thread::yield();
     done.Set();
     consumer.join();
     EXPECT_EQ(received.load(), kRounds);

@@ -3,7 +3,8 @@
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <filesystem>
 
 #include <thread>
 #include <vector>
@@ -14,14 +15,13 @@ TEST(Files, ReplaceAtomicallyKeepsTheModeOfAnExistingFile)
 {
     testing_support::TempFolder dir;
     std::string path = dir.Path() + "/a.ini";
+    namespace fs = std::filesystem;
+    auto mode = [&] { return fs::status(path).permissions() & fs::perms::all; };
     ASSERT_TRUE(platform::ReplaceFileAtomically(path, "one", 0600));
-    struct stat st;
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    EXPECT_EQ(mode(), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     ASSERT_TRUE(platform::ReplaceFileAtomically(path, "two", 0600));
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(mode(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(platform::ReadWholeFile(path).value_or(""), "two");
     EXPECT_FALSE(platform::ReplaceFileAtomically(dir.Path() + "/missing/x", "y"));
 }

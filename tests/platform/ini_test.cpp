@@ -1,6 +1,7 @@
 #include "platform/ini.h"
 
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"
 
@@ -71,8 +72,20 @@ TEST_F(Ini, WriteCreatesAMissingFileAndRefusesStructureBreakingText)
     EXPECT_FALSE(WriteIniValue(path_, "USER", "A=B", "x"));
     EXPECT_FALSE(WriteIniValue(path_, "US]ER", "A", "x"));
     EXPECT_FALSE(WriteIniValue(path_, "", "A", "x"));
+    for (const char* unreadable : {"[K]", ";K", "#K"}) EXPECT_FALSE(WriteIniValue(path_, "USER", unreadable, "v"));
+    EXPECT_FALSE(WriteIniValue(path_, "USER", "NAME", "\xD5" "broken"));
     EXPECT_EQ(Content(), "[USER]\nNAME=tom\n");
     EXPECT_FALSE(WriteIniValue(dir_.Path() + "/no/such/folder.ini", "a", "b", "c"));
+}
+
+TEST_F(Ini, AFileThatCannotBeReadIsNeverReplaced)
+{
+    // A folder in the file's place cannot be read even by root.
+    std::string path = dir_.Path() + "/taken.ini";
+    ASSERT_TRUE(platform::MakeDirectory(path));
+    ASSERT_TRUE(platform::WriteWholeFile(path + "/inside", "keep"));
+    EXPECT_FALSE(WriteIniValue(path, "USER", "NAME", "x"));
+    EXPECT_EQ(platform::ReadWholeFile(path + "/inside").value_or(""), "keep");
 }
 
 TEST_F(Ini, Utf16FilesStayUtf16)

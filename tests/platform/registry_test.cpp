@@ -4,7 +4,8 @@
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -29,9 +30,9 @@ TEST(Registry, TheStoreIsPrivateToTheUserAndReadableByIniTools)
     testing_support::TempFolder dir;
     platform::RegistryStore store(dir.Path() + "/OstrelS/registry.ini");
     ASSERT_TRUE(store.Set("Software\\OstrelS\\Client_Ostrel", "KEY", "abc"));
-    struct stat st;
-    ASSERT_EQ(::stat(store.FilePath().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(store.FilePath()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     if (!testing_support::HaveCommand("crudini")) GTEST_FAIL() << "crudini is missing (Debian package crudini)";
     auto got = testing_support::RunCommand("crudini --get '" + store.FilePath() + "' 'Software\\OstrelS\\Client_Ostrel' KEY");
     EXPECT_EQ(testing_support::Chomp(got.output), "\"abc\"");

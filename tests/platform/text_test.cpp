@@ -27,7 +27,11 @@ TEST(Text, MalformedUtf8BecomesReplacementCharacters)
         {"\xED\xA0\x80", L"\xFFFD\xFFFD\xFFFD"},       // encoded surrogate
         {"\xF4\x90\x80\x80", L"\xFFFD\xFFFD\xFFFD\xFFFD"}, // above U+10FFFF
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::Utf8ToWide(c.input), c.expected) << c.input.size();
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::Utf8ToWide(c.input), c.expected) << c.input.size();
+        EXPECT_FALSE(platform::IsValidUtf8(c.input));
+    }
+    EXPECT_TRUE(platform::IsValidUtf8("Gr\xC3\xB6\xC3\x9F" "e \xF0\x9F\x93\xB7"));
 }
 
 TEST(Text, Utf16LeMatchesIconv)

@@ -87,7 +87,10 @@ int main(int argc, char** argv)
     }
     if (command == "wlog" && argc == 3) {
         if (!Init()) return 1;
-        QNLogPrintW(L"%ls(%d) %ls\n", L"wlog", 7, platform::Utf8ToWide(argv[2]).c_str());
+        std::wstring text = platform::Utf8ToWide(argv[2]);
+        QNLogPrintW(L"%s(%d) %s %hs %S %c\n", L"wlog", 7, text.c_str(), "narrow", "also", L'w');
+        // Narrow text the C library cannot widen: the line is kept as its format.
+        QNLogPrintW(L"%hs(%d)\n", "Gr\xC3\xB6\xC3\x9F" "e", 8);
         return 0;
     }
     if (command == "report") {
