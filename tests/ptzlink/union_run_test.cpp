@@ -116,6 +116,34 @@ void run_scene(const char* high_dynamic, double min_psnr, EventRecorder& events)
     ::testing::Test::RecordProperty("worst_link_error_degrees", std::to_string(worst_link));
     EXPECT_LE(worst_link, 0.25);
 
+    // OpenCV's template matching on the same pairs agrees with our offsets.
+    for (int a : {0, 5, 16}) {
+        const qnpl::PositionCell& A = ctx->cells[a];
+        const qnpl::PositionCell& B = ctx->cells[a + 1];
+        if (!A.pixels || !B.pixels) continue;  // the high-dynamic path freed them
+        for (const qnpl::PositionCell* c : {&A, &B}) {
+            std::vector<uint8_t> bgr(size_t(c->width) * c->height * 3);
+            for (int y = 0; y < c->height; ++y)
+                for (int x = 0; x < c->width; ++x)
+                    for (int ch = 0; ch < 3; ++ch)
+                        bgr[(size_t(y) * c->width + x) * 3 + ch] = c->pixels[y * c->stride + 4 * x + ch];
+            ASSERT_TRUE(ptzlink_test::write_raw(dir.file(c == &A ? "a.raw" : "b.raw"), bgr));
+        }
+        std::ostringstream margs;
+        margs << dir.file("a.raw") << ' ' << A.width << ' ' << A.height << ' ' << dir.file("b.raw") << ' ' << B.width
+              << ' ' << B.height;
+        const std::string out = ptzlink_test::run_python("match_reference.py", margs.str(), &error);
+        ASSERT_TRUE(error.empty()) << error;
+        int cv_dx = 0, cv_dy = 0;
+        std::istringstream(out) >> cv_dx >> cv_dy;
+        const double ours = B.links[qnpl::kLeftLink].dx / 128.0;
+        // Sub-images are laid out from their measured centres; OpenCV sees
+        // pixels, ten to a degree.
+        const double opencv = cv_dx / 10.0;
+        std::printf("pair %d-%d: ours %.2f, OpenCV %.2f degrees\n", a, a + 1, ours, opencv);
+        EXPECT_NEAR(ours, opencv, 0.25) << "pair " << a;
+    }
+
     _qnpl_jpg_tail_ptz_pano_ tail{};
     _vm_screen* u = link.GetUnionImage(nullptr, &tail);
     ASSERT_NE(u, nullptr);
