@@ -125,7 +125,7 @@ public:
     void overlay(QN_PRO_ENGINE& e, ViewRecord& v, const ViewRecord& other) override
     {
         if (!other.outline.valid || other.kind == QN_PRO_DST_STRETCH) return;
-        draw_outline(v, other, projection_into(e, v));
+        draw_outline(v, other, projection_into(e, v), v.effect.border_width);
     }
 
     int control_step(QN_PRO_ENGINE& e, ViewRecord& v, int record, const QN_PRO_POINT* point, int mode) override

@@ -23,7 +23,7 @@ void centroid(const double* px, const double* py, double& cx, double& cy)
 
 }  // namespace
 
-void draw_outline(ViewRecord& view, const ViewRecord& other, const OutlineProjection& project)
+void draw_outline(ViewRecord& view, const ViewRecord& other, const OutlineProjection& project, int border_width)
 {
     double px[Outline::kPoints], py[Outline::kPoints];
     project(other, px, py);
@@ -36,7 +36,7 @@ void draw_outline(ViewRecord& view, const ViewRecord& other, const OutlineProjec
                        rnd_checked(cx + kMarkerHalf, -1), rnd_checked(cy + kMarkerHalf, -1), rgb);
         return;
     }
-    const int pen = view.effect.border_width > 0 ? (view.effect.border_width + 1) & ~1 : kDefaultFrameWidth;
+    const int pen = border_width > 0 ? (border_width + 1) & ~1 : kDefaultFrameWidth;
     int x[Outline::kPoints], y[Outline::kPoints];
     for (int i = 0; i < Outline::kPoints; ++i) {
         // Far-off points are held at a distance the line clipper handles.

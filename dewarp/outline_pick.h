@@ -13,9 +13,9 @@ namespace qn_dewarp {
 using OutlineProjection = std::function<void(const ViewRecord& other, double* px, double* py)>;
 
 // Draws the outline of `other` into `view` (a marker square around its
-// centroid when the view asks for markers), in `other`'s colour and the
-// pen of `view`'s border width.
-void draw_outline(ViewRecord& view, const ViewRecord& other, const OutlineProjection& project);
+// centroid when the view asks for markers), in `other`'s colour, with the pen
+// of a border width (rounded up to even; 0: the default frame width).
+void draw_outline(ViewRecord& view, const ViewRecord& other, const OutlineProjection& project, int border_width);
 
 // Picks as the engine's linked view the view whose outline lies under the
 // cursor: with mode 0 only an outline the cursor is inside, with mode 1 the

@@ -206,7 +206,7 @@ public:
     void overlay(QN_PRO_ENGINE&, ViewRecord& v, const ViewRecord& other) override
     {
         if (small_ || !other.outline.valid || other.kind == QN_PRO_DST_STRETCH) return;
-        draw_outline(v, other, projection_into(v));
+        draw_outline(v, other, projection_into(v), v.effect.border_width);
     }
 
     // Picks the view whose outline lies under the cursor as the engine's

@@ -49,6 +49,7 @@ struct Dptz : testing::Test {
     void make(int32_t code, int mount, int w = 1280, int h = 1024, float cx = 640, float cy = 512, float r = 512)
     {
         if (engine) qn_pro_DestroyEngine(engine);
+        engine = nullptr;
         QN_PRO_ENGINE_PARA p = engine_para(code, w, h, cx, cy, r, mount);
         ASSERT_EQ(qn_pro_CreateEngine(&engine, &p), 0);
     }

@@ -34,6 +34,7 @@ struct Panorama : testing::Test {
     void make(int32_t code, int mount)
     {
         if (engine) qn_pro_DestroyEngine(engine);
+        engine = nullptr;
         QN_PRO_ENGINE_PARA p = engine_para(code, 1280, 1024, 640, 512, 512, mount);
         ASSERT_EQ(qn_pro_CreateEngine(&engine, &p), 0);
     }
