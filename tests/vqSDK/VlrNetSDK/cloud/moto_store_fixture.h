@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "cloud_test_support.h"
 #include "vqSDK/VlrNetSDK/cloud/corvul_cs_server.h"
@@ -26,37 +28,40 @@ struct Store {
     std::string token;
 };
 
-class MotoStoreTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
+// The server is started by the first test that needs it and stopped when the
+// test process exits, so every suite of the process shares it.
+class MotoServer {
+public:
+    static const Store* Get()
     {
-        folder_ = new TempFolder;
-        const std::string command = PythonOnPath() + " " + Quote(SourcePath("tools/cloudsim/moto_fixture.py")) + " " +
-                                    Quote(folder_->Folder()) + " >/dev/null";
-        peer_ = new PeerProcess(command, folder_->File("store.txt"), 120);
-        if (!peer_->Ready()) return;
-        const std::string text = ReadFile(folder_->File("store.txt"));
-        store_ = new Store{folder_->File("store.txt"),
-                           Setting(text, "endpoint"),
-                           Setting(text, "region"),
-                           Setting(text, "bucket"),
-                           Setting(text, "prefix"),
-                           Setting(text, "access_key"),
-                           Setting(text, "secret_key"),
-                           Setting(text, "token")};
-    }
-    static void TearDownTestSuite()
-    {
-        delete store_;
-        delete peer_;
-        delete folder_;
-        store_ = nullptr;
-        peer_ = nullptr;
-        folder_ = nullptr;
+        static MotoServer server;
+        return server.store_.empty() ? nullptr : &server.store_.front();
     }
 
+private:
+    MotoServer()
+    {
+        const std::string command = PythonOnPath() + " " + Quote(SourcePath("tools/cloudsim/moto_fixture.py")) + " " +
+                                    Quote(folder_.Folder()) + " >/dev/null";
+        peer_ = std::make_unique<PeerProcess>(command, folder_.File("store.txt"), 120);
+        if (!peer_->Ready()) return;
+        const std::string text = ReadFile(folder_.File("store.txt"));
+        store_.push_back({folder_.File("store.txt"), Setting(text, "endpoint"), Setting(text, "region"),
+                          Setting(text, "bucket"), Setting(text, "prefix"), Setting(text, "access_key"),
+                          Setting(text, "secret_key"), Setting(text, "token")});
+    }
+    ~MotoServer() { peer_.reset(); }
+
+    TempFolder folder_;
+    std::unique_ptr<PeerProcess> peer_;
+    std::vector<Store> store_;
+};
+
+class MotoStoreTest : public ::testing::Test {
+protected:
     void SetUp() override
     {
+        store_ = MotoServer::Get();
         ASSERT_NE(store_, nullptr) << "the moto_server fixture did not come up (see the messages above; it needs "
                                       "moto and boto3 in the python3 on PATH)";
     }
@@ -100,9 +105,7 @@ protected:
     TempFolder local_;
 
 private:
-    static inline TempFolder* folder_ = nullptr;
-    static inline PeerProcess* peer_ = nullptr;
-    static inline Store* store_ = nullptr;
+    const Store* store_ = nullptr;
 };
 
 } // namespace cloud_test
