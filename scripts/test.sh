@@ -12,9 +12,18 @@ jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1
 export OSTRELS_TRACE=0
 
+# A compiler cache makes a second run on the same machine cheap; paths are
+# taken relative to the checkout, so another clone shares the cache.
+launcher=()
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$root"
+    export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-20G}
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 configure() { # <dir> [cmake args...]
     local dir=$1; shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 }
 
 echo "== normal build"
