@@ -259,38 +259,12 @@ private:
 
     void write_state(ViewRecord& v) const { std::memcpy(&v.state[7], &pan_, sizeof pan_); }
 
-    // Vertical range held inside what the lens sees, by mount.
-    void normalise_range(const QN_PRO_ENGINE& e)
-    {
-        const ElevationRange limits = elevation_limits(e.lens, true);
-        float lo = limits.lowest, hi = limits.highest;
-        if (e.mount_angle == -90) {
-            lo = -limits.highest;
-            hi = -limits.lowest;
-        } else if (wall_mounted(e)) {
-            lo = -kWallRange;
-            hi = kWallRange;
-        }
-        // Rounded half up: a whole degree, negative ones included, stays
-        // what it is however often the range is normalised.
-        if (top_ < bottom_) {
-            top_ = std::floor(std::max(top_, lo) + 0.5f);
-            bottom_ = std::floor(std::min(bottom_, hi) + 0.5f);
-        }
-        // A range outside the limits, or none, shows all the lens sees.
-        if (!(top_ < bottom_)) {
-            top_ = lo;
-            bottom_ = hi;
-        }
-    }
-
     void normalise(const QN_PRO_ENGINE& e, const ViewRecord& v)
     {
-        normalise_range(e);
-        if (span_ <= 0) span_ = static_cast<float>(rnd((bottom_ - top_) * v.width / std::max(v.height, 1)));
-        if (span_ < 1) span_ = 180;
-        span_ = std::min(span_, wall_mounted(e) ? 180.0f : 360.0f);
-        normalise_range(e);
+        const PanoramaRange r = normalise_panorama_range(e, {span_, top_, bottom_}, v.width, v.height);
+        span_ = r.span;
+        top_ = r.top;
+        bottom_ = r.bottom;
         aspect_span_ = static_cast<float>(span_ * kPi / 180 * 100);
         aspect_extent_ = static_cast<float>((bottom_ - top_) * kPi / 180 * 100);
     }
@@ -433,6 +407,38 @@ private:
 };
 
 }  // namespace
+
+PanoramaRange normalise_panorama_range(const QN_PRO_ENGINE& e, PanoramaRange r, int w, int h)
+{
+    const ElevationRange limits = elevation_limits(e.lens, true);
+    float lo = limits.lowest, hi = limits.highest;
+    if (e.mount_angle == -90) {
+        lo = -limits.highest;
+        hi = -limits.lowest;
+    } else if (wall_mounted(e)) {
+        lo = -kWallRange;
+        hi = kWallRange;
+    }
+    auto vertical = [&] {
+        // Rounded half up: a whole degree, negative ones included, stays
+        // what it is however often the range is normalised.
+        if (r.top < r.bottom) {
+            r.top = std::floor(std::max(r.top, lo) + 0.5f);
+            r.bottom = std::floor(std::min(r.bottom, hi) + 0.5f);
+        }
+        // A range outside the limits, or none, shows all the lens sees.
+        if (!(r.top < r.bottom)) {
+            r.top = lo;
+            r.bottom = hi;
+        }
+    };
+    vertical();
+    if (r.span <= 0 && w > 0 && h > 0) r.span = static_cast<float>(rnd((r.bottom - r.top) * w / h));
+    if (!(r.span >= 1)) r.span = 180;
+    r.span = std::min(r.span, wall_mounted(e) ? 180.0f : 360.0f);
+    vertical();
+    return r;
+}
 
 std::unique_ptr<ViewKind> make_panorama_view() { return std::make_unique<PanoramaView>(); }
 

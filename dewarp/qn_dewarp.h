@@ -209,6 +209,15 @@ QN_PRO_API int qn_pro_InputSrcImage(QN_PRO_ENGINE* engine, const _vm_screen* sou
 QN_PRO_API int qn_pro_GetDstImage(QN_PRO_ENGINE* engine, QN_PRO_DST_INFO** table, int* records);
 QN_PRO_API int qn_pro_GetFrameWide(void* unused);
 
+/* Fits a circle through up to 64 rim points, scaled from the first point's
+ * reference size into `frame` (width, height); writes the centre (x, y) and
+ * the radius, zeros for fewer than 3 points or points on a line. */
+QN_PRO_API void qn_pro_FindCincle_InScene(const QN_PRO_POINT* points, int count, const int32_t* frame,
+                                          float* centre, float* radius);
+/* Proportions of a panorama of that span and elevation range: fills the
+ * missing entry of size (width, height), or both when neither is given. */
+QN_PRO_API int qn_pro_Arc_GetRate(QN_PRO_ENGINE* engine, int32_t* size, int32_t span, int32_t top, int32_t bottom);
+
 #ifdef __cplusplus
 }
 #endif
