@@ -38,8 +38,12 @@ TEST(EngineThreads, RenderWhileViewsChange)
     });
     std::thread ui([&] {
         for (int step = 0; step < 150; ++step) {
+            // Every kind in turn, with the positions each takes.
             QN_PRO_DST_CONFIG c = zoom_config(200 + step % 7, 120 + step % 5, nullptr, step);
+            c.kind = 1 + step % 6;
             c.posi.zoom.exponent = static_cast<float>(step % 4);
+            if (c.kind == QN_PRO_DST_PANORAMA) c.posi.panorama = {0, 360, 0, 60, float(step)};
+            if (c.kind == QN_PRO_DST_DPTZ) c.posi.dptz = {90, 0, 0, float(step * 7), 30, 1, 0, 0, 0, 0, 0, 0, 0};
             qn_pro_AddDstImage(engine, &c, nullptr);
             QN_PRO_DST_POSI posi{};
             posi.zoom.exponent = 2;
@@ -48,6 +52,8 @@ TEST(EngineThreads, RenderWhileViewsChange)
             posi.zoom.frame_width = 1280;
             posi.zoom.frame_height = 720;
             qn_pro_SetDstPosiByNo(engine, &posi, 0);
+            QN_PRO_POINT cursor{0.4f, 0.6f, 1, 1};
+            qn_pro_ControlByDst(engine, step % 3, &cursor, step % 2, step % 5 == 0, 1);
             QN_PRO_POINT aim{0.5f, 0.5f, 1, 1};
             qn_pro_SetDstAimerByNo(engine, &aim, 1, 1, step % 3 - 1);
             QN_PRO_DST_EFFECT fx{};
