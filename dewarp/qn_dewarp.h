@@ -209,6 +209,15 @@ QN_PRO_API int qn_pro_InputSrcImage(QN_PRO_ENGINE* engine, const _vm_screen* sou
 QN_PRO_API int qn_pro_GetDstImage(QN_PRO_ENGINE* engine, QN_PRO_DST_INFO** table, int* records);
 QN_PRO_API int qn_pro_GetFrameWide(void* unused);
 
+/* Linkage values of a region (x0, y0, x1, y1 in a reference frame w, h) or
+ * of a spot of the given area: the source point of its centre, and its
+ * spans packed as 0x40000000 | E << 15 | A (hundredths of a degree, 15 bits
+ * each), stored through `packed` as its 32 bits. */
+QN_PRO_API int qn_pro_GetPara_For_Linkcus_R(QN_PRO_ENGINE* engine, int n, const int32_t* region,
+                                            const int32_t* reference, QN_PRO_POINT* out, float* packed);
+QN_PRO_API int qn_pro_GetPara_For_Linkcus_C(QN_PRO_ENGINE* engine, int n, const QN_PRO_POINT* spot, int32_t area,
+                                            QN_PRO_POINT* out, float* packed);
+
 /* Fits a circle through up to 64 rim points, scaled from the first point's
  * reference size into `frame` (width, height); writes the centre (x, y) and
  * the radius, zeros for fewer than 3 points or points on a line. */

@@ -192,3 +192,40 @@ TEST_F(Dptz, AgreesWithFfmpegV360)
 }
 
 }  // namespace
+
+namespace {
+
+uint32_t bits_of(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+// A 90-degree PTZ view spans 90 degrees across: its whole-view region packs
+// about 9000 hundredths horizontally; the short way round is always taken.
+TEST_F(Dptz, LinkageValues)
+{
+    make(0x2200, 45); // no clamps
+    add(640, 480, dptz(0, 0));
+    const int32_t region[4] = {0, 0, 640, 480}, frame[2] = {640, 480};
+    QN_PRO_POINT out{};
+    float packed = 0;
+    ASSERT_EQ(qn_pro_GetPara_For_Linkcus_R(engine, 0, region, frame, &out, &packed), 0);
+    const uint32_t word = bits_of(packed);
+    EXPECT_EQ(word >> 30, 1u);
+    EXPECT_NEAR(double(word & 0x7fff), 9000, 150);
+    EXPECT_GT((word >> 15) & 0x7fff, 5000u);
+    EXPECT_EQ(out.ref_width, 1280);
+    QN_PRO_POINT spot{320, 240, 640, 480};
+    ASSERT_EQ(qn_pro_GetPara_For_Linkcus_C(engine, 0, &spot, -5, &out, &packed), 0);
+    EXPECT_EQ(bits_of(packed), 0x40000000u) << "no area: no span";
+    EXPECT_EQ(qn_pro_GetPara_For_Linkcus_C(engine, 3, &spot, 100, &out, &packed), 2);
+    // Pan 180 puts the view's edges at azimuths either side of 0/360.
+    QN_PRO_DST_POSI p = dptz(180, 0);
+    ASSERT_EQ(qn_pro_SetDstPosiByNo(engine, &p, 0), 0);
+    ASSERT_EQ(qn_pro_GetPara_For_Linkcus_R(engine, 0, region, frame, &out, &packed), 0);
+    EXPECT_NEAR(double(bits_of(packed) & 0x7fff), 9000, 150);
+}
+
+}  // namespace
