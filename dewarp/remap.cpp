@@ -79,12 +79,22 @@ inline int32_t to_source(int32_t v, int32_t scale, int size)
     return static_cast<int32_t>(std::clamp<int64_t>(s, 0, std::max<int64_t>(limit, 0)));
 }
 
+// Luma coordinates are held to (size - 2) x 128, so for a source of at least
+// 2 x 2 the right and lower taps are always inside it.
+inline int bilinear_inside(const Plane& p, int32_t x, int32_t y)
+{
+    const uint8_t* a = p.pixels + static_cast<ptrdiff_t>(y >> 7) * p.stride + (x >> 7);
+    const int fx = x & 127, fy = y & 127;
+    const int top = a[0] + (((a[1] - a[0]) * fx) >> 7);
+    const int bottom = a[p.stride] + (((a[p.stride + 1] - a[p.stride]) * fx) >> 7);
+    return top + (((bottom - top) * fy) >> 7);
+}
+
 template <Interpolation Mode>
 inline int luma_sample(const Source& src, int32_t x, int32_t y)
 {
-    if (Mode == Interpolation::Nearest)
-        return src.luma.at(clamp_index((x + 64) >> 7, src.luma.width), clamp_index((y + 64) >> 7, src.luma.height));
-    if (Mode == Interpolation::Bilinear) return bilinear(src.luma, x >> 7, y >> 7, x & 127, y & 127);
+    if (Mode == Interpolation::Nearest) return src.luma.at((x + 64) >> 7, (y + 64) >> 7);
+    if (Mode == Interpolation::Bilinear) return bilinear_inside(src.luma, x, y);
     return cubic(*src.weights, src.luma, x, y);
 }
 
@@ -96,9 +106,14 @@ inline int chroma_sample(const Plane& p, int32_t x, int32_t y)
     return bilinear(p, x >> 8, y >> 8, (x >> 1) & 127, (y >> 1) & 127);
 }
 
-inline uint8_t blended(int v, int old, int blend) { return clamp_u8(v + (((old - v) * blend) >> 8)); }
+template <bool Blend>
+inline void put(uint8_t& out, int v, int blend)
+{
+    if (Blend) v += ((out - v) * blend) >> 8;
+    out = clamp_u8(v);
+}
 
-template <Interpolation Mode>
+template <Interpolation Mode, bool Blend>
 void remap(const Source& src, const int32_t* map, const _vm_screen& view, int blend)
 {
     const int w = view.width, h = view.height;
@@ -120,8 +135,7 @@ void remap(const Source& src, const int32_t* map, const _vm_screen& view, int bl
                     if (e[0] != kGreyEntry || e[1] != kGreyEntry)
                         v = luma_sample<Mode>(src, to_source<Mode>(e[0], src.scale_x, sw),
                                               to_source<Mode>(e[1], src.scale_y, sh));
-                    uint8_t& out = y_plane[static_cast<ptrdiff_t>(by + dy) * y_stride + bx + dx];
-                    out = blended(v, out, blend);
+                    put<Blend>(y_plane[static_cast<ptrdiff_t>(by + dy) * y_stride + bx + dx], v, blend);
                 }
             }
             if (bx / 2 >= cw || by / 2 >= ch) continue;
@@ -134,10 +148,8 @@ void remap(const Source& src, const int32_t* map, const _vm_screen& view, int bl
                 u = chroma_sample<Mode>(src.cb, x, y);
                 v = chroma_sample<Mode>(src.cr, x, y);
             }
-            uint8_t& out_u = cb[static_cast<ptrdiff_t>(by / 2) * cb_pitch + bx / 2];
-            uint8_t& out_v = cr[static_cast<ptrdiff_t>(by / 2) * cr_pitch + bx / 2];
-            out_u = blended(u, out_u, blend);
-            out_v = blended(v, out_v, blend);
+            put<Blend>(cb[static_cast<ptrdiff_t>(by / 2) * cb_pitch + bx / 2], u, blend);
+            put<Blend>(cr[static_cast<ptrdiff_t>(by / 2) * cr_pitch + bx / 2], v, blend);
         }
     }
 }
@@ -154,10 +166,19 @@ void remap_view(const _vm_screen& source, ReferenceFrame reference, const int32_
     src.scale_x = rnd(source.width * 1024.0 / reference.width);
     src.scale_y = rnd(source.height * 1024.0 / reference.height);
     src.weights = &cubic_weights::table();
+    // A source smaller than 2 x 2 has no inside for the fast taps.
+    if (source.width < 2 || source.height < 2) mode = Interpolation::Cubic;
+    const bool b = blend != 0;
     switch (mode) {
-    case Interpolation::Nearest: remap<Interpolation::Nearest>(src, map, view, blend); break;
-    case Interpolation::Bilinear: remap<Interpolation::Bilinear>(src, map, view, blend); break;
-    case Interpolation::Cubic: remap<Interpolation::Cubic>(src, map, view, blend); break;
+    case Interpolation::Nearest:
+        b ? remap<Interpolation::Nearest, true>(src, map, view, blend) : remap<Interpolation::Nearest, false>(src, map, view, 0);
+        break;
+    case Interpolation::Bilinear:
+        b ? remap<Interpolation::Bilinear, true>(src, map, view, blend) : remap<Interpolation::Bilinear, false>(src, map, view, 0);
+        break;
+    case Interpolation::Cubic:
+        b ? remap<Interpolation::Cubic, true>(src, map, view, blend) : remap<Interpolation::Cubic, false>(src, map, view, 0);
+        break;
     }
 }
 
