@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "coordinate_model.h"
+#include "gather_plan.h"
 #include "qn_dewarp.h"
 #include "view_kind.h"
 
@@ -24,6 +25,7 @@ struct CoordinateMap {
     std::vector<int32_t> entries;
     bool busy = false;
     int64_t sequence = -1; // -1: never written
+    uint64_t stamp = 0;    // unique to each writing of any map in the process
 };
 
 struct Colour {
@@ -80,6 +82,7 @@ struct ViewRecord {
     int content_left = 0, content_top = 0, content_right = 0, content_bottom = 0;
     std::vector<CoordinateMap> maps; // one, or three with the triple-buffer flag
     int64_t map_counter = 0;
+    GatherPlan gather_plan; // the bilinear render of the map last shown
     std::unique_ptr<ViewKind> kind_state;
     QN_PRO_DST_CONFIG config{};
     QN_PRO_DST_POSI last_position{};

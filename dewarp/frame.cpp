@@ -40,7 +40,10 @@ int render_with_map(QN_PRO_ENGINE& e, ViewRecord& v, const _vm_screen& source, I
 {
     CoordinateMap* map = map_begin_read(v);
     if (!map) return 2;
-    remap_view(source, {e.ref_width, e.ref_height}, map->entries.data(), v.screen, mode, v.effect.blend);
+    const ReferenceFrame reference{e.ref_width, e.ref_height};
+    const bool planned = mode == Interpolation::Bilinear &&
+                         v.gather_plan.render(source, reference, map->entries.data(), map->stamp, v.screen, v.effect.blend);
+    if (!planned) remap_view(source, reference, map->entries.data(), v.screen, mode, v.effect.blend);
     map_end_read(map);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "map_slots.h"
 
+#include <atomic>
 #include <new>
 
 namespace qn_dewarp {
@@ -37,6 +38,10 @@ CoordinateMap* map_begin_write(ViewRecord& view)
 
 void map_end_write(ViewRecord& view, CoordinateMap* map)
 {
+    // Stamps are never reused, not even by maps that are freed and
+    // reallocated, so a gather plan keyed on one cannot go stale.
+    static std::atomic<uint64_t> stamps{0};
+    map->stamp = ++stamps;
     map->sequence = ++view.map_counter;
     map->busy = false;
 }

@@ -7,6 +7,7 @@
 #include "cubic_weights.h"
 #include "drawing.h"
 #include "fixed_point.h"
+#include "source_coordinates.h"
 
 namespace qn_dewarp {
 
@@ -72,11 +73,9 @@ inline int cubic(const cubic_weights::Table& table, const Plane& p, int x, int y
 template <Interpolation Mode>
 inline int32_t to_source(int32_t v, int32_t scale, int size)
 {
-    int64_t product = int64_t(v) * scale;
-    int64_t s = product >> 10;
-    if (Mode == Interpolation::Cubic && product <= 132095) s = 128;
-    const int64_t limit = int64_t(size - 2) * 128;
-    return static_cast<int32_t>(std::clamp<int64_t>(s, 0, std::max<int64_t>(limit, 0)));
+    int64_t s = scaled_coordinate(v, scale);
+    if (Mode == Interpolation::Cubic && int64_t(v) * scale <= 132095) s = 128;
+    return held_coordinate(s, size);
 }
 
 // Luma coordinates are held to (size - 2) x 128, so for a source of at least
@@ -163,8 +162,8 @@ void remap_view(const _vm_screen& source, ReferenceFrame reference, const int32_
     src.luma = {source.planar.plane[0], source.planar.stride[0], source.width, source.height};
     src.cb = {cb_plane(source), cb_stride(source), source.width / 2, source.height / 2};
     src.cr = {cr_plane(source), cr_stride(source), source.width / 2, source.height / 2};
-    src.scale_x = rnd(source.width * 1024.0 / reference.width);
-    src.scale_y = rnd(source.height * 1024.0 / reference.height);
+    src.scale_x = source_scale(source.width, reference.width);
+    src.scale_y = source_scale(source.height, reference.height);
     src.weights = &cubic_weights::table();
     // A source smaller than 2 x 2 has no inside for the fast taps.
     if (source.width < 2 || source.height < 2) mode = Interpolation::Cubic;
