@@ -75,7 +75,9 @@ void GatherPlan::build(const Key& key, const int32_t* map)
     }
 
     cb_offset_.resize(static_cast<size_t>(cw) * ch);
-    cr_offset_.resize(cb_offset_.size());
+    // The usual source has one chroma stride: Cr then reads through Cb's offsets.
+    const bool own_cr_offsets = key.cr_stride != key.cb_stride;
+    cr_offset_.resize(own_cr_offsets ? cb_offset_.size() : 0);
     chroma_phase_.resize(cb_offset_.size());
     for (int y = 0; y < ch; ++y) {
         for (int x = 0; x < cw; ++x) {
@@ -83,7 +85,8 @@ void GatherPlan::build(const Key& key, const int32_t* map)
             // Chroma comes from the 2 x 2 block's bottom-right entry.
             const int32_t* e = entry(std::min(2 * x + 1, w - 1), std::min(2 * y + 1, h - 1));
             if (is_grey(e)) {
-                cb_offset_[i] = cr_offset_[i] = kGrey;
+                cb_offset_[i] = kGrey;
+                if (own_cr_offsets) cr_offset_[i] = kGrey;
                 chroma_phase_[i] = 0;
                 continue;
             }
@@ -91,7 +94,7 @@ void GatherPlan::build(const Key& key, const int32_t* map)
             const int32_t sy = held_coordinate(scaled_coordinate(e[1], scale_y), key.source_height);
             const TapPair col = chroma_taps(sx, chroma_width), row = chroma_taps(sy, chroma_height);
             cb_offset_[i] = row.first * key.cb_stride + col.first;
-            cr_offset_[i] = row.first * key.cr_stride + col.first;
+            if (own_cr_offsets) cr_offset_[i] = row.first * key.cr_stride + col.first;
             chroma_phase_[i] = phases(col.phase, row.phase);
         }
     }
@@ -184,7 +187,8 @@ bool GatherPlan::render(const _vm_screen& source, ReferenceFrame reference, cons
     const int cw = w / 2, ch = h / 2;
     render_plane(cb_plane(source), key.cb_stride, cb_offset_.data(), chroma_phase_.data(), cb_plane(view),
                  cb_stride(view), cw, ch, blend);
-    render_plane(cr_plane(source), key.cr_stride, cr_offset_.data(), chroma_phase_.data(), cr_plane(view),
+    const int32_t* cr_offsets = cr_offset_.empty() ? cb_offset_.data() : cr_offset_.data();
+    render_plane(cr_plane(source), key.cr_stride, cr_offsets, chroma_phase_.data(), cr_plane(view),
                  cr_stride(view), cw, ch, blend);
     return true;
 }

@@ -42,7 +42,7 @@ private:
     // each 0..128 (128 takes the right or lower tap whole).
     std::vector<uint16_t> luma_phase_;
     // Per chroma sample: offsets of the top-left tap in the Cb and Cr
-    // planes (Cb -1 for grey).
+    // planes (-1 for grey); no Cr offsets when both planes have one stride.
     std::vector<int32_t> cb_offset_, cr_offset_;
     std::vector<uint16_t> chroma_phase_;
     // One row's gathered tap pairs and, when blending, its values.

@@ -15,20 +15,23 @@ using qn_dewarp::GatherPlan;
 using qn_dewarp::Interpolation;
 using qn_dewarp::ReferenceFrame;
 
-// A planar 4:2:0 picture whose rows are padded past their width.
+// A planar 4:2:0 picture whose rows are padded past their width; the third
+// plane's rows by `third_extra` more.
 struct PaddedPicture {
     std::vector<uint8_t> bytes;
     _vm_screen screen{};
-    PaddedPicture(int w, int h, int padding, int format = VM_FMT_YUV420)
+    PaddedPicture(int w, int h, int padding, int format = VM_FMT_YUV420, int third_extra = 0)
     {
         const int luma_stride = w + padding, chroma_stride = w / 2 + padding + 3;
+        const int third_stride = chroma_stride + third_extra;
         const size_t luma = size_t(luma_stride) * h, chroma = size_t(chroma_stride) * (h / 2);
-        bytes.assign(luma + 2 * chroma, 0);
+        bytes.assign(luma + chroma + size_t(third_stride) * (h / 2), 0);
         screen.width = w;
         screen.height = h;
         screen.format = format;
         screen.planar.stride[0] = luma_stride;
-        screen.planar.stride[1] = screen.planar.stride[2] = chroma_stride;
+        screen.planar.stride[1] = chroma_stride;
+        screen.planar.stride[2] = third_stride;
         screen.planar.plane[0] = bytes.data();
         screen.planar.plane[1] = bytes.data() + luma;
         screen.planar.plane[2] = bytes.data() + luma + chroma;
@@ -65,11 +68,12 @@ struct Case {
     int source_w, source_h, padding, view_w, view_h, format;
     ReferenceFrame reference;
     uint8_t blend;
+    int third_extra = 0; // source chroma planes of different strides
 };
 
 void expect_same_as_remap(const Case& c, GatherPlan& plan, uint64_t stamp, std::mt19937& random)
 {
-    PaddedPicture source(c.source_w, c.source_h, c.padding, c.format);
+    PaddedPicture source(c.source_w, c.source_h, c.padding, c.format, c.third_extra);
     source.fill_random(random);
     const std::vector<int32_t> map = random_map(c.view_w, c.view_h, c.reference, random);
     PaddedPicture expected(c.view_w, c.view_h, 5, c.format), actual(c.view_w, c.view_h, 5, c.format);
@@ -93,6 +97,8 @@ TEST(GatherPlan, GivesTheDirectRemapsBytes)
         {5, 5, 1, 9, 7, VM_FMT_YUV420, {5, 5}, 255},       // chroma of 2 x 2: every tap at an edge
         {4, 4, 0, 2, 2, VM_FMT_YUV420, {4, 4}, 0},         // smallest view
         {128, 96, 2, 67, 45, VM_FMT_YUV420, {128, 96}, 1},
+        {64, 48, 1, 40, 30, VM_FMT_YUV420, {64, 48}, 0, 9},  // Cr rows wider than Cb rows
+        {64, 48, 1, 40, 30, VM_FMT_YVU420, {64, 48}, 0, 5},
     };
     for (const Case& c : cases) {
         GatherPlan plan;
