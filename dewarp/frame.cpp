@@ -34,6 +34,17 @@ struct BusyScope {
     ViewRecord& view;
 };
 
+// A settled, unblended 4:2:0 view of even size is written whole by its
+// render (every sample of every plane), so clearing it first only costs time.
+bool render_covers_view(const ViewRecord& v)
+{
+    const _vm_screen& s = v.screen;
+    if (v.dirty || v.effect.blend != 0) return false;
+    if (!renderable_source(s) || (s.width & 1) || (s.height & 1)) return false;
+    return std::any_of(v.maps.begin(), v.maps.end(),
+                       [](const CoordinateMap& m) { return !m.busy && m.sequence >= 0; });
+}
+
 YCbCr outline_ycbcr(const ViewRecord& v) { return ycbcr_of(v.effect.colour.b, v.effect.colour.g, v.effect.colour.r); }
 
 int render_with_map(QN_PRO_ENGINE& e, ViewRecord& v, const _vm_screen& source, Interpolation mode)
@@ -149,6 +160,7 @@ int process(QN_PRO_ENGINE* engine, _vm_screen* source, QN_PRO_DST_INFO** table, 
     for (int n = 0; n < views; ++n) {
         ViewRecord* v = live(n);
         if (!v) continue;
+        if (render_covers_view(*v)) continue;
         BusyScope busy(*v);
         uint8_t clear = 128;
         if (frame == FrameKind::Still) clear = (v->effect.blend != 0 && !v->effect.dark_clear) ? 128 : 0;

@@ -98,6 +98,29 @@ TEST_F(Frame, ZoomOneReproducesTheSource)
     EXPECT_EQ(source.y, untouched) << "the source is only read";
 }
 
+// Settled views are not cleared before their render, which must then write
+// every sample: whatever a picture held before the frame, the frame's result
+// is the same.
+TEST_F(Frame, SettledViewsAreWrittenWhole)
+{
+    Yuv source(1280, 720);
+    ASSERT_TRUE(ffmpeg_frame(kTestPattern, "yuv420p", source)) << "ffmpeg with lavfi testsrc2 is needed";
+    Yuv &bilinear = picture(640, 360), &cubic = picture(320, 240), &odd = picture(71, 45);
+    ASSERT_EQ(add(bilinear, zoom_at(3, 200, 300)), 0);
+    ASSERT_EQ(add(cubic, zoom_at(1, 900, 400), 1), 0);
+    ASSERT_EQ(add(odd, whole_view()), 0);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(qn_pro_ProcessVideo(engine, &source.screen, &table, &records), 0);
+    std::vector<std::vector<uint8_t>> settled;
+    for (Yuv* view : {&bilinear, &cubic, &odd}) {
+        for (const auto* plane : {&view->y, &view->u, &view->v}) settled.push_back(*plane);
+        for (auto* plane : {&view->y, &view->u, &view->v}) std::fill(plane->begin(), plane->end(), 0x55);
+    }
+    ASSERT_EQ(qn_pro_ProcessVideo(engine, &source.screen, &table, &records), 0);
+    size_t i = 0;
+    for (Yuv* view : {&bilinear, &cubic, &odd})
+        for (const auto* plane : {&view->y, &view->u, &view->v}) EXPECT_EQ(*plane, settled[i++]) << "plane " << i;
+}
+
 // Twice magnified, blurred content: our bilinear and cubic remaps against
 // FFmpeg's scaler on the same window. FFmpeg samples pixel centres, we
 // sample pixel corners: a quarter-pixel shift that blurred content hides.
