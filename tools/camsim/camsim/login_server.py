@@ -5,11 +5,10 @@ import json
 import random
 import secrets
 import socket
-import socketserver
 import struct
 import threading
 
-from . import wire
+from . import tcp_service, wire
 
 # Error codes this server sends in error answers.
 BAD_PASSWORD = 10103
@@ -197,22 +196,6 @@ class LoginService:
         return wire.frame(10042, bytes(payload))
 
 
-class _Handler(socketserver.BaseRequestHandler):
-    def handle(self):
-        try:
-            self.server.service.serve(self.request)
-        except (ConnectionError, ValueError):
-            pass
-
-
-class _Server(socketserver.ThreadingTCPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-
 def start(service, port):
     """Serves on 127.0.0.1:port (0 picks one); returns the server, already running."""
-    server = _Server(('127.0.0.1', port), _Handler)
-    server.service = service
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
+    return tcp_service.start(service, port)

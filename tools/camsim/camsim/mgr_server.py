@@ -7,11 +7,10 @@ reply id, its exact total and the camera at body 0.
 """
 
 import json
-import socketserver
 import struct
 import threading
 
-from . import wire
+from . import tcp_service, wire
 
 # Request id -> (reply id, reply total). Replies carry the camera at body 0.
 PLAIN_REPLIES = {
@@ -147,21 +146,6 @@ class MgrService:
         return []
 
 
-class _Handler(socketserver.BaseRequestHandler):
-    def handle(self):
-        try:
-            self.server.service.serve(self.request)
-        except (ConnectionError, ValueError, OSError):
-            pass
-
-
-class _Server(socketserver.ThreadingTCPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-
 def start(service, port):
-    server = _Server(('127.0.0.1', port), _Handler)
-    server.service = service
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
+    """Serves on 127.0.0.1:port (0 picks one); returns the server, already running."""
+    return tcp_service.start(service, port)
