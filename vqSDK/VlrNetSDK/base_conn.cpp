@@ -122,6 +122,7 @@ bool base_conn::open_socket(const std::string& address, uint16_t port, int tries
         return false;
     }
     pending_.reopen();
+    peer_gone.store(false);
     socket_.store(socket);
     return true;
 }

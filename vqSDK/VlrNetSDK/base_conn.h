@@ -52,6 +52,12 @@ public:
     int attach(const handler_record& handlers);
 
     std::atomic<int32_t> live_count{0};
+    // Set by the receive thread when the peer closed the stream or it failed;
+    // the connection's heartbeat acts on it.
+    std::atomic<bool> peer_gone{false};
+
+    // Guards the choice of this connection as the current one, and its close.
+    std::mutex& state_mutex() { return stateMutex_; }
 
     // The alarm or panorama picture this connection brings in.
     alarm_picture_download& picture() { return picture_; }
@@ -74,9 +80,8 @@ protected:
     // empties the list; the socket it closed, or -1.
     int close_socket();
 
-    std::mutex deleteMutex_;
-
 private:
+    std::mutex stateMutex_;
     std::atomic<int> socket_{-1};
     std::mutex sendMutex_;
     pending_list pending_;
@@ -104,6 +109,9 @@ public:
 
     int32_t connected() const { return connected_.load(); }
     COSEvent& exit_event() { return exit_; }
+
+    // The camera of the current play, asked about by the heartbeat.
+    std::atomic<int32_t> play_camera{0};
 
 private:
     std::atomic<int32_t> connected_{kClosed};

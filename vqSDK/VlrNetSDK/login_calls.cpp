@@ -208,23 +208,6 @@ extern "C" int QN_NET_Login(const QN_NET_LOGIN_INFO* info, uint32_t* mgr_address
     return 1;
 }
 
-extern "C" int QN_NET_Logout(uint32_t user_id)
-{
-    CallReport report("QN_NET_Logout");
-    if (!report.RequireInit()) return 0;
-    if (user_id == 0) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
-    // The management and local connections join here: the sign-out message
-    // goes over the signed-in management connection, and every connection is
-    // torn down locally whether or not that send worked.
-    if (connection_state().load() == 0) {
-        SetLastError(QN_NET_ERR_NO_LINK);
-        Trace("QN_NET_Login failed");
-        return 0;
-    }
-    connection_state().store(0);
-    return report.Succeed();
-}
-
 extern "C" int QN_NET_MD5(const char* account, uint8_t salt[16])
 {
     CallReport report("QN_NET_MD5");

@@ -15,6 +15,9 @@ namespace qn_net {
 
 class utils {
 public:
+    // send_msg_tcp's result for a connection the peer or the system aborted.
+    static constexpr int kConnectionAborted = platform::kNetAborted;
+
     static utils& instance();
 
     // Family of sockets created without an address text: the family of the

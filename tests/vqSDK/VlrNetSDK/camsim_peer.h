@@ -34,7 +34,7 @@ public:
         // The peer writes its port once it listens.
         for (int i = 0; i < 200 && port_ == 0; ++i) {
             std::ifstream in(portFile_);
-            if (!(in >> port_)) port_ = 0;
+            if (!(in >> port_ >> pid_)) port_ = 0;
             if (port_ == 0) platform::SleepMs(25);
         }
     }
@@ -53,6 +53,8 @@ public:
     }
 
     uint16_t Port() const { return static_cast<uint16_t>(port_); }
+    // The peer's process, for tests that freeze and thaw it.
+    int Pid() const { return pid_; }
     // One JSON line per frame the peer received.
     std::vector<std::string> Frames() const
     {
@@ -68,6 +70,7 @@ private:
     std::string logFile_;
     FILE* pipe_ = nullptr;
     int port_ = 0;
+    int pid_ = 0;
 };
 
 class CamsimLogin : public CamsimServer {

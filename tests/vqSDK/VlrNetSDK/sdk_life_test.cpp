@@ -10,6 +10,7 @@
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
+#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
 
 namespace {
 
@@ -80,7 +81,9 @@ TEST(NetSdkLife, CleanupIsRefusedWhileSignedInAndLogoutNeedsAConnection)
     EXPECT_EQ(QN_NET_Logout(5001), 0);
     EXPECT_EQ(LastError(), QN_NET_ERR_NO_LINK);
 
-    qn_net::connection_state().store(3);
+    // As a local connection that is on line.
+    qn_net::set_current(qn_net::current_kind::local);
+    qn_net::connection_state().store(4);
     EXPECT_EQ(QN_NET_Cleanup(), 0);
     EXPECT_TRUE(qn_net::process_recv::instance().running());
     EXPECT_TRUE(qn_net::IsInitialised());

@@ -41,9 +41,10 @@ def follow_commands(service, limit):
 
 
 def write_port(path, port):
+    """The port, then the process id (a test may stop and continue the server)."""
     temporary = path + '.part'
     with open(temporary, 'w', encoding='ascii') as f:
-        f.write('%d\n' % port)
+        f.write('%d\n%d\n' % (port, os.getpid()))
     os.replace(temporary, path)
 
 

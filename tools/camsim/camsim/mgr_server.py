@@ -36,8 +36,11 @@ def body_with_camera(total, camera, fill=0x5A):
 
 
 class MgrService:
-    def __init__(self, faults, log_path=None):
+    def __init__(self, faults, log_path=None, routes=None):
         self.faults = faults
+        # Answers for the play requests (video address, online state, ...)
+        # when a test plays against simulated cameras; see play_routes.
+        self.routes = routes
         self.log = open(log_path, 'a', encoding='utf-8') if log_path else None
         self.lock = threading.Lock()
         self.clients = []
@@ -103,6 +106,13 @@ class MgrService:
 
     def answer(self, msg_id, sub, body):
         camera = struct.unpack_from('<I', body, 0)[0] if len(body) >= 4 else 0
+        if self.routes is not None:
+            routed = self.routes.answer(msg_id, sub, body)
+            if routed is not None:
+                return routed
+        if msg_id == 1:
+            # The heartbeat: any message back shows the server is alive.
+            return [(1, bytes(body))]
         if msg_id == 20200:
             return [(20200, bytes(152 - wire.HEADER.size))]
         if msg_id in PLAIN_REPLIES:

@@ -73,7 +73,10 @@ public:
     uint32_t camera() const { return camera_.load(); }
     // 1 live, 2 playback: blocks of the other of these two streams are dropped.
     void set_stream(uint32_t stream) { stream_.store(stream); }
+    uint32_t stream() const { return stream_.load(); }
+    // Streaming: the stream was asked for (40013 sent) and not closed since.
     void set_handshake_sent(bool sent) { handshakeSent_.store(sent); }
+    bool streaming() const { return handshakeSent_.load(); }
     bool first_data() const { return firstData_.load(); }
     COSEvent& first_data_event() { return firstDataEvent_; }
     COSEvent& exit_event() { return exitEvent_; }

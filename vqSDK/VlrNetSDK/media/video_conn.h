@@ -75,6 +75,9 @@ public:
     void set_stream(uint32_t stream) { stream_.store(stream); }
     // Media blocks are taken only while accepting.
     void set_accepting(bool accepting) { accepting_.store(accepting); }
+    // Playing: a live play or playback holds this connection.
+    bool playing() const { return accepting_.load(); }
+    uint32_t stream() const { return stream_.load(); }
     uint32_t count_missed_keep_alive() { return ++missed_; }
     uint32_t missed_keep_alives() const { return missed_.load(); }
     COSEvent& exit_event() { return exitEvent_; }

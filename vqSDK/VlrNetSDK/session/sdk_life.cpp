@@ -1,15 +1,18 @@
-// Start-up and tear-down of the SDK, the error variable and the callbacks.
+// Start-up and tear-down of the SDK, and the callbacks that reach its connections.
 #include <cstdlib>
 #include <mutex>
 
 #include "Depend/qn_log.h"
 #include "platform/net_socket.h"
 #include "vqSDK/VlrNetSDK/frame_pool.h"
+#include "vqSDK/VlrNetSDK/media/frame_deck.h"
 #include "vqSDK/VlrNetSDK/process_recv.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_callbacks.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
+#include "vqSDK/VlrNetSDK/session/heartbeats.h"
+#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
 
 using namespace qn_net;
 
@@ -20,8 +23,7 @@ std::mutex g_lifeMutex;
 
 bool SignedIn()
 {
-    int32_t state = connection_state().load();
-    return state == 3 || state == 4;
+    return connection_state().load() == 4 || objects().mgr.connected() == mgr_conn::kSignedIn;
 }
 
 } // namespace
@@ -41,14 +43,18 @@ extern "C" int QN_NET_Init(const char* login_server)
         QNLogPrint("%s(%d) ERROR_ILLEGAL_PARAM\n", "QN_NET_Init", __LINE__);
         return 0;
     }
+    local_mark().store(0);
     global_set().local_udp_port.store(ports().udp_first.load());
     set_login_server(login_server);
     connection_state().store(0);
+    set_current(current_kind::none);
     if (process_recv::instance().start() != 1) {
         SetLastError(QN_NET_ERR_NO_DATA);
         QNLogPrint("%s(%d) ERROR_MEMORY_ERROR\n", "QN_NET_Init", __LINE__);
         return 0;
     }
+    frame_deck::instance().init();
+    heartbeats::start_connection_watchers();
     SetInitialised(true);
     QNLogPrint("%s(%d) SUCCESS\n", "QN_NET_Init", __LINE__);
     return 1;
@@ -62,23 +68,22 @@ extern "C" int QN_NET_Cleanup(void)
         Trace("QN_NET_Cleanup failed, please logout first");
         return 0;
     }
-    frame_pool::instance().reset();
+    sdk_objects& sdk = objects();
+    heartbeats::stop_connection_watchers();
+    sdk.video.close();
+    frame_deck::instance().reset();
+    sdk.ipc.close();
+    frame_deck::instance().stop();
     process_recv::instance().stop();
+    sdk.mgr.mgr_delete();
+    QNLogPrint("%s(%d) base_tcp:%d \n", "QN_NET_Cleanup", __LINE__, sdk.local.socket());
+    heartbeats::stop_local();
+    sdk.local.local_delete();
+    frame_pool::instance().reset();
     connection_state().store(0);
+    set_current(current_kind::none);
     SetInitialised(false);
     Trace("QN_NET_Cleanup success");
-    return 1;
-}
-
-extern "C" int QN_NET_GetLastError(int32_t* code)
-{
-    if (code != nullptr) *code = LastError();
-    return 1;
-}
-
-extern "C" int QN_NET_SetMsgCallBack(QN_NET_MSG_CALLBACK callback, QN_NET_BYTE_COUNT_CALLBACK byte_count, void* user)
-{
-    SetEventCallbacks(callback, byte_count, user);
     return 1;
 }
 
@@ -87,27 +92,16 @@ extern "C" int QN_NET_SetRealDataCallBack(QN_NET_REAL_DATA_CALLBACK callback, in
     CallReport report("QN_NET_SetRealDataCallBack");
     if (!report.RequireInit()) return 0;
     SetRealDataCallback(callback, value);
+    objects().ipc.set_data_callback(callback, value);
+    if (connection_state().load() == 3) frame_deck::instance().set_data_callback(callback, value);
     return report.Succeed();
 }
 
 extern "C" int QN_NET_SetDebugCallBack(QN_NET_DEBUG_CALLBACK callback)
 {
     SetDebugCallback(callback);
-    return 1;
-}
-
-extern "C" void QN_NET_Free(void* buffer) { frame_pool::free_buffer(buffer); }
-
-extern "C" int QN_NET_SetServicePorts(uint16_t login_port, uint16_t udp_first, uint16_t udp_last)
-{
-    uint16_t first = udp_first != 0 ? udp_first : ports().udp_first.load();
-    uint16_t last = udp_last != 0 ? udp_last : ports().udp_last.load();
-    if (first > last) {
-        SetLastError(QN_NET_ERR_ILLEGAL_PARAM);
-        return 0;
-    }
-    if (login_port != 0) ports().login.store(login_port);
-    ports().udp_first.store(first);
-    ports().udp_last.store(last);
+    frame_deck::instance().set_debug_callback(callback);
+    objects().ipc.set_debug_callback(callback);
+    objects().video.set_debug_callback(callback);
     return 1;
 }

@@ -1,0 +1,54 @@
+#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+
+#include "vqSDK/VlrNetSDK/sdk_state.h"
+
+namespace qn_net {
+namespace {
+
+std::atomic<int32_t> g_current{static_cast<int32_t>(current_kind::none)};
+
+} // namespace
+
+sdk_objects& objects()
+{
+    static sdk_objects single;
+    return single;
+}
+
+void set_current(current_kind kind) { g_current.store(static_cast<int32_t>(kind)); }
+
+current_kind current() { return static_cast<current_kind>(g_current.load()); }
+
+base_conn* current_conn()
+{
+    switch (current()) {
+    case current_kind::mgr:
+        return &objects().mgr;
+    case current_kind::local:
+        return &objects().local;
+    default:
+        return nullptr;
+    }
+}
+
+base_conn* online_conn()
+{
+    const int32_t state = connection_state().load();
+    if (state == 3 && current() == current_kind::mgr) return &objects().mgr;
+    if (state == 4 && current() == current_kind::local) return &objects().local;
+    return nullptr;
+}
+
+std::atomic<int32_t>& local_mark()
+{
+    static std::atomic<int32_t> mark{0};
+    return mark;
+}
+
+std::mutex& play_mutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace qn_net
