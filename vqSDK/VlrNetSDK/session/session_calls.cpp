@@ -223,7 +223,7 @@ extern "C" int QN_NET_Base_DisConnect(void)
 
 extern "C" int QN_NET_Camera_Mgr_DisConnect(int32_t camera)
 {
-    CallReport report("QN_NET_Camera_Mgr_DisConnect", " start cameraid = %d", camera);
+    CallReport report("QN_NET_Camera_Mgr_DisConnect", "cameraid = %d", camera);
     if (!report.RequireInit()) return 0;
     if (camera < 0) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
     mgr_conn& mgr = objects().mgr;
@@ -240,7 +240,7 @@ extern "C" int QN_NET_Camera_Mgr_DisConnect(int32_t camera)
 
 extern "C" int QN_NET_OnLineState(int32_t camera)
 {
-    CallReport report("QN_NET_OnLineState", " start cameraid = %d", camera);
+    CallReport report("QN_NET_OnLineState", "cameraid = %d", camera);
     if (!report.RequireInit()) return 0;
     if (camera < 0) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
     mgr_conn& mgr = objects().mgr;

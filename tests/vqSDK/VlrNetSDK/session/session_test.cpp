@@ -1,0 +1,292 @@
+// The management session against the simulated management server: sign-in,
+// the local connection to a device, dropping, heartbeats that give up on a
+// frozen server and reconnection after the server closed the connection.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "vqSDK/VlrNetSDK/camsim_peer.h"
+#include "platform/clock.h"
+#include "platform/net_socket.h"
+#include "vqSDK/VlrNetSDK/process_recv.h"
+#include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+#include "vqSDK/VlrNetSDK/sdk_report.h"
+#include "vqSDK/VlrNetSDK/sdk_state.h"
+#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+
+namespace {
+
+using namespace qn_net;
+using netsdk_test::CamsimServer;
+
+constexpr uint32_t kUser = 5001;
+
+// The events the SDK raised, in order.
+class EventLog {
+public:
+    static void On(void*, int32_t code, int32_t, int32_t, void* user)
+    {
+        auto* self = static_cast<EventLog*>(user);
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->codes_.push_back(code);
+        self->changed_.notify_all();
+    }
+    bool WaitFor(int32_t code, int count, std::chrono::milliseconds limit)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return Count(code) >= count; });
+    }
+    int CountOf(int32_t code)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return Count(code);
+    }
+
+private:
+    int Count(int32_t code) const { return static_cast<int>(std::count(codes_.begin(), codes_.end(), code)); }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<int32_t> codes_;
+};
+
+// The SDK's trace lines.
+std::mutex g_traceMutex;
+std::vector<std::string> g_traces;
+
+void KeepTrace(const char* text)
+{
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    g_traces.emplace_back(text);
+}
+
+int TracesEndingWith(const std::string& tail)
+{
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    return static_cast<int>(std::count_if(g_traces.begin(), g_traces.end(), [&](const std::string& line) {
+        return line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+    }));
+}
+
+// How many frames with this message id the peer received.
+int Received(const CamsimServer& peer, int msgId)
+{
+    const std::string key = "\"id\": " + std::to_string(msgId) + ",";
+    const auto frames = peer.Frames();
+    return static_cast<int>(
+        std::count_if(frames.begin(), frames.end(), [&](const std::string& line) { return line.find(key) != std::string::npos; }));
+}
+
+// The count once it reached `expected`, or after three seconds: the peer logs
+// a frame only once it has read it.
+int ReceivedSoon(const CamsimServer& peer, int msgId, int expected)
+{
+    int count = Received(peer, msgId);
+    for (int i = 0; i < 150 && count < expected; ++i) {
+        platform::SleepMs(20);
+        count = Received(peer, msgId);
+    }
+    return count;
+}
+
+uint32_t Loopback()
+{
+    uint32_t ipv4 = 0;
+    platform::TextToIPv4("127.0.0.1", &ipv4);
+    return ipv4;
+}
+
+class NetSdkSession : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QN_NET_SetMsgCallBack(&EventLog::On, nullptr, &events_);
+        ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
+        baselineSockets_ = process_recv::instance().registered();
+    }
+    void TearDown() override
+    {
+        if (connection_state().load() != 0 || objects().mgr.connected() != 0) QN_NET_Logout(kUser);
+        EXPECT_EQ(QN_NET_Cleanup(), 1);
+        QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
+    }
+    std::unique_ptr<CamsimServer> StartMgr(const std::string& options = {})
+    {
+        auto peer = std::make_unique<CamsimServer>("mgr", options);
+        if (peer->Port() == 0) ADD_FAILURE() << "the simulated management server did not start";
+        return peer;
+    }
+    // The management server that the last login named.
+    static void UseMgr(const CamsimServer& peer)
+    {
+        login_values login;
+        login.user_id = kUser;
+        login.mgr_ipv4 = Loopback();
+        login.mgr_port = peer.Port();
+        store_login_values(login);
+    }
+    int ExtraSockets() const { return process_recv::instance().registered() - baselineSockets_; }
+
+    EventLog events_;
+    int baselineSockets_ = 0;
+};
+
+TEST_F(NetSdkSession, ManagementSignInHappensOnceAndDisconnectReportsTheLoss)
+{
+    auto mgr = StartMgr();
+    UseMgr(*mgr);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    EXPECT_EQ(connection_state().load(), 3);
+    EXPECT_EQ(objects().mgr.connected(), mgr_conn::kSignedIn);
+    // On line already: no second connection, no second sign-in.
+    EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    EXPECT_EQ(ExtraSockets(), 1);
+
+    EXPECT_EQ(QN_NET_OnLineState(-1), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_ILLEGAL_PARAM);
+    EXPECT_EQ(QN_NET_OnLineState(42), 1);
+    EXPECT_EQ(QN_NET_Camera_Mgr_DisConnect(42), 1);
+
+    EXPECT_EQ(QN_NET_Base_DisConnect(), 1);
+    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 1);
+    EXPECT_EQ(ExtraSockets(), 0);
+    EXPECT_EQ(QN_NET_Base_DisConnect(), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_NO_LINK);
+    EXPECT_EQ(QN_NET_OnLineState(42), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_NO_LINK);
+
+    EXPECT_EQ(ReceivedSoon(*mgr, 20200, 1), 1);
+    EXPECT_EQ(ReceivedSoon(*mgr, 20202, 1), 1);
+    EXPECT_EQ(ReceivedSoon(*mgr, 20309, 1), 1);
+}
+
+TEST_F(NetSdkSession, AnUnansweredSignInLeavesNothingBehindAndARetryWorks)
+{
+    auto silent = StartMgr("--fault stall:20200");
+    UseMgr(*silent);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2900));
+    EXPECT_EQ(LastError(), QN_NET_ERR_SIGN_IN);
+    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(ExtraSockets(), 0);
+
+    auto answering = StartMgr();
+    UseMgr(*answering);
+    EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    EXPECT_EQ(connection_state().load(), 3);
+    EXPECT_EQ(ExtraSockets(), 1);
+}
+
+TEST_F(NetSdkSession, AnUnreachableServerGivesTheConnectCode)
+{
+    auto mgr = StartMgr();
+    const uint16_t port = mgr->Port();
+    mgr.reset();  // nothing listens there any more
+    login_values login;
+    login.mgr_ipv4 = Loopback();
+    login.mgr_port = port;
+    store_login_values(login);
+    EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_MGR_CONNECT);
+    EXPECT_EQ(QN_NET_Base_connect(3, 0, 0, 0), 0);
+    EXPECT_EQ(ExtraSockets(), 0);
+}
+
+// A device on the local network speaks the management protocol; the
+// simulated management server stands in for it.
+TEST_F(NetSdkSession, LocalConnectionIsKeptForItsMarkAndReplacedForAnother)
+{
+    auto device = StartMgr();
+    ASSERT_EQ(QN_NET_Base_connect(2, Loopback(), device->Port(), 7), 1);
+    EXPECT_EQ(connection_state().load(), 4);
+    EXPECT_EQ(current(), current_kind::local);
+    EXPECT_EQ(QN_NET_Base_connect(2, Loopback(), device->Port(), 7), 1);
+    EXPECT_EQ(ExtraSockets(), 1);
+    EXPECT_EQ(QN_NET_Base_connect(2, Loopback(), device->Port(), 8), 1);
+    EXPECT_EQ(ExtraSockets(), 1);
+    EXPECT_EQ(connection_state().load(), 4);
+    // Device calls pass the camera check with any id on a local connection.
+    EXPECT_TRUE(connection_guard(-1));
+
+    EXPECT_EQ(QN_NET_Base_DisConnect(), 1);
+    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(ExtraSockets(), 0);
+    EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 1);
+    // Two connections were made, each announced with its mark.
+    EXPECT_EQ(ReceivedSoon(*device, 20364, 2), 2);
+}
+
+TEST_F(NetSdkSession, ServerThatClosesIsReconnectedOnceAndTheLossIsReported)
+{
+    auto mgr = StartMgr("--fault close:20309");
+    UseMgr(*mgr);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    QN_NET_Camera_Mgr_DisConnect(42);  // the server hangs up on it
+    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_SERVER_LOST, 1, std::chrono::milliseconds(6000)));
+    // The heartbeat signed in again on a new connection.
+    EXPECT_EQ(connection_state().load(), 3);
+    EXPECT_EQ(ReceivedSoon(*mgr, 20200, 2), 2);
+    EXPECT_EQ(ExtraSockets(), 1);
+    EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 1);
+}
+
+TEST_F(NetSdkSession, FrozenServerIsGivenUpAfterTenSilentPeriods)
+{
+    auto mgr = StartMgr();
+    UseMgr(*mgr);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    objects().mgr.play_camera.store(42);
+    QN_NET_SetDebugCallBack(&KeepTrace);
+    ASSERT_EQ(std::system(("kill -STOP " + std::to_string(mgr->Pid())).c_str()), 0);
+    const auto frozen = std::chrono::steady_clock::now();
+    const bool lost = events_.WaitFor(QN_NET_EVENT_SERVER_LOST, 1, std::chrono::seconds(30));
+    const auto after = std::chrono::steady_clock::now() - frozen;
+    ASSERT_EQ(std::system(("kill -CONT " + std::to_string(mgr->Pid())).c_str()), 0);
+    QN_NET_SetDebugCallBack(nullptr);
+    ASSERT_TRUE(lost);
+    // Ten heartbeats without an answer, one every two seconds.
+    EXPECT_GE(after, std::chrono::seconds(18));
+    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(objects().mgr.connected(), mgr_conn::kClosed);
+    EXPECT_EQ(ExtraSockets(), 0);
+    // From the third silent period to the eighth the heartbeat also asked
+    // whether the playing camera is on line.
+    EXPECT_EQ(TracesEndingWith("QN_NET_OnLineState start cameraid = 42\n"), 6);
+    EXPECT_EQ(TracesEndingWith("QN_NET_OnLineState success\n"), 6);
+}
+
+TEST_F(NetSdkSession, ConnectAndDisconnectCyclesLeaveNoSocketOrThread)
+{
+    auto mgr = StartMgr();
+    UseMgr(*mgr);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1) << "cycle " << i;
+        ASSERT_EQ(QN_NET_Base_DisConnect(), 1) << "cycle " << i;
+    }
+    EXPECT_EQ(ExtraSockets(), 0);
+    EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 20);
+    EXPECT_EQ(ReceivedSoon(*mgr, 20200, 20), 20);
+}
+
+TEST_F(NetSdkSession, LogoutSignsOutAndAllowsCleanup)
+{
+    auto mgr = StartMgr();
+    UseMgr(*mgr);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    EXPECT_EQ(QN_NET_Cleanup(), 0);  // still signed in
+    EXPECT_EQ(QN_NET_Logout(kUser), 1);
+    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(ExtraSockets(), 0);
+    EXPECT_EQ(ReceivedSoon(*mgr, 20201, 1), 1);
+}
+
+} // namespace
