@@ -54,6 +54,11 @@ struct Outline {
     // laid out by direction; only views that look along rays keep them.
     bool has_directions = false;
     float azimuth[kPoints] = {}, elevation[kPoints] = {};
+    // Points in a stretch plane (plane units x 1024), kept by stretch views
+    // so that other stretch views need not go through the source, where a
+    // chord at the top or bottom of the circle shrinks to a point.
+    bool has_plane = false;
+    int32_t plane_x[kPoints] = {}, plane_y[kPoints] = {};
 };
 
 struct Aimer {

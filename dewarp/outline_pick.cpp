@@ -1,5 +1,6 @@
 #include "outline_pick.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "drawing.h"
@@ -49,17 +50,36 @@ void draw_outline(ViewRecord& view, const ViewRecord& other, const OutlineProjec
     }
 }
 
+void LinkedViewChoice::offer(int record, double distance, double secondary)
+{
+    if (record_ < 0 || distance < distance_ - 5 ||
+        (std::fabs(distance - distance_) < 0.0001 && secondary < secondary_)) {
+        record_ = record;
+        distance_ = distance;
+        secondary_ = secondary;
+    }
+}
+
+int LinkedViewChoice::commit(QN_PRO_ENGINE& engine) const
+{
+    engine.selected_linked = record_;
+    return record_ < 0 ? 3 : 0;
+}
+
 int pick_linked_view(QN_PRO_ENGINE& e, const ViewRecord& view, int record, double x, double y, int mode,
                      bool accept_stretch, const OutlineProjection& project)
 {
-    int chosen = -1;
-    PolygonMeasure best{};
+    LinkedViewChoice choice;
     for (int r = 0; r < static_cast<int>(e.records.size()); r += 2) {
         const ViewRecord& other = *e.records[r];
         if (r == record || !other.outline.valid || other.deleting) continue;
         if (other.kind == QN_PRO_DST_STRETCH && !accept_stretch) continue;
         double px[Outline::kPoints], py[Outline::kPoints];
         project(other, px, py);
+        for (int i = 0; i < Outline::kPoints; ++i) {
+            px[i] = std::clamp(rnd_checked(px[i], px[i] < 0 ? 0 : view.width), 0, view.width);
+            py[i] = std::clamp(rnd_checked(py[i], py[i] < 0 ? 0 : view.height), 0, view.height);
+        }
         PolygonMeasure m;
         if (view.marker) {
             double cx, cy;
@@ -71,14 +91,9 @@ int pick_linked_view(QN_PRO_ENGINE& e, const ViewRecord& view, int record, doubl
             m = measure_point_to_polygon(x, y, px, py, Outline::kPoints);
         }
         if (m.value < 0 || (mode == 0 && m.value > 0.5)) continue;
-        if (chosen < 0 || m.value < best.value - 5 ||
-            (std::fabs(m.value - best.value) < 0.0001 && m.secondary < best.secondary)) {
-            chosen = r;
-            best = m;
-        }
+        choice.offer(r, m.value, m.secondary);
     }
-    e.selected_linked = chosen;
-    return chosen < 0 ? 3 : 0;
+    return choice.commit(e);
 }
 
 }  // namespace qn_dewarp

@@ -10,6 +10,7 @@
 #include "lens_model.h"
 #include "map_slots.h"
 #include "outline_pick.h"
+#include "panorama_outline.h"
 #include "source_direction.h"
 #include "tables.h"
 
@@ -167,33 +168,27 @@ public:
 
     void overlay(QN_PRO_ENGINE&, ViewRecord& v, const ViewRecord& other) override
     {
-        if (other.kind != QN_PRO_DST_DPTZ || !other.outline.valid || !other.outline.has_directions) return;
+        if (!shows_outline_of(other)) return;
         content(v);
-        double px[Outline::kPoints], py[Outline::kPoints];
-        project(other, px, py);
+        const PanoramaOutline o = place(other);
         const Colour c = other.effect.colour;
         const uint32_t rgb = uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
-        const int pen = v.effect.border_width > 0 ? (v.effect.border_width + 1) & ~1 : kDefaultFrameWidth;
+        const int pen = outline_pen(v);
         if (v.effect.outline_style) {
-            double cx = 0, cy = 0;
-            for (int i = 0; i < Outline::kPoints; ++i) {
-                cx += px[i] / Outline::kPoints;
-                cy += py[i] / Outline::kPoints;
-            }
-            const int half = 3 * pen + 3;
-            draw_rectangle(v.screen, rnd(cx) - half, rnd(cy) - half, rnd(cx) + half, rnd(cy) + half, rgb);
+            int cx, cy;
+            box_centre(o, cx, cy);
+            const int half = box_half(pen);
+            draw_rectangle(v.screen, cx - half, cy - half, cx + half, cy + half, rgb);
             return;
         }
-        const double width = rect_.x1 - rect_.x0;
-        for (int i = 0; i < Outline::kPoints; ++i) {
-            const int j = (i + 1) % Outline::kPoints;
-            if (std::fabs(px[j] - px[i]) > width / 2) {
-                // The segment crosses the seam: draw it to both edges.
-                const double shift = px[j] > px[i] ? -width : width;
-                draw_line(v.screen, rnd(px[i]), rnd(py[i]), rnd(px[j] + shift), rnd(py[j]), pen, rgb);
-                draw_line(v.screen, rnd(px[i] - shift), rnd(py[i]), rnd(px[j]), rnd(py[j]), pen, rgb);
-            } else {
-                draw_line(v.screen, rnd(px[i]), rnd(py[i]), rnd(px[j]), rnd(py[j]), pen, rgb);
+        // Across the seam the outline runs past one edge and comes back in
+        // at the other.
+        const double turn = turn_width();
+        for (double shift : {0.0, -turn, turn}) {
+            if (shift != 0 && !o.wraps) break;
+            for (int i = 0; i < Outline::kPoints; ++i) {
+                auto at = [](double value) { return rnd_checked(std::clamp(value, -1e7, 1e7), 0); };
+                draw_line(v.screen, at(o.x[i] + shift), at(o.y[i]), at(o.x[i + 1] + shift), at(o.y[i + 1]), pen, rgb);
             }
         }
     }
@@ -204,33 +199,28 @@ public:
         content(v);
         const double x = double(v.width) * point->x / point->ref_width;
         const double y = double(v.height) * point->y / point->ref_height;
-        const double width = rect_.x1 - rect_.x0;
-        int chosen = -1;
-        PolygonMeasure best{};
+        const double turn = turn_width();
+        LinkedViewChoice choice;
         for (int r = 0; r < static_cast<int>(e.records.size()); r += 2) {
             const ViewRecord& other = *e.records[r];
-            if (r == record || other.kind != QN_PRO_DST_DPTZ || !other.outline.valid || !other.outline.has_directions ||
-                other.deleting)
-                continue;
-            double px[Outline::kPoints], py[Outline::kPoints];
-            project(other, px, py);
-            PolygonMeasure m{-1, 0};
-            for (double shift : {0.0, -width, width}) {
-                double sx[Outline::kPoints];
-                for (int i = 0; i < Outline::kPoints; ++i) sx[i] = px[i] + shift;
-                PolygonMeasure candidate = measure_point_to_polygon(x, y, sx, py, Outline::kPoints);
-                if (m.value < 0 || candidate.value < m.value) m = candidate;
+            if (r == record || other.deleting || !shows_outline_of(other)) continue;
+            const PanoramaOutline o = place(other);
+            OutlineHit hit{-1, 0};
+            if (v.effect.outline_style) {
+                int cx, cy;
+                box_centre(o, cx, cy);
+                hit = hit_box(x, y, cx, cy, box_half(outline_pen(v)));
+            } else {
+                for (double shift : {0.0, -turn, turn}) {
+                    if (shift != 0 && !o.wraps) break;
+                    const OutlineHit shifted = hit_curve(o, x, y, shift);
+                    if (better_hit(shifted, hit)) hit = shifted;
+                }
             }
-            m.value = std::round(m.value);
-            if (m.value < 0 || (mode == 0 && m.value > 0)) continue;
-            if (chosen < 0 || m.value < best.value - 5 ||
-                (std::fabs(m.value - best.value) < 0.0001 && m.secondary < best.secondary)) {
-                chosen = r;
-                best = m;
-            }
+            if (hit.distance < 0 || (mode == 0 && hit.distance != 0)) continue;
+            choice.offer(r, hit.distance, hit.secondary);
         }
-        e.selected_linked = chosen;
-        return chosen < 0 ? 3 : 0;
+        return choice.commit(e);
     }
 
     int point_to_source(QN_PRO_ENGINE& e, ViewRecord& v, const QN_PRO_POINT& point, QN_PRO_POINT* source,
@@ -304,6 +294,45 @@ private:
         const double a = az * kPi / 180, b = el * kPi / 180;
         const double w[3] = {std::cos(b) * std::cos(a), std::cos(b) * std::sin(a), std::sin(b)};
         for (int r = 0; r < 3; ++r) d[r] = e.mount[r * 3] * w[0] + e.mount[r * 3 + 1] * w[1] + e.mount[r * 3 + 2] * w[2];
+    }
+
+    static bool shows_outline_of(const ViewRecord& other)
+    {
+        return other.kind == QN_PRO_DST_DPTZ && other.outline.valid && other.outline.has_directions;
+    }
+
+    static int outline_pen(const ViewRecord& v)
+    {
+        return v.effect.border_width > 0 ? (v.effect.border_width + 1) & ~1 : kDefaultFrameWidth;
+    }
+
+    static int box_half(int pen) { return 3 * pen + 3; }
+
+    // Pixels that 360 degrees take at this panorama's scale.
+    double turn_width() const
+    {
+        const double c0 = rect_.x0, c1 = rect_.x1 - 1;
+        return span_ > 0 ? (c1 - c0) * 360.0 / span_ : 0;
+    }
+
+    PanoramaOutline place(const ViewRecord& other) const
+    {
+        double px[Outline::kPoints], py[Outline::kPoints];
+        project(other, px, py);
+        return lay_out_across_seam(px, py, turn_width());
+    }
+
+    // The middle of an outline, taken along the outline so that one across
+    // the seam keeps its box where it is seen rather than half a turn away.
+    void box_centre(const PanoramaOutline& o, int& cx, int& cy) const
+    {
+        double x, y;
+        outline_mean(o, x, y);
+        const double turn = turn_width(), c0 = rect_.x0, c1 = rect_.x1 - 1;
+        if (x < c0 && x + turn <= c1) x += turn;
+        else if (x > c1 && x - turn >= c0) x -= turn;
+        cx = rnd_checked(std::clamp(x, -1e7, 1e7), 0);
+        cy = rnd_checked(std::clamp(y, -1e7, 1e7), 0);
     }
 
     // Other views' boundary directions placed by column and row.

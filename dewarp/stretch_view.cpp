@@ -268,12 +268,23 @@ private:
     {
         const double R = e.ref_r, cx = e.ref_x, cy = e.ref_y, sx = sx_, sy = sy_;
         const int cxv = v.centre_x, cyv = v.centre_y, w = v.width, h = v.height;
+        const int left = plane_.left, top = plane_.top;
         return [=](const ViewRecord& other, double* px, double* py) {
             for (int i = 0; i < Outline::kPoints; ++i) {
-                const double xs = other.outline.x[i] / 1024.0, ys = other.outline.y[i] / 1024.0;
-                const double chord = std::sqrt(std::max(1e-9, R * R - (ys - cy) * (ys - cy)));
-                px[i] = std::clamp<double>(rnd_checked((xs - cx) * sx / chord + cxv, 0), 0, w);
-                py[i] = std::clamp<double>(rnd_checked((ys - cy) * sy / R + cyv, 0), 0, h);
+                double x, y;
+                if (other.kind == QN_PRO_DST_STRETCH && other.outline.has_plane) {
+                    // Measured from the circle's centre, like this view's own
+                    // pixels, so that keep-aspect scales stay consistent.
+                    x = (other.outline.plane_x[i] / 1024.0 - left) * sx / R + cxv;
+                    y = (other.outline.plane_y[i] / 1024.0 - top) * sy / R + cyv;
+                } else {
+                    const double xs = other.outline.x[i] / 1024.0, ys = other.outline.y[i] / 1024.0;
+                    const double chord = std::sqrt(std::max(1e-9, R * R - (ys - cy) * (ys - cy)));
+                    x = (xs - cx) * sx / chord + cxv;
+                    y = (ys - cy) * sy / R + cyv;
+                }
+                px[i] = std::clamp<double>(rnd_checked(x, x < 0 ? 0 : w), 0, w);
+                py[i] = std::clamp<double>(rnd_checked(y, y < 0 ? 0 : h), 0, h);
             }
         };
     }
@@ -283,13 +294,18 @@ private:
         for (int i = 0; i < Outline::kPoints; ++i) {
             float fx, fy;
             border_fraction(i, fx, fy);
-            double sx, sy;
-            source_of_pixel(e, v, (v.width - 1) * fx, (v.height - 1) * fy, sx, sy);
+            const double x = (v.width - 1) * fx, y = (v.height - 1) * fy;
+            double sx, sy, xp, yp;
+            source_of_pixel(e, v, x, y, sx, sy);
+            plane_of_pixel(e, v, x, y, xp, yp);
             v.outline.x[i] = rnd_checked(sx * 1024, 0);
             v.outline.y[i] = rnd_checked(sy * 1024, 0);
+            v.outline.plane_x[i] = rnd_checked((xp + plane_.left) * 1024, 0);
+            v.outline.plane_y[i] = rnd_checked((yp + plane_.top) * 1024, 0);
         }
         v.outline.valid = true;
         v.outline.has_directions = false;
+        v.outline.has_plane = true;
     }
 
     Plane plane_;

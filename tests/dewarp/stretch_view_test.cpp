@@ -114,4 +114,23 @@ TEST_F(Stretch, AgreesWithImageMagickFx)
     EXPECT_GE(psnr(a, b), 30.0);
 }
 
+// A zoom-mode stretch view at the top of the plane, where the circle's chord
+// shrinks to a point, still shows its whole outline in a whole-mode stretch
+// view: pressing inside it, away from the middle column, links it.
+TEST_F(Stretch, PicksAZoomViewAtThePlanesEdge)
+{
+    make(640, 360, 300); // plane 600 x 600, its top row the circle's top
+    ASSERT_EQ(add(600, 600, stretch(1, 0)), 0); // plane pixels one to one
+    ASSERT_EQ(add(150, 150, stretch(0, 4, 512, 1)), 0);
+    EXPECT_EQ(position(1).stretch.y, 128) << "held where the view's top meets the plane's";
+    Yuv source(1280, 720);
+    ASSERT_EQ(qn_pro_ProcessImage(engine, &source.screen, &table, &records), 0);
+    // Its outline is the plane's 225..375 x 0..150.
+    QN_PRO_POINT inside{235, 8, 600, 600}, outside{200, 8, 600, 600};
+    EXPECT_EQ(qn_pro_ControlByDst(engine, 0, &inside, 0, 1, 0), 0);
+    EXPECT_EQ(engine->selected_linked, 2);
+    EXPECT_EQ(qn_pro_ControlByDst(engine, 0, &outside, 0, 1, 0), 3);
+    EXPECT_EQ(engine->selected_linked, -1);
+}
+
 }  // namespace
