@@ -76,6 +76,14 @@ void CloseSocket(int socket)
     if (socket >= 0) ::close(socket);
 }
 
+void AbortConnection(int socket)
+{
+    if (socket < 0) return;
+    const linger abort{1, 0};
+    ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(socket);
+}
+
 bool SetNonBlocking(int socket)
 {
     int flags = ::fcntl(socket, F_GETFL, 0);

@@ -31,6 +31,9 @@ int LastNetError();
 
 int OpenSocket(NetFamily family, NetKind kind);
 void CloseSocket(int socket);
+// Closes with a reset instead of an orderly shutdown: the peer's next send
+// or receive fails as aborted.
+void AbortConnection(int socket);
 bool SetNonBlocking(int socket);
 // SOCK_STREAM / SOCK_DGRAM as NetKind; false when the query fails.
 bool SocketKind(int socket, NetKind* kind);

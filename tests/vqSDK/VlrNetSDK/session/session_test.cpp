@@ -4,17 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "platform/clock.h"
 #include "platform/net_socket.h"
+#include "vqSDK/VlrNetSDK/msg_header.h"
 #include "vqSDK/VlrNetSDK/process_recv.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
@@ -102,6 +105,82 @@ uint32_t Loopback()
     platform::TextToIPv4("127.0.0.1", &ipv4);
     return ipv4;
 }
+
+// A management server that signs the first client in and then resets that
+// connection, and signs in whoever connects after it.
+class ResettingServer {
+public:
+    ResettingServer()
+    {
+        listener_ = platform::ListenLoopback(platform::NetFamily::IPv4, 0, 4);
+        port_ = platform::LocalPort(listener_);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~ResettingServer()
+    {
+        stop_ = true;
+        thread_.join();
+        for (int socket : kept_) platform::CloseSocket(socket);
+        platform::CloseSocket(listener_);
+    }
+    uint16_t Port() const { return port_; }
+    int SignIns() const { return signIns_.load(); }
+
+private:
+    // Waits up to `ms` for the socket to become readable.
+    bool Readable(int socket, int64_t ms)
+    {
+        std::vector<platform::PollItem> items{{socket}};
+        return platform::PollReadable(items, ms) > 0;
+    }
+    // Reads one frame whole; false on time-out or close.
+    bool ReadFrame(int socket, std::vector<uint8_t>& frame)
+    {
+        frame.assign(qn_net::kHeaderSize, 0);
+        std::size_t have = 0;
+        while (have < frame.size()) {
+            if (stop_ || !Readable(socket, 100)) {
+                if (stop_) return false;
+                continue;
+            }
+            long got = platform::ReceiveBytes(socket, frame.data() + have, frame.size() - have);
+            if (got <= 0) return false;
+            have += static_cast<std::size_t>(got);
+            if (have == qn_net::kHeaderSize) frame.resize(qn_net::ReadHeader(frame.data()).total);
+        }
+        return true;
+    }
+    void Serve()
+    {
+        for (int n = 0; n < 2 && !stop_;) {
+            if (!Readable(listener_, 100)) continue;
+            const int client = platform::AcceptConnection(listener_);
+            std::vector<uint8_t> frame;
+            if (!ReadFrame(client, frame) || qn_net::ReadHeader(frame.data()).msgId != 20200) {
+                platform::CloseSocket(client);
+                continue;
+            }
+            std::vector<uint8_t> answer(152, 0);
+            qn_net::WriteHeader(answer.data(), 20200, answer.size() - qn_net::kHeaderSize);
+            platform::SendBytes(client, answer.data(), answer.size());
+            signIns_.fetch_add(1);
+            if (n++ == 0) {
+                platform::SleepMs(100);
+                platform::AbortConnection(client);
+            } else {
+                kept_.push_back(client);
+            }
+        }
+        while (!stop_) platform::SleepMs(20);
+    }
+
+    int listener_ = -1;
+    uint16_t port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> signIns_{0};
+    std::vector<int> kept_;
+    std::thread thread_;
+};
 
 class NetSdkSession : public ::testing::Test {
 protected:
@@ -237,6 +316,20 @@ TEST_F(NetSdkSession, ServerThatClosesIsReconnectedOnceAndTheLossIsReported)
     EXPECT_EQ(ReceivedSoon(*mgr, 20200, 2), 2);
     EXPECT_EQ(ExtraSockets(), 1);
     EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 1);
+}
+
+TEST_F(NetSdkSession, ServerThatResetsIsReconnectedAndTheProcessSurvives)
+{
+    ResettingServer server;
+    login_values login;
+    login.mgr_ipv4 = Loopback();
+    login.mgr_port = server.Port();
+    store_login_values(login);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_SERVER_LOST, 1, std::chrono::milliseconds(6000)));
+    EXPECT_EQ(server.SignIns(), 2);
+    EXPECT_EQ(connection_state().load(), 3);
+    EXPECT_EQ(ExtraSockets(), 1);
 }
 
 TEST_F(NetSdkSession, FrozenServerIsGivenUpAfterTenSilentPeriods)
