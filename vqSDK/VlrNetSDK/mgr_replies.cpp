@@ -29,6 +29,7 @@ constexpr std::size_t kCompactFileEntry = 12;
 constexpr std::size_t kTokenPiece = 200;
 constexpr std::size_t kTokenPieces = 10;
 constexpr std::size_t kInnerOffset = 16;  // camera-command replies: the payload starts here
+constexpr std::size_t kCardState = 28;
 
 // One received frame: its id, total and body, with bounded reads.
 struct reply {
@@ -264,8 +265,10 @@ void handle_mgr_reply(base_conn& conn, const uint8_t* frame, std::size_t length)
         return;
     }
     case 20331: {
-        std::vector<uint8_t> data(28, 0);
-        if (r.u32(8) != 0) data = Slice(r, 8, 28);
+        // The card state is of any length: hand over what the body holds of
+        // it, so that a cut state reaches the caller as short, not as zeros.
+        std::vector<uint8_t> data(kCardState, 0);
+        if (r.u32(8) != 0) data = Slice(r, 8, std::min(kCardState, r.length - std::min<std::size_t>(8, r.length)));
         Complete(conn, r.u32(0), 1, 12, data);
         return;
     }

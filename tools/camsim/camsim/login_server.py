@@ -35,14 +35,24 @@ def salted(password, salt):
 
 
 class Fault:
-    """A misbehaviour for one message id: stall, short, error, close, overcount or empty."""
+    """A misbehaviour for one message id (0: every id), as KIND[:ID[:ARG]].
+
+    stall: no answer; short: a shorter answer (the management server cuts ARG
+    bytes, 4 when not given); error: an error answer (the management server:
+    the refusal 20351);
+    close: the connection closed; overcount, empty: a device list that claims
+    too many records or holds none; status: the answer's status value is ARG;
+    partial: of a picture only the first ARG blocks are sent.
+    """
+
+    KINDS = ('stall', 'short', 'error', 'close', 'overcount', 'empty', 'status', 'partial')
 
     def __init__(self, text):
         parts = text.split(':')
         self.kind = parts[0]
         self.msg_id = int(parts[1]) if len(parts) > 1 else 0
         self.arg = int(parts[2]) if len(parts) > 2 else 0
-        if self.kind not in ('stall', 'short', 'error', 'close', 'overcount', 'empty'):
+        if self.kind not in self.KINDS:
             raise ValueError('unknown fault %s' % text)
 
     def applies(self, msg_id):

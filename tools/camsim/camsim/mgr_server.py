@@ -4,9 +4,16 @@ Every request body is checked against the transcribed request tables
 (mgr_tables) where the client's values are known: the id and the body length
 always, and the camera field. Replies are built from the reply tables: the
 reply id, its exact total and the camera at body 0.
+
+The answers to device requests carry a known pattern (`pattern_byte`) after
+the camera (and, in camera commands, after the sub-command), so a test can
+tell which answer bytes reached the caller. An alarm or panorama picture is
+the file named by $CAMSIM_ALARM_PICTURE, sent in 972-byte blocks; without one
+the camera has no picture.
 """
 
 import json
+import os
 import struct
 import threading
 
@@ -27,12 +34,75 @@ COMMAND_REPLIES = {
 COMMAND_TOTAL = 256
 # Requests the camera may refuse with 20351, and the id the refusal names.
 REFUSED_IDS = {20348: 20348, 20352: 20352, 20357: 20357, 20368: 20368, 20370: 20370, 20371: 20372}
+# Where a 'status' fault puts its value: reply id (or camera-command reply
+# sub-command) -> body offset of the answer's status or result value.
+STATUS_AT = {
+    20283: 8, 20339: 8, 20340: 8, 20341: 8, 20276: 12, 20306: 24, 20349: 8,
+    93004: 16 + 8,
+}
+
+# Alarm and panorama pictures.
+PICTURE_REQUESTS = (20322, 20343)
+PICTURE_REPLY = 20323
+PICTURE_BLOCK_KIND = 61
+PICTURE_BLOCK_DATA = 972
+PICTURE_BLOCK_HEAD = 32
+PICTURE_ID = 4242
+PICTURE_ENV = 'CAMSIM_ALARM_PICTURE'
+PANORAMA_MODE = 2
+
+
+def pattern_byte(i):
+    """Byte i of a device answer's body (before the camera is written in)."""
+    return (i * 7 + 3) & 0xFF
 
 
 def body_with_camera(total, camera, fill=0x5A):
     body = bytearray([fill]) * (total - wire.HEADER.size)
     body[0:4] = struct.pack('<I', camera)
     return body
+
+
+def patterned_body(total, camera):
+    body = bytearray(pattern_byte(i) for i in range(total - wire.HEADER.size))
+    body[0:4] = struct.pack('<I', camera)
+    return body
+
+
+def with_status(reply_id, reply, value):
+    """The reply with its status value replaced, where it has one."""
+    key = struct.unpack_from('<I', reply, 12)[0] if reply_id in (20401, 20403) else reply_id
+    if key in STATUS_AT:
+        reply = bytearray(reply)
+        reply[STATUS_AT[key]:STATUS_AT[key] + 4] = struct.pack('<i', value)
+    return reply
+
+
+def picture_block(camera, index, count, data, status=None):
+    """One 20323 block; `status` in place of the data length (0 no picture, -1 no card)."""
+    head = bytearray(PICTURE_BLOCK_HEAD)
+    head[0:4] = struct.pack('<I', camera)
+    head[8:10] = struct.pack('<H', PICTURE_BLOCK_KIND)
+    head[20:24] = struct.pack('<HH', index, count)
+    head[24:28] = struct.pack('<i', len(data) if status is None else status)
+    head[28:32] = struct.pack('<I', PICTURE_ID)
+    return (PICTURE_REPLY, bytes(head) + data)
+
+
+def picture_blocks(camera, fault):
+    """The picture's blocks, or one block that says why there is none."""
+    if fault and fault.kind == 'status':
+        return [picture_block(camera, 0, 1, b'', fault.arg)]
+    path = os.environ.get(PICTURE_ENV)
+    if not path:
+        return [picture_block(camera, 0, 1, b'', 0)]
+    with open(path, 'rb') as f:
+        picture = f.read()
+    pieces = [picture[i:i + PICTURE_BLOCK_DATA] for i in range(0, len(picture), PICTURE_BLOCK_DATA)]
+    blocks = [picture_block(camera, i, len(pieces), piece) for i, piece in enumerate(pieces)]
+    if fault and fault.kind == 'partial':
+        blocks = blocks[:fault.arg]
+    return blocks
 
 
 class MgrService:
@@ -96,15 +166,17 @@ class MgrService:
                     refused[8:12] = struct.pack('<I', REFUSED_IDS[sub or msg_id])
                     sock.sendall(wire.frame(20351, bytes(refused)))
                     continue
-                for reply_id, reply in self.answer(msg_id, sub, body):
+                for reply_id, reply in self.answer(msg_id, sub, body, fault):
                     if fault and fault.kind == 'short':
-                        reply = reply[:-4]
+                        reply = reply[:-(fault.arg or 4)]
+                    if fault and fault.kind == 'status':
+                        reply = with_status(reply_id, reply, fault.arg)
                     sock.sendall(wire.frame(reply_id, bytes(reply)))
         finally:
             with self.lock:
                 self.clients.remove(sock)
 
-    def answer(self, msg_id, sub, body):
+    def answer(self, msg_id, sub, body, fault=None):
         camera = struct.unpack_from('<I', body, 0)[0] if len(body) >= 4 else 0
         if self.routes is not None:
             routed = self.routes.answer(msg_id, sub, body)
@@ -117,7 +189,11 @@ class MgrService:
             return [(20200, bytes(152 - wire.HEADER.size))]
         if msg_id in PLAIN_REPLIES:
             reply_id, total = PLAIN_REPLIES[msg_id]
-            return [(reply_id, body_with_camera(total, camera))]
+            return [(reply_id, patterned_body(total, camera))]
+        if msg_id == PICTURE_REQUESTS[0]:
+            return picture_blocks(camera, fault)
+        if msg_id == PICTURE_REQUESTS[1] and len(body) >= 12 and struct.unpack_from('<I', body, 8)[0] == PANORAMA_MODE:
+            return picture_blocks(camera, fault)
         if msg_id == 20352:
             reply = body_with_camera(256, camera, 0)
             reply[8:12] = struct.pack('<HH', 1, 28)
@@ -144,7 +220,9 @@ class MgrService:
             return (reply_id, reply)
         if sub in COMMAND_REPLIES:
             reply_id, reply_sub = COMMAND_REPLIES[sub]
-            return [command(reply_id, reply_sub, bytes([0x44]) * 220)]
+            reply = patterned_body(COMMAND_TOTAL, camera)
+            reply[12:16] = struct.pack('<I', reply_sub)
+            return [(reply_id, reply)]
         if sub == 90001:
             head = bytearray(220)
             head[24:88] = wire.text_field('bucket/cam%d' % camera, 64)
