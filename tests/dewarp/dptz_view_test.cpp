@@ -127,6 +127,51 @@ TEST_F(Dptz, PositionWrapsAndClamps)
     EXPECT_NEAR(pan, 315, 1e-4);
 }
 
+// Rays far outside what the lens sees (a wall mount looking straight down,
+// a 160-degree field at the horizon of the narrowest lens) leave no entry
+// outside the frame: they render grey instead.
+TEST_F(Dptz, ExtremeRaysStayInsideTheFrame)
+{
+    struct Case {
+        int mount;
+        float pan, tilt;
+        int fov;
+    } cases[] = {{0, 0, -90, 160}, {0, 90, 90, 160}, {90, 0, 0, 160}, {-90, 180, -10, 160}};
+    Yuv source(1280, 720);
+    for (const Case& c : cases) {
+        make(0x10000, c.mount, 1280, 720, 640, 360, 360); // lens 0
+        add(320, 240, dptz(c.pan, c.tilt, 1, c.fov));
+        ASSERT_EQ(qn_pro_ProcessImage(engine, &source.screen, &table, &records), 0);
+        const std::vector<int32_t>& entries = engine->view(0)->maps[0].entries;
+        int outside = 0;
+        for (size_t i = 0; i < entries.size(); i += 2) {
+            const int32_t x = entries[i], y = entries[i + 1];
+            if (x == 128 && y == 128) continue;
+            if (x < 128 || x >= (1280 - 2) * 128 || y < 128 || y >= (720 - 2) * 128) ++outside;
+        }
+        EXPECT_EQ(outside, 0) << "mount " << c.mount << ", tilt " << c.tilt;
+    }
+}
+
+// A companion a tenth as wide as a 5-degree view would see 0 degrees; it
+// sees at least one, centred on the aimer.
+TEST_F(Dptz, NarrowCompanionOfANarrowField)
+{
+    make(0x2200, 90);
+    add(1000, 200, dptz(30, 40, 1, 5));
+    ASSERT_EQ(engine->records[1]->width, 100) << "min(w / 2, h / 2, ...)";
+    QN_PRO_POINT aim{500, 100, 1000, 200};
+    ASSERT_EQ(qn_pro_SetDstAimerByNo(engine, &aim, 0, 1, 0), 0);
+    Yuv source(1280, 1024);
+    ASSERT_EQ(qn_pro_ProcessImage(engine, &source.screen, &table, &records), 0);
+    const std::vector<int32_t>& view = engine->records[0]->maps[0].entries;
+    const std::vector<int32_t>& companion = engine->records[1]->maps[0].entries;
+    const size_t at_view = (size_t(100) * 1000 + 500) * 2, at_companion = (size_t(50) * 100 + 50) * 2;
+    ASSERT_NE(companion[at_companion], 128) << "the companion sees the source";
+    EXPECT_NEAR(companion[at_companion], view[at_view], 2 * 128);
+    EXPECT_NEAR(companion[at_companion + 1], view[at_view + 1], 2 * 128);
+}
+
 // A large view is built over 16 frames in video, coarse to fine; the
 // finished map equals the one a still builds at once.
 TEST_F(Dptz, ProgressiveBuildsEndWhereStillsStart)

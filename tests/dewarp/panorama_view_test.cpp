@@ -153,6 +153,23 @@ TEST_F(Panorama, AgreesWithTheSceneBand)
     }
 }
 
+// The whole turn spans 360 degrees, more than the packed value's 15-bit
+// field holds: it is held to the field, and the elevation beside it stays.
+TEST_F(Panorama, LinkageOfTheWholeTurn)
+{
+    make(0x2200, 90);
+    ASSERT_EQ(add(QN_PRO_DST_PANORAMA, 1440, 240, panorama(360, 0, 60)), 0);
+    const int32_t region[4] = {0, 0, 1439, 239}, frame[2] = {1440, 240};
+    QN_PRO_POINT out{};
+    float packed = 0;
+    ASSERT_EQ(qn_pro_GetPara_For_Linkcus_R(engine, 0, region, frame, &out, &packed), 0);
+    uint32_t word;
+    std::memcpy(&word, &packed, sizeof word);
+    EXPECT_EQ(word >> 30, 1u);
+    EXPECT_EQ(word & 0x7fff, 0x7fffu);
+    EXPECT_NEAR(double((word >> 15) & 0x7fff), 6000, 100) << "60 degrees top to bottom";
+}
+
 // A PTZ view's outline shows in the panorama where it looks; pressing on it
 // links the PTZ view, and dragging turns it.
 TEST_F(Panorama, PtzOutlinesAndControl)
