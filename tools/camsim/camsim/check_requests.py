@@ -6,7 +6,7 @@ the test values below. Exit status 0 when every line matches.
 With --frames FRAMES CALLS: FRAMES is the management server's log of the
 frames it received (one JSON object a line), CALLS names the requests a
 client made over that connection, one a line in order, as "name" followed by
-any "arg=value" that replaces a test value. Every call must have sent exactly
+any "arg=value" (or "CAM=value", "U=value", ...) that replaces a test value. Every call must have sent exactly
 its request, and nothing else may have been sent but heartbeats and the
 sign-in.
 """
@@ -59,7 +59,10 @@ def _call_values(words):
     values = dict(TEST_VALUES, args=dict(TEST_VALUES['args']))
     for word in words:
         key, value = word.split('=', 1)
-        values['args'][key] = int(value, 0)
+        if key in ('CAM', 'U', 'L', 'T'):
+            values[key] = int(value, 0)
+        else:
+            values['args'][key] = int(value, 0)
     return values
 
 
