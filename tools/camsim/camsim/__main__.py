@@ -5,7 +5,7 @@ import os
 import sys
 import threading
 
-from . import login_server, mgr_server, stream_model
+from . import login_server, mgr_server, play_routes, stream_model
 
 
 def wait_for_stdin_end(limit):
@@ -48,6 +48,15 @@ def write_port(path, port):
     os.replace(temporary, path)
 
 
+def build_routes(args):
+    """The play answers when the command line names a simulated peer or a play option."""
+    if not any((args.video_port, args.camera_port, args.offline, args.files != 2, args.compact_files)):
+        return None
+    video = ('127.0.0.1', args.video_port) if args.video_port else None
+    camera = ('127.0.0.1', args.camera_port) if args.camera_port else None
+    return play_routes.PlayRoutes(video, camera, args.offline, args.files, args.compact_files)
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(prog='camsim')
     commands = parser.add_subparsers(dest='command', required=True)
@@ -70,6 +79,12 @@ def main(argv=None):
     mgr.add_argument('--fault', action='append', default=[], help='KIND[:ID]')
     mgr.add_argument('--log')
     mgr.add_argument('--max-seconds', type=float, default=300)
+    mgr.add_argument('--video-port', type=int, help='the simulated video server that live play and playback use')
+    mgr.add_argument('--camera-port', type=int, help='the simulated LAN camera that the local route uses')
+    mgr.add_argument('--offline', action='store_true', help='cameras answer the online check as off line')
+    mgr.add_argument('--files', type=int, default=2, help='files a card search finds (a page holds 16)')
+    mgr.add_argument('--compact-files', action='store_true',
+                     help='answer card searches with 208 12-byte entries')
 
     stream = commands.add_parser('stream', help='send a seeded frame stream')
     stream.add_argument('--port', type=int, required=True)
@@ -94,7 +109,7 @@ def main(argv=None):
         server.shutdown()
         return 0
     if args.command == 'mgr':
-        service = mgr_server.MgrService([login_server.Fault(f) for f in args.fault], args.log)
+        service = mgr_server.MgrService([login_server.Fault(f) for f in args.fault], args.log, build_routes(args))
         server = mgr_server.start(service, args.port)
         port = server.server_address[1]
         if args.port_file:

@@ -10,8 +10,17 @@ with a 40014 of 44 bytes (camera id at body offset 12), or of --answer-total
 bytes, and starts the stream. --foreign sends one block of another camera
 first; the client answers it with a 40015. --loss, --dup and --reorder
 change the stream as a faulty camera would (see media_peer.sending_plan).
+
+--first-block-delay S holds the first media block back S seconds (a negative
+value: the stream never starts). --card serves a card recording too: a
+client that echoes the 40002 and asks for no live stream (40013) within
+0.3 s gets the file as stream 2, as a camera playing a card recording does
+once the management server passed the playback start on (the simulation
+does not wait for that message). A 40015 from the client ends the stream;
+each connection gets a stream of its own.
 """
 
+import copy
 import socket
 import struct
 import sys
@@ -22,27 +31,60 @@ from . import media_blocks, media_peer, wire
 
 
 def stream_blocks(conn, send_lock, plan, args, stop):
-    if args.foreign:
-        body = media_blocks.block_body(args.camera + 1, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x00' * 10)
-        with send_lock:
-            conn.sendall(wire.frame(media_blocks.MEDIA_BLOCK, body))
-    last = None
-    for number, message in plan:
-        if stop.is_set():
-            return
-        if last is not None and number != last:
-            time.sleep(args.frame_gap)
-        last = number
-        with send_lock:
-            conn.sendall(message)
+    if args.first_block_delay < 0 or stop.wait(args.first_block_delay):
+        return
+    try:
+        if args.foreign:
+            body = media_blocks.block_body(args.camera + 1, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x00' * 10)
+            with send_lock:
+                conn.sendall(wire.frame(media_blocks.MEDIA_BLOCK, body))
+        last = None
+        for number, message in plan:
+            if stop.is_set():
+                return
+            if last is not None and number != last:
+                time.sleep(args.frame_gap)
+            last = number
+            with send_lock:
+                conn.sendall(message)
+    except OSError:
+        pass  # the client went away
 
 
-def serve(conn, plan, recorder, args, stop):
+CARD_WAIT = 0.3
+
+
+def serve(conn, plans, recorder, args, stop):
+    """Serves one connection; its stream ends with it."""
+    ended = threading.Event()
+    try:
+        return serve_until(conn, plans, recorder, args, stop, ended)
+    finally:
+        ended.set()
+
+
+def serve_until(conn, plans, recorder, args, stop, ended):
+    """`plans` holds the live plan and, with --card, the card plan."""
     send_lock = threading.Lock()
     streaming = None
+    streaming_lock = threading.Lock()
+    live_asked = threading.Event()
     answered = False
     pending = b''
     conn.settimeout(0.2)
+
+    def start_stream(plan):
+        nonlocal streaming
+        with streaming_lock:
+            if streaming is None:
+                streaming = threading.Thread(target=stream_blocks, args=(conn, send_lock, plan, args, ended),
+                                             daemon=True)
+                streaming.start()
+
+    def card_unless_live():
+        if not live_asked.wait(CARD_WAIT) and not ended.is_set():
+            start_stream(plans[1])
+
     while not stop.is_set():
         try:
             data = conn.recv(65536)
@@ -66,16 +108,19 @@ def serve(conn, plan, recorder, args, stop):
                 answered = True
                 with send_lock:
                     conn.sendall(wire.frame(media_blocks.STUN_ANSWER, struct.pack('<III', args.camera, 0x1111, 0x2222)))
+            elif msg_id == media_blocks.STUN_ANSWER and len(plans) > 1:
+                threading.Thread(target=card_unless_live, daemon=True).start()
             elif msg_id == media_blocks.CONNECT_VIDEO:
                 answer = media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, args.camera)
                 if args.answer_total != 44:
                     answer = wire.frame(media_blocks.CONNECT_ANSWER, answer[20:args.answer_total])
+                live_asked.set()
                 with send_lock:
                     conn.sendall(answer)
-                if streaming is None:
-                    streaming = threading.Thread(target=stream_blocks, args=(conn, send_lock, plan, args, stop),
-                                                 daemon=True)
-                    streaming.start()
+                start_stream(plans[0])
+            elif msg_id == media_blocks.CLOSE_CHANNEL and len(body) >= 16 and \
+                    struct.unpack_from('<I', body, 12)[0] == args.camera:
+                return 0
     return 0
 
 
@@ -83,8 +128,15 @@ def main(argv=None):
     p = media_peer.parser('camsim.lan_camera')
     p.add_argument('--answer-total', type=int, default=44)
     p.add_argument('--foreign', action='store_true')
+    p.add_argument('--first-block-delay', type=float, default=0.0)
+    p.add_argument('--card', action='store_true')
     args = p.parse_args(argv)
     _stream, plan = media_peer.load_stream(args)
+    plans = [plan]
+    if args.card:
+        card = copy.copy(args)
+        card.stream = 2
+        plans.append(media_peer.load_stream(card)[1])
     recorder = media_blocks.Recorder(args.log, args.talk_out)
     stop = threading.Event()
     media_peer.stop_on_stdin_end(stop, args.max_seconds)
@@ -97,7 +149,7 @@ def main(argv=None):
             except socket.timeout:
                 continue
             with conn:
-                result = serve(conn, plan, recorder, args, stop)
+                result = serve(conn, plans, recorder, args, stop)
                 if result:
                     return result
     return 0

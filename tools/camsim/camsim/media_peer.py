@@ -26,6 +26,7 @@ def parser(prog):
     p.add_argument('--loss', type=float, default=0.0, help='share of blocks lost on their first sending')
     p.add_argument('--reorder', type=int, default=0, help='size of the local reordering window')
     p.add_argument('--frame-gap', type=float, default=0.002, help='seconds between frames')
+    p.add_argument('--first-frame', type=int, default=1, help='number of the first frame')
     p.add_argument('--max-seconds', type=float, default=120)
     return p
 
@@ -37,7 +38,7 @@ def load_stream(args):
     if args.alaw:
         with open(args.alaw, 'rb') as f:
             alaw = f.read()
-    stream = media_blocks.Stream(h264, alaw, args.camera, args.stream)
+    stream = media_blocks.Stream(h264, alaw, args.camera, args.stream, args.first_frame)
     plan, lost = sending_plan(stream, args)
     for entry in stream.manifest:
         if 'frame' in entry:

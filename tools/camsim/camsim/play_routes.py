@@ -1,10 +1,109 @@
-"""Answers of the management server for live play, card playback and alarm
-pictures against simulated cameras. Without a routes object the management
-server answers these requests from its plain tables."""
+"""Answers of the management server for live play and card playback against
+simulated cameras. Without a routes object the management server answers
+these requests from its plain tables.
+
+The video-address request 20203 is answered twice: 20204 names the video
+server (its IPv4 address at body 16, its UDP port at body 20, both in network
+order) and 20312 names the camera on the local network (its IPv4 address at
+body 24 in network order, its TCP port at body 28 as a 32-bit value). A
+route left out is not answered, so that route of the client times out.
+"""
+
+import socket
+import struct
+
+from . import wire
+
+VIDEO_ADDRESS = 20203
+VIDEO_ADDRESS_ANSWER = 20204
+LOCAL_ADDRESS_ANSWER = 20312
+ONLINE = 20202
+SEARCH = 20226
+SEARCH_ANSWER = 20227
+FILE_RECORD = 164
+FILES_PER_PAGE = 16
+# The reply form with 12-byte entries and its largest count.
+COMPACT_TOTAL = 2536
+COMPACT_COUNT = 208
+
+
+def ipv4_bytes(host):
+    return socket.inet_aton(host)
+
+
+def recorded_file(index, start):
+    """A 164-byte file record: values 29-34 the start, 38-40 the end time of
+    a one-minute recording `index` minutes after `start` (year, month, day,
+    hour, minute, second)."""
+    values = [0] * 41
+    values[0] = index
+    year, month, day, hour, minute, second = start
+    minute_of_day = hour * 60 + minute + index
+    begin = (year, month, day, (minute_of_day // 60) % 24, minute_of_day % 60, second)
+    end_minute = minute_of_day + 1
+    values[29:35] = begin
+    values[38:41] = [(end_minute // 60) % 24, end_minute % 60, second]
+    return struct.pack('<41i', *values)
 
 
 class PlayRoutes:
+    def __init__(self, video=None, camera=None, offline=False, files=2, compact_files=False):
+        """`video` and `camera` are (host, port) of the simulated video server
+        and LAN camera, or None."""
+        self.video = video
+        self.camera = camera
+        self.offline = offline
+        self.files = files
+        self.compact_files = compact_files
+
     def answer(self, msg_id, sub, body):
         """A list of (reply id, reply body), or None to leave the request to
         the plain tables."""
+        if msg_id == VIDEO_ADDRESS:
+            return self.addresses(body)
+        if msg_id == ONLINE and self.offline:
+            camera = struct.unpack_from('<I', body, 0)[0]
+            return [(ONLINE, struct.pack('<III', 0, camera, 0))]
+        if msg_id == SEARCH:
+            return [self.file_list(body)]
         return None
+
+    def addresses(self, body):
+        camera = struct.unpack_from('<I', body, 4)[0]
+        replies = []
+        if self.video is not None:
+            host, port = self.video
+            area = bytearray(VIDEO_ADDRESS_ANSWER_BODY)
+            struct.pack_into('<II', area, 0, 0x00010001, camera)
+            area[16:20] = ipv4_bytes(host)
+            struct.pack_into('>H', area, 20, port)
+            replies.append((VIDEO_ADDRESS_ANSWER, bytes(area)))
+        if self.camera is not None:
+            host, port = self.camera
+            local = bytearray(LOCAL_ADDRESS_ANSWER_BODY)
+            struct.pack_into('<I', local, 0, camera)
+            local[24:28] = ipv4_bytes(host)
+            struct.pack_into('<I', local, 28, port)
+            replies.append((LOCAL_ADDRESS_ANSWER, bytes(local)))
+        return replies
+
+    def file_list(self, body):
+        camera = struct.unpack_from('<I', body, 0)[0]
+        if self.compact_files:
+            # More entries than a page of file records holds.
+            reply = bytearray([0x47]) * (COMPACT_TOTAL - wire.HEADER.size)
+            struct.pack_into('<I', reply, 0, camera)
+            struct.pack_into('<I', reply, 16, COMPACT_COUNT)
+            return (SEARCH_ANSWER, bytes(reply))
+        # The search record follows the four SDK values: its start time at 20.
+        start = struct.unpack_from('<6i', body, 20)
+        reply = bytearray(2664 - wire.HEADER.size)
+        struct.pack_into('<II', reply, 0, camera, 0)
+        struct.pack_into('<I', reply, 16, self.files)
+        for index in range(min(self.files, FILES_PER_PAGE)):
+            reply[20 + index * FILE_RECORD:20 + (index + 1) * FILE_RECORD] = recorded_file(index, start)
+        return (SEARCH_ANSWER, bytes(reply))
+
+
+VIDEO_ADDRESS_ANSWER_BODY = 60 - wire.HEADER.size
+LOCAL_ADDRESS_ANSWER_BODY = 76 - wire.HEADER.size

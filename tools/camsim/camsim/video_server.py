@@ -7,7 +7,11 @@ packets it receives, and logs every datagram.
 
 --server-close R sends a 40015 (camera id, R)
 after the stream. --stray sends, from 127.0.0.2, a media block and a 40015
-first: the client must ignore both.
+first: the client must ignore both. --hold-connect never answers a 40013,
+so the client's connect-video times out.
+
+A 40001 from a new address begins a new session with that client (the
+stream of the previous one ends); a 40015 from the client ends its stream.
 """
 
 import socket
@@ -44,6 +48,7 @@ def main(argv=None):
     p = media_peer.parser('camsim.video_server')
     p.add_argument('--server-close', type=int)
     p.add_argument('--stray', action='store_true')
+    p.add_argument('--hold-connect', action='store_true')
     args = p.parse_args(argv)
     stream, plan = media_peer.load_stream(args)
     recorder = media_blocks.Recorder(args.log, args.talk_out)
@@ -51,6 +56,7 @@ def main(argv=None):
     media_peer.stop_on_stdin_end(stop, args.max_seconds)
     client = None
     streaming = None
+    ended = threading.Event()
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
         sock.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 1 << 20)
         sock.bind(('127.0.0.1', args.port))
@@ -72,16 +78,22 @@ def main(argv=None):
             if msg_id == media_blocks.TALK and len(body) >= 12:
                 extra['sequence'] = struct.unpack_from('<I', body, 8)[0]
             recorder.record(msg_id, total, body, **extra)
-            if msg_id == media_blocks.STUN_REQUEST and client is None:
+            if msg_id == media_blocks.STUN_REQUEST and source != client:
+                ended.set()
+                ended = threading.Event()
                 client = source
+                streaming = None
                 sock.sendto(wire.frame(media_blocks.STUN_ANSWER, struct.pack('<III', args.camera, 0x3333, 0x4444)),
                             client)
-            elif msg_id == media_blocks.CONNECT_VIDEO and client is not None:
+            elif msg_id == media_blocks.CONNECT_VIDEO and source == client and not args.hold_connect:
                 sock.sendto(media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, args.camera), client)
                 if streaming is None:
-                    streaming = threading.Thread(target=stream_blocks, args=(sock, client, plan, args, stop),
+                    streaming = threading.Thread(target=stream_blocks, args=(sock, client, plan, args, ended),
                                                  daemon=True)
                     streaming.start()
+            elif msg_id == media_blocks.CLOSE_CHANNEL and source == client and len(body) >= 16 and \
+                    struct.unpack_from('<I', body, 12)[0] == args.camera:
+                ended.set()
             elif msg_id == media_blocks.RESEND and client is not None and len(body) >= 12:
                 serial = struct.unpack_from('<I', body, 4)[0]
                 block = stream.by_serial.get(serial)

@@ -41,6 +41,12 @@ void ipc_conn::set_camera_address(uint32_t ipv4, uint16_t port)
     port_.store(port);
 }
 
+void ipc_conn::reset_first_data()
+{
+    firstData_.store(false);
+    firstDataEvent_.Reset();
+}
+
 bool ipc_conn::make_ipc_conn(int seconds, int tenths)
 {
     std::lock_guard<std::mutex> life(lifeMutex_);

@@ -40,6 +40,8 @@ public:
 
     // The camera's address (IPv4, network order) and TCP port.
     void set_camera_address(uint32_t ipv4, uint16_t port);
+    uint32_t camera_address() const { return address_.load(); }
+    uint16_t camera_port() const { return port_.load(); }
     // Connects within seconds + tenths / 10 and registers the socket with the
     // receive thread; a connection still open is closed first.
     bool make_ipc_conn(int seconds, int tenths);
@@ -78,6 +80,8 @@ public:
     void set_handshake_sent(bool sent) { handshakeSent_.store(sent); }
     bool streaming() const { return handshakeSent_.load(); }
     bool first_data() const { return firstData_.load(); }
+    // Before a new stream is asked for: its first block is awaited afresh.
+    void reset_first_data();
     COSEvent& first_data_event() { return firstDataEvent_; }
     COSEvent& exit_event() { return exitEvent_; }
     // Keep-alive periods since the last accepted block; the watcher counts up.

@@ -1,0 +1,138 @@
+// Live play against the simulated service: which route wins the race, the
+// takeover by a late local route, a start that no route answers, an
+// off-line camera, and a stop with nothing playing. Delivered frames are
+// checked against the source with ffprobe and ffmpeg's framemd5.
+#include "play_session.h"
+
+#include "vqSDK/VlrNetSDK/media/camera_messages.h"
+#include "vqSDK/VlrNetSDK/session/live_play_race.h"
+#include "vqSDK/VlrNetSDK/session/play_state.h"
+
+namespace {
+
+using namespace play_test;
+using qn_net::LastError;
+
+constexpr int kFrames = 100;
+
+class LivePlay : public PlaySession {
+protected:
+    // Nothing of the play is left: no stream, no route thread.
+    void ExpectNothingPlays()
+    {
+        EXPECT_FALSE(qn_net::objects().video.playing());
+        EXPECT_FALSE(qn_net::objects().ipc.streaming());
+        EXPECT_FALSE(qn_net::play::runner().running());
+    }
+};
+
+TEST_F(LivePlay, TheLocalRouteWinsWhenTheVideoServerHoldsItsAnswer)
+{
+    SignIn(SessionPeers().Video("--hold-connect"));
+    int32_t route = -1;
+    ASSERT_EQ(QN_NET_StartRealPlay(kCamera, &route), 1);
+    EXPECT_EQ(route, qn_net::play::kLocalRoute);
+    EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
+    // The public route was told to stop.
+    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+
+    ASSERT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
+    EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
+    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    ExpectNothingPlays();
+    EXPECT_TRUE(events.Of(QN_NET_EVENT_LOCAL_ROUTE).empty());
+
+    const auto frames = FramesBetween(live.Video(), 0, ~0u, kLocalFrameBase);
+    EXPECT_EQ(media_test::CheckDeliveredVideo(frames, Media(), Renumbered(camera->Frames(), kLocalFrameBase),
+                                              camera->Folder() + "/live_out.264"),
+              static_cast<std::size_t>(kFrames));
+}
+
+TEST_F(LivePlay, APublicRouteThatWonIsTakenOverByALateLocalRoute)
+{
+    // The camera's first block comes a second after its stream was asked for.
+    SignIn(SessionPeers().Camera("--first-block-delay 1.0"));
+    int32_t route = -1;
+    ASSERT_EQ(QN_NET_StartRealPlay(kCamera, &route), 1);
+    EXPECT_EQ(route, qn_net::play::kPublicRoute);
+
+    ASSERT_TRUE(events.WaitFor(QN_NET_EVENT_LOCAL_ROUTE, 5000));
+    const auto takeover = events.Of(QN_NET_EVENT_LOCAL_ROUTE);
+    ASSERT_EQ(takeover.size(), 1u);
+    EXPECT_EQ(takeover[0].first, kCamera);
+    EXPECT_EQ(takeover[0].second, 0);
+    EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
+    EXPECT_FALSE(qn_net::objects().video.playing());
+    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+
+    ASSERT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
+    EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
+    ExpectNothingPlays();
+
+    const auto all = live.Video();
+    const auto publicFrames = FramesBetween(all, 1, kFrames, 0);
+    const auto localFrames = FramesBetween(all, kLocalFrameBase + 1, kLocalFrameBase + kFrames, kLocalFrameBase);
+    EXPECT_EQ(publicFrames.size() + localFrames.size(), all.size()) << "a frame of neither stream";
+    // Both streams arrive whole and decode to the source's pictures.
+    EXPECT_GE(media_test::CheckDeliveredVideo(publicFrames, Media(), video->Frames(), video->Folder() + "/public.264"),
+              static_cast<std::size_t>(kFrames) - 25);
+    EXPECT_EQ(media_test::CheckDeliveredVideo(localFrames, Media(), Renumbered(camera->Frames(), kLocalFrameBase),
+                                              camera->Folder() + "/local.264"),
+              static_cast<std::size_t>(kFrames));
+}
+
+TEST_F(LivePlay, AStartThatNoRouteAnswersTimesOutAndLeavesNothingBehind)
+{
+    // The camera never sends a block; the video server never answers 40013.
+    SignIn(SessionPeers().Camera("--first-block-delay -1").Video("--hold-connect"));
+    const int threads = ThreadCount();
+    int32_t route = -1;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(QN_NET_StartRealPlay(kCamera, &route), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(6000));
+    EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
+    EXPECT_EQ(route, -1);
+    ExpectNothingPlays();
+    EXPECT_TRUE(live.Video().empty());
+    // Both routes were tried and told to stop.
+    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgConnectVideo, 1, 1000));
+    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    EXPECT_GE(video->MessagesWithId(qn_net::kMsgConnectVideo).size(), 6u);
+    // The online check's waiter ends by itself within its 500 ms.
+    platform::SleepMs(700);
+    EXPECT_EQ(ThreadCount(), threads);
+}
+
+TEST_F(LivePlay, AnOfflineCameraFailsThePublicRouteWith12005)
+{
+    SignIn(SessionPeers().NoCamera().Mgr("--offline"));
+    int32_t route = -1;
+    EXPECT_EQ(QN_NET_StartRealPlay(kCamera, &route), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_CAMERA_OFFLINE);
+    ExpectNothingPlays();
+    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+}
+
+TEST_F(LivePlay, NothingPlayingBeforeAnyStart)
+{
+    SignIn(SessionPeers().NoCamera().NoVideo());
+    // Before any play the route is the public one.
+    EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kPublicRoute);
+    EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
+    EXPECT_TRUE(TraceLog::Has("QN_NET_StopRealPlay1 success(video no link)"));
+    EXPECT_TRUE(TraceLog::Has("QN_NET_StopRealPlay2 success(video no link)"));
+    EXPECT_EQ(QN_NET_StopRealPlay(-1), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_ILLEGAL_PARAM);
+
+    const char audio[320] = {};
+    EXPECT_EQ(QN_NET_SendTalkData(0, audio, sizeof audio), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_VIDEO_NO_LINK);
+    EXPECT_EQ(QN_NET_TalkCtrl(kCamera, 1), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_VIDEO_NO_LINK);
+    int32_t route = -1;
+    EXPECT_EQ(QN_NET_StartRealPlay(kCamera, nullptr), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_ILLEGAL_PARAM);
+    EXPECT_EQ(route, -1);
+}
+
+} // namespace

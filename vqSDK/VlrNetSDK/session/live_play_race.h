@@ -1,0 +1,79 @@
+// The race of one live-play start: the local route straight to the camera
+// (LocalRealPlayProc) against the public route through the video server
+// (PublicRealPlayProc), each on a thread of its own.
+//
+// The threads are owned and tagged with the start's generation. Every stop
+// and every new start cancels the race and joins both threads before it
+// touches the connections, and a thread changes the shared play state only
+// while its generation is the current one and its race is not cancelled, so
+// a late takeover can never reach a newer play.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "vqSDK/VlrNetSDK/os_event.h"
+#include "vqSDK/VlrNetSDK/pending_request.h"
+
+namespace qn_net::play {
+
+struct route_race {
+    route_race(uint32_t camera, uint64_t generation);
+
+    const uint32_t camera;
+    const uint64_t generation;
+    std::atomic<bool> cancelled{false};
+    // Registered before the video-address request goes out: both answers
+    // may follow it at once.
+    pending_request local_address{"localaddress"};
+    pending_request video_address{"videoaddress"};
+    // Set by the route that decides the race ("localrealplay").
+    COSEvent decided;
+
+    // True while this race's play is the current one. The caller holds
+    // play_mutex().
+    bool current_locked() const;
+};
+
+// The two threads of the latest start.
+class race_runner {
+public:
+    race_runner() = default;
+    ~race_runner();
+    race_runner(const race_runner&) = delete;
+    race_runner& operator=(const race_runner&) = delete;
+
+    // Starts both route threads of `race`, after finishing any earlier race.
+    void start(const std::shared_ptr<route_race>& race);
+    // True while a race has threads that were not joined.
+    bool running();
+    // Cancels the running race, wakes every wait of its threads and joins
+    // them. A thread that calls this from a callback it raised is left to
+    // end by itself.
+    void finish();
+
+private:
+    std::mutex mutex_;
+    std::shared_ptr<route_race> race_;
+    std::thread local_;
+    std::thread public_;
+};
+
+race_runner& runner();
+
+// The route threads (live_play_routes.cpp).
+void local_route(const std::shared_ptr<route_race>& race);
+void public_route(const std::shared_ptr<route_race>& race);
+
+} // namespace qn_net::play
+
+namespace qn_net::play {
+
+// Finishes the running race with `calls` (a lock of play_calls_mutex())
+// released for the join, and held again on return.
+void finish_race(std::unique_lock<std::mutex>& calls);
+
+} // namespace qn_net::play

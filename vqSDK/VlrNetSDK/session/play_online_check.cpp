@@ -1,0 +1,71 @@
+#include "vqSDK/VlrNetSDK/session/play_online_check.h"
+
+#include <ctime>
+
+#include "vqSDK/VlrNetSDK/mgr_requests.h"
+#include "vqSDK/VlrNetSDK/sdk_report.h"
+#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+
+namespace qn_net::play {
+
+online_check::~online_check() { stop(); }
+
+bool online_check::run(uint32_t camera)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int64_t second = static_cast<int64_t>(std::time(nullptr));
+    if (camera == lastCamera_ && second == lastSecond_) return true;
+    join_locked();
+    value_.store(kNoAnswer);
+    mgr_conn& mgr = objects().mgr;
+    auto record = std::make_shared<pending_request>("deviceonline");
+    record->result = kNoAnswer;
+    if (!mgr.send_twice(mgr_request::online_query(current_request_values(), static_cast<int32_t>(camera)),
+                        record.get())) {
+        mgr.pending().remove(record.get());
+        SetLastError(QN_NET_ERR_SEND);
+        Trace("QN_NET_StartRealPlay failed(mgr_online_state send data failed)");
+        return false;
+    }
+    record_ = record;
+    thread_ = std::thread([this, record] {
+        record->event.Wait(kAnswerWaitMs);
+        // Once removed, no reply can write the record any more.
+        objects().mgr.pending().remove(record.get());
+        if (record->completed) value_.store(record->result);
+    });
+    lastCamera_ = camera;
+    lastSecond_ = second;
+    return true;
+}
+
+int32_t online_check::value()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (thread_.joinable()) thread_.join();
+    return value_.load();
+}
+
+void online_check::stop()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    join_locked();
+}
+
+void online_check::join_locked()
+{
+    if (record_) record_->event.Set();
+    if (thread_.joinable()) thread_.join();
+    record_.reset();
+}
+
+online_check& online()
+{
+    // The connections outlive this object: its thread uses the management
+    // connection until it is joined.
+    objects();
+    static online_check check;
+    return check;
+}
+
+} // namespace qn_net::play

@@ -1,0 +1,25 @@
+#include "vqSDK/VlrNetSDK/session/play_state.h"
+
+#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+
+namespace qn_net::play {
+
+shared_state& state_locked()
+{
+    static shared_state state;
+    return state;
+}
+
+int32_t current_route()
+{
+    std::lock_guard<std::mutex> lock(play_mutex());
+    return state_locked().route;
+}
+
+std::mutex& play_calls_mutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace qn_net::play

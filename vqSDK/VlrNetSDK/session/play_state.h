@@ -1,0 +1,36 @@
+// The play state that live play, card playback and talk share: which route
+// the running live play took, and how far each route of the latest start got.
+// Everything in shared_state is read and written under play_mutex()
+// (sdk_objects.h).
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+namespace qn_net::play {
+
+enum route : int32_t { kPublicRoute = 0, kLocalRoute = 1 };
+enum route_state : int32_t { kRouteRunning = 0, kRouteFailed = 1, kRouteUp = 2 };
+
+struct shared_state {
+    // The route of the running live play; public until a play chose one.
+    int32_t route = kPublicRoute;
+    int32_t local = kRouteRunning;
+    int32_t publicState = kRouteRunning;
+    // Counts the starts; a route thread of an older start changes nothing.
+    uint64_t generation = 0;
+};
+
+// The caller holds play_mutex().
+shared_state& state_locked();
+
+// The route flag, read under the play mutex.
+int32_t current_route();
+
+// Held by the play calls (live play, playback) for their whole course, so
+// that one call's stops and starts never interleave with another's. Never
+// held while route threads are joined: a thread may be inside a callback
+// that makes a play call.
+std::mutex& play_calls_mutex();
+
+} // namespace qn_net::play
