@@ -4,6 +4,7 @@
 ostrels_add_gtest(netsdk_device_calls_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/device_calls_test.cpp
   LIBS qn_net_session test_support
+  LABELS threads
   TIMEOUT 60)
 ostrels_add_gtest(netsdk_device_silence_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/device_silence_test.cpp

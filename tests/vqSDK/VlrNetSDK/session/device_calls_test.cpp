@@ -5,12 +5,14 @@
 
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
+#include "vqSDK/VlrNetSDK/session/device_call.h"
 #include "device_session.h"
 
 namespace {
@@ -145,7 +147,42 @@ std::vector<device_case> AnsweredCases()
     };
 }
 
-class DeviceCalls : public DeviceSession {};
+// The SDK's trace lines, without their time prefix.
+std::mutex g_traceMutex;
+std::vector<std::string> g_traces;
+
+void KeepTrace(const char* text)
+{
+    std::string line(text);
+    const std::size_t prefix = line.find("  ");
+    if (prefix != std::string::npos) line.erase(0, prefix + 2);
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    g_traces.push_back(line);
+}
+
+bool Traced(const std::string& line)
+{
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    for (const std::string& traced : g_traces) {
+        if (traced == line) return true;
+    }
+    return false;
+}
+
+class DeviceCalls : public DeviceSession {
+protected:
+    void SetUp() override
+    {
+        std::lock_guard<std::mutex> lock(g_traceMutex);
+        g_traces.clear();
+    }
+    void TearDown() override
+    {
+        QN_NET_SetDebugCallBack(nullptr);
+        DeviceSession::TearDown();
+    }
+};
 
 TEST_F(DeviceCalls, EachSendsItsRequestAndHandsOverItsAnswer)
 {
@@ -272,6 +309,7 @@ TEST_F(DeviceCalls, RequestsTheCameraDoesNotSupportLeaveTheRecord)
         {"get_guard", [](auto& r) { return QN_NET_GetIpcGuard(kCamera, As<QN_NET_GUARD>(r)); }},
         {"set_config", [](auto& r) { return QN_NET_SetConfigMsg(kCamera, As<QN_NET_CONFIG>(r)); }},
     };
+    QN_NET_SetDebugCallBack(&KeepTrace);
     std::vector<std::string> sent;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.request);
@@ -282,6 +320,8 @@ TEST_F(DeviceCalls, RequestsTheCameraDoesNotSupportLeaveTheRecord)
         sent.push_back(row.request);
     }
     EXPECT_EQ(CheckRequests(sent), "");
+    EXPECT_TRUE(Traced("QN_NET_GetConfigMsg NonSupport"));
+    EXPECT_TRUE(Traced("QN_NET_SetConfigMsg failed==(timeout)"));
 }
 
 TEST_F(DeviceCalls, StatusValuesOfTheAnswerDecide)
@@ -289,6 +329,7 @@ TEST_F(DeviceCalls, StatusValuesOfTheAnswerDecide)
     // A configuration the camera refuses in its answer, a storage state it
     // could not set, and a status of 0, which is a status like any other.
     Start("--fault status:20348:-1 --fault status:93003:1 --fault status:20333:0");
+    QN_NET_SetDebugCallBack(&KeepTrace);
     std::vector<uint8_t> record = TestRecord();
     EXPECT_EQ(QN_NET_SetConfigMsg(kCamera, As<QN_NET_CONFIG>(record)), 0);
     EXPECT_EQ(LastError(), QN_NET_ERR_NOT_SUPPORTED);
@@ -296,6 +337,44 @@ TEST_F(DeviceCalls, StatusValuesOfTheAnswerDecide)
     EXPECT_EQ(LastError(), QN_NET_ERR_NOT_SUPPORTED);
     EXPECT_EQ(QN_NET_GetInstallState(kCamera), 0);
     EXPECT_EQ(CheckRequests({"set_config", "cloud_set_state", "get_install_state"}), "");
+    EXPECT_TRUE(Traced("QN_NET_SetConfigMsg failed===(timeout)"));
+    EXPECT_TRUE(Traced("QN_NET_Clond_Storage_SetState failed"));
+    EXPECT_TRUE(Traced("QN_NET_GetInstallState start cameraid = " + std::to_string(kCamera)));
+}
+
+// An answer that does not hold what a call copies: nothing is copied.
+TEST(DeviceAnswerCopy, AShortAnswerCopiesNothing)
+{
+    const struct {
+        const char* name;
+        int32_t held;
+        std::size_t offset, count;
+        bool copied;
+    } rows[] = {
+        {"no answer body", 0, 0, 4, false},
+        {"one byte short", 15, 0, 16, false},
+        {"exactly enough", 16, 0, 16, true},
+        {"enough from an offset", 16, 8, 8, true},
+        {"past the end from an offset", 16, 12, 8, false},
+        {"offset beyond the answer", 16, 20, 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        qn_net::pending_request record("test");
+        if (row.held > 0) {
+            record.data.reset(new uint8_t[static_cast<std::size_t>(row.held)]);
+            std::memset(record.data.get(), 0x11, static_cast<std::size_t>(row.held));
+            record.length = row.held;
+        }
+        qn_net::SetLastError(0);
+        qn_net::CallReport report("QN_NET_Test");
+        std::vector<uint8_t> out(32, 0x77);
+        EXPECT_EQ(qn_net::device_call::copy_answer(report, record, out.data(), row.count, row.offset), row.copied);
+        EXPECT_EQ(LastError(), row.copied ? 0 : QN_NET_ERR_NO_DATA);
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            EXPECT_EQ(out[i], row.copied && i < row.count ? 0x11 : 0x77) << "byte " << i;
+        }
+    }
 }
 
 } // namespace
