@@ -136,8 +136,12 @@ public:
         auto* c = static_cast<StretchView*>(companion.kind_state.get());
         c->plane_ = plane_of(e);
         if (c->plane_.width() <= 0 || c->plane_.height() <= 0) return 3;
+        // Plane points are kept from the circle's centre; the companion's
+        // centre is measured from the plane's corner.
         double px, py;
         plane_of_pixel(e, v, rnd(v.aimer.x), rnd(v.aimer.y), px, py);
+        px += plane_.left;
+        py += plane_.top;
         c->whole_ = false;
         c->keep_aspect_ = keep_aspect_;
         const double m = (companion.width >> 1) / zoom_;

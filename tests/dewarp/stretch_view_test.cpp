@@ -114,6 +114,52 @@ TEST_F(Stretch, AgreesWithImageMagickFx)
     EXPECT_GE(psnr(a, b), 30.0);
 }
 
+// Dragging in a zoom-mode view steers the linked view to the source point
+// the view shows under the cursor, away from its middle too.
+TEST_F(Stretch, ZoomViewSteersToWhatItShows)
+{
+    make(640, 360, 360); // plane 720 x 720
+    ASSERT_EQ(add(400, 300, stretch(0, 2, 400, 600)), 0);
+    pictures.push_back(std::make_unique<Yuv>(64, 64)); // outlives the engine
+    QN_PRO_DST_CONFIG magnifier = zoom_config(64, 64, pictures.back().get(), 9);
+    magnifier.posi.zoom.exponent = 16;
+    magnifier.posi.zoom.x = 640;
+    magnifier.posi.zoom.y = 360;
+    ASSERT_EQ(qn_pro_AddDstImage(engine, &magnifier, nullptr), 0);
+    engine->selected_linked = 2; // as a press in another view would leave it
+    for (const QN_PRO_POINT cursor : {QN_PRO_POINT{60, 40, 400, 300}, QN_PRO_POINT{350, 260, 400, 300}}) {
+        QN_PRO_POINT shown{};
+        ASSERT_EQ(qn_pro_GetDstAngle(engine, 0, &cursor, &shown), 0);
+        ASSERT_EQ(qn_pro_ControlByDst(engine, 0, &cursor, 0, 1, 1), 0);
+        EXPECT_EQ(engine->selected_linked, 2) << "a zoom-mode view picks nothing";
+        const QN_PRO_DST_POSI moved = position(1);
+        EXPECT_NEAR(moved.zoom.x, shown.x, 1.0) << cursor.x;
+        EXPECT_NEAR(moved.zoom.y, shown.y, 1.0) << cursor.y;
+    }
+}
+
+// A zoom-mode view's companion shows the plane around the aimer at the
+// companion's zoom: centred where the aimer points, its width covers
+// SW / Z of the plane, a chord's share of that in the source.
+TEST_F(Stretch, CompanionShowsThePlaneAroundTheAimer)
+{
+    make(640, 360, 360); // plane 720 x 720
+    ASSERT_EQ(add(400, 300, stretch(0, 2)), 0);
+    ViewRecord& companion = *engine->records[1];
+    ASSERT_EQ(companion.width, 114);
+    QN_PRO_POINT aim{300, 200, 400, 300};
+    ASSERT_EQ(qn_pro_SetDstAimerByNo(engine, &aim, 0, 1, 0), 0);
+    Yuv source(1280, 720);
+    ASSERT_EQ(qn_pro_ProcessImage(engine, &source.screen, &table, &records), 0);
+    const int32_t* aimed = engine->records[0]->maps[0].entries.data() + (size_t(200) * 400 + 300) * 2;
+    const int32_t* row = companion.maps[0].entries.data() + size_t(57) * 114 * 2;
+    EXPECT_NEAR(row[57 * 2] / 128.0, aimed[0] / 128.0, 2);
+    EXPECT_NEAR(row[57 * 2 + 1] / 128.0, aimed[1] / 128.0, 2);
+    const double yp = row[57 * 2 + 1] / 128.0 - 360, chord = std::sqrt(1 - yp * yp / (360.0 * 360.0));
+    const double spread = (row[113 * 2] - row[0]) / 128.0;
+    EXPECT_NEAR(spread, 720 / 4.0 * 113 / 114 * chord, 2) << "zoom 2 x companion zoom 2";
+}
+
 // A zoom-mode stretch view at the top of the plane, where the circle's chord
 // shrinks to a point, still shows its whole outline in a whole-mode stretch
 // view: pressing inside it, away from the middle column, links it.
