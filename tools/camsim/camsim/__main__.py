@@ -50,11 +50,12 @@ def write_port(path, port):
 
 def build_routes(args):
     """The play answers when the command line names a simulated peer or a play option."""
-    if not any((args.video_port, args.camera_port, args.offline, args.files != 2, args.compact_files)):
+    if not any((args.video_port, args.camera_port, args.offline, args.files != 2, args.compact_files,
+                args.alternate)):
         return None
     video = ('127.0.0.1', args.video_port) if args.video_port else None
     camera = ('127.0.0.1', args.camera_port) if args.camera_port else None
-    return play_routes.PlayRoutes(video, camera, args.offline, args.files, args.compact_files)
+    return play_routes.PlayRoutes(video, camera, args.offline, args.files, args.compact_files, args.alternate)
 
 
 def main(argv=None):
@@ -85,6 +86,8 @@ def main(argv=None):
     mgr.add_argument('--files', type=int, default=2, help='files a card search finds (a page holds 16)')
     mgr.add_argument('--compact-files', action='store_true',
                      help='answer card searches with 208 12-byte entries')
+    mgr.add_argument('--alternate', action='store_true',
+                     help='video-address answers name the camera and the video server in turn')
 
     stream = commands.add_parser('stream', help='send a seeded frame stream')
     stream.add_argument('--port', type=int, required=True)

@@ -7,6 +7,8 @@ server (its IPv4 address at body 16, its UDP port at body 20, both in network
 order) and 20312 names the camera on the local network (its IPv4 address at
 body 24 in network order, its TCP port at body 28 as a 32-bit value). A
 route left out is not answered, so that route of the client times out.
+With `alternate` the answers take turns: the first request learns only of
+the camera, the second only of the video server, and so on.
 """
 
 import socket
@@ -47,11 +49,13 @@ def recorded_file(index, start):
 
 
 class PlayRoutes:
-    def __init__(self, video=None, camera=None, offline=False, files=2, compact_files=False):
+    def __init__(self, video=None, camera=None, offline=False, files=2, compact_files=False, alternate=False):
         """`video` and `camera` are (host, port) of the simulated video server
         and LAN camera, or None."""
         self.video = video
         self.camera = camera
+        self.alternate = alternate
+        self.requests = 0
         self.offline = offline
         self.files = files
         self.compact_files = compact_files
@@ -70,15 +74,17 @@ class PlayRoutes:
 
     def addresses(self, body):
         camera = struct.unpack_from('<I', body, 4)[0]
+        self.requests += 1
+        turn = self.requests % 2 if self.alternate else None
         replies = []
-        if self.video is not None:
+        if self.video is not None and turn != 1:
             host, port = self.video
             area = bytearray(VIDEO_ADDRESS_ANSWER_BODY)
             struct.pack_into('<II', area, 0, 0x00010001, camera)
             area[16:20] = ipv4_bytes(host)
             struct.pack_into('>H', area, 20, port)
             replies.append((VIDEO_ADDRESS_ANSWER, bytes(area)))
-        if self.camera is not None:
+        if self.camera is not None and turn != 0:
             host, port = self.camera
             local = bytearray(LOCAL_ADDRESS_ANSWER_BODY)
             struct.pack_into('<I', local, 0, camera)

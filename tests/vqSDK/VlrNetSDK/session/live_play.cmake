@@ -5,3 +5,13 @@ ostrels_add_gtest(netsdk_live_play_test
   LIBS qn_net_session test_support
   LABELS threads
   TIMEOUT 120)
+ostrels_add_gtest(netsdk_play_playback_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/play_playback_test.cpp
+  LIBS qn_net_session test_support
+  LABELS threads
+  TIMEOUT 120)
+ostrels_add_gtest(netsdk_live_play_cycles_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/live_play_cycles_test.cpp
+  LIBS qn_net_session test_support
+  LABELS threads
+  TIMEOUT 180)
