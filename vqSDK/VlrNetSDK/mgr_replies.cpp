@@ -323,9 +323,11 @@ void handle_mgr_reply(base_conn& conn, const uint8_t* frame, std::size_t length)
             Complete(conn, r.u32(0), status == 0 ? 0 : 2, 6);
             return;
         }
-        // The first block (index 0) tells the waiting request that the picture comes.
-        if (r.has(20, 2) && ReadU16(r.body + 20) == 0) Complete(conn, r.u32(0), 1, 6);
+        // The first block (index 0) tells the waiting request that the picture
+        // comes. The download takes it first, so that a request made as soon
+        // as the waiter wakes finds the download running and does not restart it.
         conn.picture().take_block(r.body, r.length);
+        if (r.has(20, 2) && ReadU16(r.body + 20) == 0) Complete(conn, r.u32(0), 1, 6);
         return;
     }
     case 20351:

@@ -119,8 +119,12 @@ TEST_F(DeviceAlarmPicture, ARunningDownloadKeepsTheNextOneOut)
     MakePicture("1280x720");
     ASSERT_GT(Blocks(), 10u);
     Start("--fault partial:20322:10");
+    // Asked again as soon as the first answer came: the download already runs.
     ASSERT_EQ(AskForPicture(), 1);
+    EXPECT_EQ(AskForPicture(), -1);
+    EXPECT_EQ(LastError(), QN_NET_ERR_ALARM_PIC_BUSY);
     ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_PROGRESS, 1, 3s));
+    EXPECT_EQ(events_.Events(QN_NET_EVENT_ALARM_PIC_PROGRESS)[0].value2, static_cast<int32_t>(10 * 100 / Blocks()));
     EXPECT_EQ(AskForPicture(), -1);
     EXPECT_EQ(LastError(), QN_NET_ERR_ALARM_PIC_BUSY);
     EXPECT_EQ(AskedPictures(AskedFrames()), 1);
@@ -135,6 +139,16 @@ TEST_F(DeviceAlarmPicture, AStalledDownloadGivesWayAfterTenSeconds)
     platform::SleepMs(qn_net::kStalledDownloadMs + 200);
     EXPECT_EQ(AskForPicture(), 1);
     EXPECT_EQ(AskedPictures(AskedFrames()), 2);
+}
+
+TEST_F(DeviceAlarmPicture, AnUnansweredRequestTimesOutAfterFourSeconds)
+{
+    Start("--fault stall:20322");
+    const int64_t started = platform::MonotonicMs();
+    EXPECT_EQ(AskForPicture(), -1);
+    EXPECT_GE(platform::MonotonicMs() - started, 3900);
+    EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
+    EXPECT_FALSE(qn_net::objects().mgr.picture().downloading());
 }
 
 TEST_F(DeviceAlarmPicture, AnUnansweredPanoramaTimesOutAfterFourSeconds)
