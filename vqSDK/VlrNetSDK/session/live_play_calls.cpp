@@ -35,11 +35,6 @@ constexpr int kCameraConnectTenths = 6;
 constexpr int64_t kLocalAnswerWaitMs = 2000;
 constexpr int kSignalled = 0;
 
-// The block counter of a local play: there is none, so the callback only
-// hears that (null, -1, 0, 0, 0).
-QN_NET_BLOCK_COUNT_CALLBACK g_localBlockCount = nullptr;
-std::mutex g_localBlockCountMutex;
-
 // Ends both routes of a start that failed and leaves no thread behind.
 void AbandonStart(std::unique_lock<std::mutex>& calls)
 {
@@ -280,10 +275,7 @@ extern "C" int QN_NET_CountStreamBlocks(int32_t seconds, QN_NET_BLOCK_COUNT_CALL
 {
     const int32_t route = current_route();
     if (route == kLocalRoute) {
-        {
-            std::lock_guard<std::mutex> lock(g_localBlockCountMutex);
-            g_localBlockCount = callback;
-        }
+        // A camera connection counts no blocks: the callback hears so at once.
         if (callback != nullptr) callback(nullptr, -1, 0, 0, 0);
         return 1;
     }

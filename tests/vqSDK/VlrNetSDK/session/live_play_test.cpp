@@ -4,6 +4,8 @@
 // checked against the source with ffprobe and ffmpeg's framemd5.
 #include "play_session.h"
 
+#include <ctime>
+
 #include "vqSDK/VlrNetSDK/media/camera_messages.h"
 #include "vqSDK/VlrNetSDK/session/live_play_race.h"
 #include "vqSDK/VlrNetSDK/session/play_state.h"
@@ -103,14 +105,22 @@ TEST_F(LivePlay, AStartThatNoRouteAnswersTimesOutAndLeavesNothingBehind)
     EXPECT_EQ(ThreadCount(), threads);
 }
 
-TEST_F(LivePlay, AnOfflineCameraFailsThePublicRouteWith12005)
+TEST_F(LivePlay, AnOfflineCameraFailsThePublicRouteWith12005AndIsAskedOncePerSecond)
 {
     SignIn(SessionPeers().NoCamera().Mgr("--offline"));
-    int32_t route = -1;
-    EXPECT_EQ(QN_NET_StartRealPlay(kCamera, &route), 0);
-    EXPECT_EQ(LastError(), QN_NET_ERR_CAMERA_OFFLINE);
-    ExpectNothingPlays();
+    // Both starts within one second of the clock.
+    const std::time_t now = std::time(nullptr);
+    while (std::time(nullptr) == now) platform::SleepMs(5);
+    for (int start = 0; start < 2; ++start) {
+        int32_t route = -1;
+        EXPECT_EQ(QN_NET_StartRealPlay(kCamera, &route), 0);
+        EXPECT_EQ(LastError(), QN_NET_ERR_CAMERA_OFFLINE);
+        ExpectNothingPlays();
+    }
+    const bool sameSecond = std::time(nullptr) == now + 1;
     EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    // One online check per camera and second, each sent as two requests.
+    EXPECT_EQ(MgrBodies(*mgr, 20202).size(), sameSecond ? 2u : 4u);
 }
 
 TEST_F(LivePlay, NothingPlayingBeforeAnyStart)

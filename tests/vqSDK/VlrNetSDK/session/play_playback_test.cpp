@@ -3,6 +3,7 @@
 // audio that reaches the peer byte for byte.
 #include "play_session.h"
 
+#include "platform/net_socket.h"
 #include "support/run_command.h"
 #include "vqSDK/VlrNetSDK/media/camera_messages.h"
 #include "vqSDK/VlrNetSDK/session/play_state.h"
@@ -147,6 +148,26 @@ TEST_F(CardAndTalk, PublicPlaybackReachesItsOwnCallbackAndEndsAtItsStop)
         EXPECT_EQ(ReadU32(body.data() + 180), 5u);
         EXPECT_EQ(ReadU32(body.data() + 132), 2026u);  // value 29, the start year
     }
+}
+
+TEST_F(CardAndTalk, APlaybackWhosePortIsTakenLeavesTheNextPortToTheNextPlayback)
+{
+    SignIn(SessionPeers().NoCamera().Video("--stream 2"));
+    const int32_t port = qn_net::global_set().local_udp_port.load();
+    const int taken = platform::OpenSocket(platform::NetFamily::IPv4, platform::NetKind::Datagram);
+    ASSERT_GE(taken, 0);
+    ASSERT_EQ(platform::BindAny(taken, platform::NetFamily::IPv4, static_cast<uint16_t>(port)), 0);
+    FrameSink card;
+    QN_NET_REMOTE_FILE file = MorningFile();
+    EXPECT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_BIND);
+    EXPECT_FALSE(qn_net::objects().video.playing());
+    EXPECT_EQ(qn_net::global_set().local_udp_port.load(), port + 1);
+    EXPECT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 1);
+    EXPECT_EQ(qn_net::objects().video.local_port(), port + 1);
+    EXPECT_TRUE(card.WaitVideo([](const auto& video) { return !video.empty(); }, 10000));
+    EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
+    platform::CloseSocket(taken);
 }
 
 TEST_F(CardAndTalk, LocalPlaybackFollowsALocalLivePlay)
