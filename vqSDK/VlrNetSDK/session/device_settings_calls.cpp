@@ -159,7 +159,8 @@ extern "C" int QN_NET_SetTfinfo(int32_t camera, const QN_NET_TF_INFO* info)
 {
     return send_call(
         "QN_NET_SetTfinfo", camera, info != nullptr,
-        [&](const request_values& v) { return request::set_tf_info(v, camera, Bytes(info)); }, "QN_NET_SetTfinfo false");
+        [&](const request_values& v) { return request::set_tf_info(v, camera, Bytes(info)); },
+        "QN_NET_SetTfinfo false");
 }
 
 extern "C" int QN_NET_SetUnit(int32_t camera, const QN_NET_UNIT* unit)

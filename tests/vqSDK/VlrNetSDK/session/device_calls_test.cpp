@@ -25,14 +25,13 @@ Record* As(std::vector<uint8_t>& bytes)
     return reinterpret_cast<Record*>(bytes.data());
 }
 
-// The expected record: the test record with `answer` at `at`.
+// What the call leaves in the caller's record (the test record before).
 using expectation = std::function<void(std::vector<uint8_t>& record)>;
 
-expectation Copied(std::vector<uint8_t> answer, std::size_t from, std::size_t count, std::size_t at = 0)
+// `count` answer bytes from `from` at the start of the record.
+expectation Copied(std::vector<uint8_t> answer, std::size_t from, std::size_t count)
 {
-    return [=](std::vector<uint8_t>& record) {
-        std::memcpy(record.data() + at, answer.data() + from, count);
-    };
+    return [=](std::vector<uint8_t>& record) { std::memcpy(record.data(), answer.data() + from, count); };
 }
 
 expectation Untouched() { return [](std::vector<uint8_t>&) {}; }
@@ -136,8 +135,9 @@ std::vector<device_case> AnsweredCases()
          }},
         {"search_remote", [=](auto& r) { return QN_NET_SearchRemote(c, As<QN_NET_SEARCH_FILE>(r)); }, 1, Untouched()},
         {"cloud_set_state", [=](auto&) { return QN_NET_Clond_Storage_SetState(c, kArgA); }, 1, Untouched()},
-        {"cloud_get_time", [=](auto& r) { return QN_NET_Clond_Storage_GetServerTime(c, kArgA, As<QN_NET_CLOUD_TIME>(r)); },
-         1, Copied(AnswerBody(kCommandTotal, 90005), kInner, 220)},
+        {"cloud_get_time",
+         [=](auto& r) { return QN_NET_Clond_Storage_GetServerTime(c, kArgA, As<QN_NET_CLOUD_TIME>(r)); }, 1,
+         Copied(AnswerBody(kCommandTotal, 90005), kInner, 220)},
         {"cloud_get_time_from_camera",
          [=](auto& r) { return QN_NET_Clond_Storage_GetServerTime_From_Ipc(c, As<QN_NET_CLOUD_TIME>(r)); }, 1,
          Copied(AnswerBody(kCommandTotal, 93002), kInner, 220)},
