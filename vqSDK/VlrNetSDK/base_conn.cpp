@@ -132,6 +132,9 @@ int base_conn::close_socket()
     const int socket = socket_.exchange(-1);
     if (socket >= 0) process_recv::instance().remove_socket(socket);
     pending_.abandon_all();
+    // A picture half downloaded on this socket never completes on the next.
+    picture_.reset();
+    picture_.set_idle();
     return socket;
 }
 

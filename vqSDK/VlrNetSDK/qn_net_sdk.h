@@ -171,6 +171,8 @@ struct QN_NET_SHARE_INFO {
 struct QN_NET_VOLUME { int32_t values[4]; };
 struct QN_NET_MOTION_DETECTION { uint8_t area[64]; int32_t value; };
 struct QN_NET_WIFI { uint8_t bytes[116]; };
+// The card's seven state values as the camera answers them (the first four
+// are its 16-byte state).
 struct QN_NET_TF_INFO { int32_t values[7]; };
 struct QN_NET_PTZ_STATUS { int32_t values[6]; };
 struct QN_NET_PTZ_POSITION { int32_t mode; int32_t values[4]; }; // mode 2 fetches the panorama picture
@@ -185,6 +187,8 @@ struct QN_NET_LENS_MODEL { uint8_t bytes[100]; };
 struct QN_NET_ALARM_SWITCH { uint8_t bytes[152]; };
 struct QN_NET_RECORD_SCHEDULE { uint8_t entries[5][16]; int32_t value; };
 struct QN_NET_STORAGE_LOCATION { int32_t values[4]; };
+// values[0] and values[2]: the answer's values at bytes 0 and 8; values[1]
+// is not written.
 struct QN_NET_TRACK_STATE { int32_t values[3]; };
 struct QN_NET_CLOUD_TIME { uint8_t bytes[220]; };
 struct QN_NET_CLOUD_STATE { uint8_t bytes[216]; };

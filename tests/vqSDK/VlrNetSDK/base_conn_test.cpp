@@ -164,8 +164,17 @@ TEST_F(NetSdkConnections, LocalConnectionReachesItsPeerOrFails)
     auto frames = ReadFrames(peer_, 1);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(ReadU32(frames[0].data() + 20), 77u);
+    // The first block of a three-block picture starts a download on this
+    // connection; closing it must not leave the next one waiting for the rest.
+    std::vector<uint8_t> block(32 + 972, 0);
+    WriteU16(block.data() + 8, 61);
+    WriteU16(block.data() + 22, 3);
+    WriteU32(block.data() + 24, 972);
+    local.picture().take_block(block.data(), block.size());
+    EXPECT_TRUE(local.picture().downloading());
     local.local_delete();
     EXPECT_FALSE(local.is_open());
+    EXPECT_FALSE(local.picture().downloading());
 
     platform::CloseSocket(listener_);
     listener_ = -1;
