@@ -56,7 +56,7 @@ enum class race_outcome { local_won, public_up, failed };
 
 // After the local route's head start: the local route when it is up, else
 // the public route once it is up; looked at in short steps for at most the
-// public route's grace time.
+// grace time, or until both routes have failed.
 race_outcome AwaitRoutes()
 {
     for (int64_t waited = 0;; waited += kPublicPollMs) {
@@ -69,15 +69,15 @@ race_outcome AwaitRoutes()
                 return race_outcome::local_won;
             }
             if (state.publicState == kRouteUp) return race_outcome::public_up;
-            if (state.publicState == kRouteFailed) return race_outcome::failed;
+            if (state.publicState == kRouteFailed && state.local == kRouteFailed) return race_outcome::failed;
         }
         if (waited >= kPublicGraceMs) return race_outcome::failed;
         platform::SleepMs(kPublicPollMs);
     }
 }
 
-// Steps 9 to 11 of the start: the local route when it won, else the public
-// route when it is up and the camera on line.
+// The start's verdict: the local route when it won, else the public route
+// when it is up and the camera on line; a start that fails ends both routes.
 int Decide(const std::shared_ptr<route_race>& race, int32_t* route, std::unique_lock<std::mutex>& calls)
 {
     race->decided.Wait(kLocalWinMs);

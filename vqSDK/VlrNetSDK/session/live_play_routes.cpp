@@ -39,8 +39,11 @@ void LocalFailed(route_race& race)
         }
     }
     // No newer play can hold the camera connection yet: it starts only after
-    // this thread has been joined.
-    objects().ipc.close();
+    // this thread has been joined. A camera asked for its stream is told to
+    // end it before the connection goes.
+    ipc_conn& ipc = objects().ipc;
+    if (ipc.streaming()) ipc.close_channel(race.camera);
+    ipc.close();
     QNLogPrint("%s(%d) local realplay failed\n", "LocalRealPlayProc", __LINE__);
 }
 

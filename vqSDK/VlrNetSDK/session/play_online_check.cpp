@@ -1,7 +1,6 @@
 #include "vqSDK/VlrNetSDK/session/play_online_check.h"
 
-#include <ctime>
-
+#include "platform/clock.h"
 #include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
@@ -13,7 +12,7 @@ online_check::~online_check() { stop(); }
 bool online_check::run(uint32_t camera)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    const int64_t second = static_cast<int64_t>(std::time(nullptr));
+    const int64_t second = platform::WallNow().seconds;
     if (camera == lastCamera_ && second == lastSecond_) return true;
     join_locked();
     value_.store(kNoAnswer);
