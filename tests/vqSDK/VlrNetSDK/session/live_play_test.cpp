@@ -122,6 +122,67 @@ TEST_F(LivePlay, AnOfflineCameraFailsThePublicRouteWith12005AndIsAskedOncePerSec
     EXPECT_EQ(MgrBodies(*mgr, 20202).size(), sameSecond ? 2u : 4u);
 }
 
+// Block counts of QN_NET_CountStreamBlocks, as the last call gave them.
+struct BlockCount {
+    static void On(void*, int32_t requested, int32_t counted, int32_t, int32_t)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            calls.push_back({requested, counted});
+        }
+        changed.notify_all();
+    }
+    static bool WaitCalls(std::size_t count, int ms)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return calls.size() >= count; });
+    }
+    static std::vector<std::pair<int32_t, int32_t>> Calls()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return calls;
+    }
+    static inline std::mutex mutex;
+    static inline std::condition_variable changed;
+    static inline std::vector<std::pair<int32_t, int32_t>> calls;
+};
+
+TEST_F(LivePlay, BlocksAreCountedOnThePublicRouteOnly)
+{
+    // A stream slow enough to still run when the count is taken.
+    SignIn(SessionPeers().Video("--frame-gap 0.02").NoCamera());
+    int32_t route = -1;
+    ASSERT_EQ(QN_NET_StartRealPlay(kCamera, &route), 1);
+    ASSERT_EQ(route, qn_net::play::kPublicRoute);
+    ASSERT_EQ(QN_NET_CountStreamBlocks(1, &BlockCount::On), 1);
+    ASSERT_TRUE(BlockCount::WaitCalls(1, 4000));
+    EXPECT_GT(BlockCount::Calls()[0].second, 0);
+    EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
+}
+
+TEST_F(LivePlay, LocalRealPlayGoesStraightToTheCamera)
+{
+    SignIn(SessionPeers().NoVideo());
+    ASSERT_EQ(QN_NET_LocalRealPlay(kCamera, Loopback(), camera->Port()), 1);
+    EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
+    EXPECT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
+    ASSERT_EQ(QN_NET_CountStreamBlocks(1, &BlockCount::On), 1);
+    EXPECT_EQ(BlockCount::Calls(), (std::vector<std::pair<int32_t, int32_t>>{{-1, 0}}));
+    EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
+    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    ExpectNothingPlays();
+}
+
+TEST_F(LivePlay, LocalRealPlayWithoutACameraAnswerTimesOut)
+{
+    // The camera answers 40013 with a message of the wrong length.
+    SignIn(SessionPeers().Camera("--answer-total 40").NoVideo());
+    EXPECT_EQ(QN_NET_LocalRealPlay(kCamera, Loopback(), camera->Port()), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
+    EXPECT_TRUE(TraceLog::Has("local connect_video_msg timeout"));
+    ExpectNothingPlays();
+}
+
 TEST_F(LivePlay, NothingPlayingBeforeAnyStart)
 {
     SignIn(SessionPeers().NoCamera().NoVideo());
