@@ -51,24 +51,23 @@ void LocalFailed(route_race& race)
 // public route that won it.
 void LocalUp(route_race& race)
 {
-    bool takeOver = false;
+    enum class verdict { stale, won, takes_over } outcome = verdict::stale;
     {
         std::lock_guard<std::mutex> lock(play_mutex());
-        if (!race.current_locked()) {
-            takeOver = false;
-        } else {
+        if (race.current_locked()) {
             shared_state& state = state_locked();
             state.local = kRouteUp;
             if (state.publicState == kRouteUp) {
                 state.route = kLocalRoute;
-                takeOver = true;
+                outcome = verdict::takes_over;
             } else {
                 race.decided.Set();
-                return;
+                outcome = verdict::won;
             }
         }
     }
-    if (!takeOver) {
+    if (outcome == verdict::won) return;
+    if (outcome == verdict::stale) {
         LocalFailed(race);
         return;
     }
@@ -179,19 +178,18 @@ void PublicFailed(route_race& race)
 
 void PublicUp(route_race& race)
 {
-    bool localWon = false;
+    // A stopped race, or a local route that won already: this stream ends.
+    bool unwanted = true;
     {
         std::lock_guard<std::mutex> lock(play_mutex());
-        if (!race.current_locked()) {
-            localWon = true;
-        } else {
+        if (race.current_locked()) {
             shared_state& state = state_locked();
             state.publicState = kRouteUp;
-            localWon = state.local == kRouteUp;
-            if (!localWon) race.decided.Set();
+            unwanted = state.local == kRouteUp;
+            if (!unwanted) race.decided.Set();
         }
     }
-    if (!localWon) return;
+    if (!unwanted) return;
     video_conn& video = objects().video;
     video.close_channel(race.camera);
     video.close();
