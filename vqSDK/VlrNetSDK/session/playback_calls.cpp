@@ -46,7 +46,25 @@ int Failed(int32_t code)
     return 0;
 }
 
-int PlayBackLocal(base_conn& conn, uint32_t camera, QN_NET_REAL_DATA_CALLBACK callback, int32_t callbackValue)
+// What a playback is asked for: the file and the value that go with every
+// playback message, and where its frames go.
+struct card_playback {
+    playback_record file;
+    int32_t playbackValue = 0;
+    QN_NET_REAL_DATA_CALLBACK callback = nullptr;
+    int32_t callbackValue = 0;
+};
+
+// The playback start; from here on the connection's playback messages
+// concern this file (a playback it replaced was stopped with its own).
+bool SendStart(base_conn& conn, uint32_t camera, const card_playback& request)
+{
+    conn.set_playback(request.file, request.playbackValue);
+    return conn.send(mgr_request::playback(current_request_values(), static_cast<int32_t>(camera), request.file,
+                                           kPlaybackStart, request.playbackValue, 0));
+}
+
+int PlayBackLocal(base_conn& conn, uint32_t camera, const card_playback& request)
 {
     ipc_conn& ipc = objects().ipc;
     end_local_stream();
@@ -58,22 +76,20 @@ int PlayBackLocal(base_conn& conn, uint32_t camera, QN_NET_REAL_DATA_CALLBACK ca
         return Failed(QN_NET_ERR_LOCAL_CONNECT);
     }
     // The first frames may follow the start at once.
-    ipc.set_data_callback(callback, callbackValue);
-    const auto cam = static_cast<int32_t>(camera);
+    ipc.set_data_callback(request.callback, request.callbackValue);
     if (!ipc.open_stream(camera, nullptr)) {
         ipc.close();
         return Failed(QN_NET_ERR_SEND);
     }
     ipc.set_handshake_sent(true);
-    if (!conn.send(mgr_request::playback(current_request_values(), cam, conn.playback(), kPlaybackStart,
-                                         conn.playback_value(), 0))) {
+    if (!SendStart(conn, camera, request)) {
         ipc.close();
         return Failed(QN_NET_ERR_SEND);
     }
     return 1;
 }
 
-int PlayBackPublic(base_conn& conn, uint32_t camera, QN_NET_REAL_DATA_CALLBACK callback, int32_t callbackValue)
+int PlayBackPublic(base_conn& conn, uint32_t camera, const card_playback& request)
 {
     video_conn& video = objects().video;
     frame_deck& deck = frame_deck::instance();
@@ -86,10 +102,14 @@ int PlayBackPublic(base_conn& conn, uint32_t camera, QN_NET_REAL_DATA_CALLBACK c
     video.set_stream(kStreamPlayback);
     video.set_camera(camera);
     if (!video.make_bind_udp()) {
-        // The port may be taken: the next playback tries the next one.
+        // The port may be taken, also by the socket of the stream just
+        // ended while the receive thread still holds it: one more try on
+        // the next port.
         advance_local_udp_port();
-        video.close();
-        return 0;
+        if (!video.make_bind_udp()) {
+            video.close();
+            return 0;
+        }
     }
     const auto cam = static_cast<int32_t>(camera);
     {
@@ -108,7 +128,7 @@ int PlayBackPublic(base_conn& conn, uint32_t camera, QN_NET_REAL_DATA_CALLBACK c
     video.set_accepting(true);
     // The first frames may follow the start at once.
     deck.set_camera(camera);
-    deck.set_data_callback(callback, callbackValue);
+    deck.set_data_callback(request.callback, request.callbackValue);
     {
         pending_request play("remoteplay");
         if (!video.connect_video(camera, &play)) {
@@ -119,10 +139,7 @@ int PlayBackPublic(base_conn& conn, uint32_t camera, QN_NET_REAL_DATA_CALLBACK c
         video.remove_pending(&play);
         if (!answered || play.result != 1) return fail(QN_NET_ERR_TIMEOUT);
     }
-    if (!conn.send(mgr_request::playback(current_request_values(), cam, conn.playback(), kPlaybackStart,
-                                         conn.playback_value(), 0))) {
-        return fail(QN_NET_ERR_SEND);
-    }
+    if (!SendStart(conn, camera, request)) return fail(QN_NET_ERR_SEND);
     return 1;
 }
 
@@ -181,7 +198,7 @@ extern "C" int QN_NET_PlayBack(int32_t camera, const QN_NET_REMOTE_FILE* file, Q
     if (file == nullptr) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
     base_conn* conn = online_conn();
     if (conn == nullptr) return report.Fail(QN_NET_ERR_NO_LINK, "no link");
-    conn->set_playback(RecordOf(*file), playback_value);
+    const card_playback request{RecordOf(*file), playback_value, callback, callback_value};
 
     std::unique_lock<std::mutex> calls(play_calls_mutex());
     // A live-play race still under way would fight over the connections.
@@ -190,10 +207,10 @@ extern "C" int QN_NET_PlayBack(int32_t camera, const QN_NET_REMOTE_FILE* file, Q
     int result = 1;
     switch (current_route()) {
     case kLocalRoute:
-        result = PlayBackLocal(*conn, cameraId, callback, callback_value);
+        result = PlayBackLocal(*conn, cameraId, request);
         break;
     case kPublicRoute:
-        result = PlayBackPublic(*conn, cameraId, callback, callback_value);
+        result = PlayBackPublic(*conn, cameraId, request);
         break;
     default:
         break;
