@@ -111,6 +111,7 @@ int32_t base_conn::playback_value() const
 
 bool base_conn::open_socket(const std::string& address, uint16_t port, int tries, int seconds, int tenths, int variant)
 {
+    if (is_open()) return false;  // its socket must be closed first, never lost
     int socket = -1;
     for (int i = 0; i < tries && socket < 0; ++i) {
         socket = utils::instance().connect_with_timeout(address.c_str(), port, seconds, tenths);
@@ -129,7 +130,15 @@ bool base_conn::open_socket(const std::string& address, uint16_t port, int tries
 
 int base_conn::close_socket()
 {
-    const int socket = socket_.exchange(-1);
+    int socket = -1;
+    {
+        // Senders read the number under the send lock: once it is taken away
+        // here none still holds it, so a new socket that gets the number never
+        // carries a frame meant for this one. The receive lock is not taken
+        // under the send lock (reply handlers send while holding it).
+        std::lock_guard<std::mutex> lock(sendMutex_);
+        socket = socket_.exchange(-1);
+    }
     if (socket >= 0) process_recv::instance().remove_socket(socket);
     pending_.abandon_all();
     // A picture half downloaded on this socket never completes on the next.

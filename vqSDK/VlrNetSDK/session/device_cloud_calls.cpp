@@ -1,6 +1,7 @@
 // A camera's cloud-storage service: the server's times, the signed
 // credentials, and the camera's storage state.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "Depend/qn_log.h"
@@ -35,7 +36,10 @@ extern "C" int QN_NET_Clond_Storage_GetServerTime(int32_t camera, int32_t value,
 {
     CallReport report("QN_NET_Clond_Storage_GetServerTime", "cameraid = %d", camera);
     if (!read_record(report, {"clondTime"}, camera, time, sizeof *time,
-                     [&](const request_values& v) { return request::cloud_get_time(v, camera, value); })) {
+                     [&](const request_values& v) {
+                         std::printf("mgr send start\n");
+                         return request::cloud_get_time(v, camera, value);
+                     })) {
         return 0;
     }
     PrintServerTime(*time);

@@ -18,19 +18,21 @@ namespace {
 constexpr int kWaitTimedOut = 258;
 
 // One watcher: a thread that runs `period` every kPeriodMs until its exit
-// event is set, or until `period` returns false.
+// event is set, or until `period` returns false; either way it ends with its
+// exit trace, when it has one.
 class watcher {
 public:
     template <typename Period>
-    void start(COSEvent& exit, Period period)
+    void start(COSEvent& exit, Period period, const char* exitTrace)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         join_locked();
         exit.Reset();
-        thread_ = std::thread([&exit, period] {
+        thread_ = std::thread([&exit, period, exitTrace] {
             while (exit.Wait(kPeriodMs) == kWaitTimedOut) {
-                if (!period()) return;
+                if (!period()) break;
             }
+            if (exitTrace != nullptr) Trace("%s", exitTrace);
         });
     }
 
@@ -121,7 +123,6 @@ bool LocalPeriod()
     QNLogPrint("%s(%d) local   disconnect  please sign in again\n", "LocalHeatProc", __LINE__);
     QNTestLog("%s(%d) local   disconnect  please sign in again\n", "LocalHeatProc", __LINE__);
     RaiseEvent(nullptr, QN_NET_EVENT_SERVER_LOST, 0, 0);
-    Trace("LocalHeatProc  exit");
     return false;
 }
 
@@ -161,21 +162,19 @@ bool VideoPeriod()
 
 void start_connection_watchers()
 {
-    g_mgrWatcher.start(objects().mgr.exit_event(), MgrPeriod);
-    g_videoWatcher.start(objects().video.exit_event(), VideoPeriod);
-    g_ipcWatcher.start(objects().ipc.exit_event(), IpcPeriod);
+    g_mgrWatcher.start(objects().mgr.exit_event(), MgrPeriod, nullptr);
+    g_videoWatcher.start(objects().video.exit_event(), VideoPeriod, "##############\tVideoHeatProc exit");
+    g_ipcWatcher.start(objects().ipc.exit_event(), IpcPeriod, "##############LanHeatProc exit");
 }
 
 void stop_connection_watchers()
 {
     g_videoWatcher.stop(objects().video.exit_event());
-    Trace("##############\tVideoHeatProc exit");
     g_ipcWatcher.stop(objects().ipc.exit_event());
-    Trace("##############LanHeatProc exit");
     g_mgrWatcher.stop(objects().mgr.exit_event());
 }
 
-void start_local() { g_localWatcher.start(objects().local.exit_event(), LocalPeriod); }
+void start_local() { g_localWatcher.start(objects().local.exit_event(), LocalPeriod, "LocalHeatProc  exit"); }
 
 void stop_local() { g_localWatcher.stop(objects().local.exit_event()); }
 

@@ -51,8 +51,11 @@ int SignInFailed(int32_t code, const char* trace)
     {
         std::lock_guard<std::mutex> lock(objects().mgr.state_mutex());
         objects().mgr.mgr_delete();
-        connection_state().store(0);
-        set_current(current_kind::none);
+        // A local connection that is the current one stays as it is.
+        if (current() == current_kind::mgr) {
+            connection_state().store(0);
+            set_current(current_kind::none);
+        }
     }
     SetLastError(code);
     Trace("%s", trace);
@@ -86,11 +89,13 @@ int ConnectMgr(std::unique_lock<std::mutex>& mgrLock, std::unique_lock<std::mute
     return 1;
 }
 
-int ConnectLocal(uint32_t address, int32_t port, int32_t mark, std::unique_lock<std::mutex>& mgrLock)
+int ConnectLocal(uint32_t address, int32_t port, int32_t mark, std::unique_lock<std::mutex>& mgrLock,
+                 std::unique_lock<std::mutex>& localLock)
 {
     local_mark().store(mark);
     mgrLock.unlock();
     local_conn& local = objects().local;
+    if (local.is_open()) local.local_delete();  // a connection QN_NET_LocalConnect left open
     local.set_peer(address, static_cast<uint16_t>(port));
     if (!local.connect(kConnectSeconds, kConnectTenths)) {
         Trace("QN_NET_Base_connect failed");
@@ -105,6 +110,9 @@ int ConnectLocal(uint32_t address, int32_t port, int32_t mark, std::unique_lock<
         SetLastError(QN_NET_ERR_SOCKET);
         return 0;
     }
+    // The heartbeat's callbacks may call back into the SDK: it is started,
+    // like every watcher is joined, with no connection lock held.
+    localLock.unlock();
     heartbeats::start_local();
     local.send(mgr_request::local_connect(current_request_values(), mark));
     connection_state().store(4);
@@ -138,16 +146,18 @@ extern "C" int QN_NET_Base_connect(int32_t type, uint32_t address, int32_t port,
         local_mark().store(mark);
         QNLogPrint("%s(%d)\n", "QN_NET_Base_connect", __LINE__);
         DropLocalLocked();
-        localLock.unlock();
-        heartbeats::stop_local();
-        localLock.lock();
         connection_state().store(0);
+        localLock.unlock();
+        mgrLock.unlock();
+        heartbeats::stop_local();
+        mgrLock.lock();
+        localLock.lock();
     }
     int connected = 0;
     if (type == 1) {
         connected = ConnectMgr(mgrLock, localLock);
     } else if (type == 2) {
-        connected = ConnectLocal(address, port, mark, mgrLock);
+        connected = ConnectLocal(address, port, mark, mgrLock, localLock);
     } else {
         return 0;
     }
@@ -159,6 +169,10 @@ extern "C" int QN_NET_Base_connect(int32_t type, uint32_t address, int32_t port,
 extern "C" int QN_NET_Mgr_SignIn(void)
 {
     Trace("QN_NET_Mgr_SignIn start");
+    if (!IsInitialised()) {
+        SetLastError(QN_NET_ERR_NOT_INIT);
+        return 0;
+    }
     mgr_conn& mgr = objects().mgr;
     pending_request record("mgrsignin");
     if (!mgr.send(mgr_request::sign_in(current_request_values()), &record)) {
@@ -212,11 +226,13 @@ extern "C" int QN_NET_Base_DisConnect(void)
         objects().mgr.mgr_delete();
     }
     QNTestLog("%s(%d)\n", "QN_NET_Base_DisConnect", __LINE__);
-    RaiseEvent(nullptr, QN_NET_EVENT_SERVER_LOST, 0, 0);
     {
         std::lock_guard<std::mutex> lock(objects().mgr.state_mutex());
         connection_state().store(0);
     }
+    // Raised once the state says so: a handler that connects again must not
+    // find the dropped connection still on line.
+    RaiseEvent(nullptr, QN_NET_EVENT_SERVER_LOST, 0, 0);
     QNLogPrint("%s(%d)QN_NET_Base_DisConnect success\n", "QN_NET_Base_DisConnect", __LINE__);
     return 1;
 }
@@ -285,7 +301,7 @@ extern "C" int QN_NET_LocalConnect(int32_t camera)
         if (!sent) {
             mgr.pending().remove(&localAddress);
             SetLastError(QN_NET_ERR_SEND);
-            Trace("QN_NET_LocalConnect failed(mgr_p2p_msg\tsend data failed) ");
+            Trace("QN_NET_StartRealPlay failed(mgr_p2p_msg\tsend data failed) ");
             return 0;
         }
     }
@@ -298,6 +314,7 @@ extern "C" int QN_NET_LocalConnect(int32_t camera)
     local_conn& local = objects().local;
     std::lock_guard<std::mutex> lock(local.state_mutex());
     const local_camera_address where = last_local_camera_address();
+    if (local.is_open()) local.local_delete();  // the previous call's connection
     local.set_peer(where.ipv4, static_cast<uint16_t>(where.port));
     if (!local.connect(kConnectSeconds, kConnectTenths) || !AttachMgrHandlers(local)) {
         local.local_delete();
@@ -334,7 +351,7 @@ extern "C" int QN_NET_Logout(uint32_t user_id)
         QNLogPrint("[%s(%d)]\n", "QN_NET_Logout", __LINE__);
         sdk.mgr.mgr_delete();
     }
-    if (connection_state().load() == 4) {
+    if (connection_state().load() == 4 || sdk.local.is_open()) {
         {
             std::lock_guard<std::mutex> lock(sdk.local.state_mutex());
             QNLogPrint("[%s(%d)] localconn->base_tcp:%d\n", "QN_NET_Logout", __LINE__, sdk.local.socket());

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -99,6 +100,13 @@ int ReceivedSoon(const CamsimServer& peer, int msgId, int expected)
     return count;
 }
 
+int ThreadsOfThisProcess()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
 uint32_t Loopback()
 {
     uint32_t ipv4 = 0;
@@ -162,8 +170,9 @@ private:
             }
             std::vector<uint8_t> answer(152, 0);
             qn_net::WriteHeader(answer.data(), 20200, answer.size() - qn_net::kHeaderSize);
-            platform::SendBytes(client, answer.data(), answer.size());
+            // Counted before the answer: the client may act on it at once.
             signIns_.fetch_add(1);
+            platform::SendBytes(client, answer.data(), answer.size());
             if (n++ == 0) {
                 platform::SleepMs(100);
                 platform::AbortConnection(client);
@@ -304,6 +313,48 @@ TEST_F(NetSdkSession, LocalConnectionIsKeptForItsMarkAndReplacedForAnother)
     EXPECT_EQ(ReceivedSoon(*device, 20364, 2), 2);
 }
 
+TEST_F(NetSdkSession, LocalConnectReachesTheCameraTheServerNamesAndKeepsOneConnection)
+{
+    EXPECT_EQ(QN_NET_LocalConnect(42), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_NO_LINK);  // no connection chosen yet
+
+    auto camera = StartMgr();  // any peer that speaks the management protocol
+    auto mgr = StartMgr("--camera-port " + std::to_string(camera->Port()));
+    UseMgr(*mgr);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    EXPECT_EQ(QN_NET_LocalConnect(-1), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_ILLEGAL_PARAM);
+    ASSERT_EQ(QN_NET_LocalConnect(42), 1);
+    ASSERT_EQ(QN_NET_LocalConnect(42), 1);
+    EXPECT_EQ(ExtraSockets(), 2);  // the management and one local connection
+    EXPECT_EQ(objects().mgr.play_camera.load(), 42);
+    EXPECT_EQ(ReceivedSoon(*mgr, 20203, 2), 2);
+    EXPECT_EQ(QN_NET_Logout(kUser), 1);
+    EXPECT_EQ(ExtraSockets(), 0);
+}
+
+TEST_F(NetSdkSession, LocalConnectFailsWithoutAnAnswerOrAReachableCamera)
+{
+    auto mgr = StartMgr();  // names no camera
+    UseMgr(*mgr);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(QN_NET_LocalConnect(42), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1900));
+    EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
+
+    auto gone = StartMgr();
+    const uint16_t closedPort = gone->Port();
+    gone.reset();
+    auto naming = StartMgr("--camera-port " + std::to_string(closedPort));
+    UseMgr(*naming);
+    ASSERT_EQ(QN_NET_Base_DisConnect(), 1);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    EXPECT_EQ(QN_NET_LocalConnect(42), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_LOCAL_CONNECT);
+    EXPECT_EQ(ExtraSockets(), 1);
+}
+
 TEST_F(NetSdkSession, ServerThatClosesIsReconnectedOnceAndTheLossIsReported)
 {
     auto mgr = StartMgr("--fault close:20309");
@@ -361,6 +412,7 @@ TEST_F(NetSdkSession, ConnectAndDisconnectCyclesLeaveNoSocketOrThread)
 {
     auto mgr = StartMgr();
     UseMgr(*mgr);
+    const int threadsBefore = ThreadsOfThisProcess();
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1) << "cycle " << i;
         ASSERT_EQ(QN_NET_Base_DisConnect(), 1) << "cycle " << i;
@@ -368,6 +420,14 @@ TEST_F(NetSdkSession, ConnectAndDisconnectCyclesLeaveNoSocketOrThread)
     EXPECT_EQ(ExtraSockets(), 0);
     EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 20);
     EXPECT_EQ(ReceivedSoon(*mgr, 20200, 20), 20);
+    // Local connections start and end their own heartbeat.
+    auto device = StartMgr();
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(QN_NET_Base_connect(2, Loopback(), device->Port(), 100 + i), 1) << "cycle " << i;
+    }
+    ASSERT_EQ(QN_NET_Base_DisConnect(), 1);
+    EXPECT_EQ(ExtraSockets(), 0);
+    EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore);
 }
 
 TEST_F(NetSdkSession, LogoutSignsOutAndAllowsCleanup)
