@@ -125,6 +125,9 @@ public:
     ~local_conn() override;
 
     void set_peer(uint32_t ipv4, uint16_t port);
+    // The device this connection goes to: IPv4 in network order, TCP port.
+    uint32_t peer_ipv4() const { return peerIPv4_.load(); }
+    uint16_t peer_port() const { return peerPort_.load(); }
     bool connect(int seconds, int tenths);
     void local_delete();
     COSEvent& exit_event() { return exit_; }

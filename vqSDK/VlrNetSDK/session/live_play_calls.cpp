@@ -107,14 +107,13 @@ int Decide(const std::shared_ptr<route_race>& race, int32_t* route, std::unique_
     }
 }
 
-// The local connection's device: the camera whose local address the
-// management server gave last.
+// The device the local connection goes to.
 bool LocalDevice(uint32_t* address, int32_t* port)
 {
-    const local_camera_address where = last_local_camera_address();
-    *address = where.ipv4;
-    *port = static_cast<int32_t>(where.port);
-    return where.ipv4 != 0 && where.port != 0;
+    const local_conn& local = objects().local;
+    *address = local.peer_ipv4();
+    *port = local.peer_port();
+    return *address != 0 && *port != 0;
 }
 
 // A route's first or second stop in QN_NET_StopRealPlay.

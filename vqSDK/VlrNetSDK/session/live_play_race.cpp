@@ -1,5 +1,7 @@
 #include "vqSDK/VlrNetSDK/session/live_play_race.h"
 
+#include "vqSDK/VlrNetSDK/session/play_online_check.h"
+
 #include "vqSDK/VlrNetSDK/session/play_state.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
 
@@ -94,6 +96,15 @@ void finish_race(std::unique_lock<std::mutex>& calls)
         runner().finish();
         calls.lock();
     }
+}
+
+void end_play_threads()
+{
+    {
+        std::unique_lock<std::mutex> calls(play_calls_mutex());
+        finish_race(calls);
+    }
+    online().stop();
 }
 
 } // namespace qn_net::play

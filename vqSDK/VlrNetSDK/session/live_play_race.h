@@ -76,4 +76,8 @@ namespace qn_net::play {
 // released for the join, and held again on return.
 void finish_race(std::unique_lock<std::mutex>& calls);
 
+// Logout and cleanup: finishes the latest start's race and online check, so
+// that no play thread outlives the session.
+void end_play_threads();
+
 } // namespace qn_net::play

@@ -12,6 +12,7 @@
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/session/heartbeats.h"
+#include "vqSDK/VlrNetSDK/session/live_play_race.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
 
 using namespace qn_net;
@@ -69,6 +70,7 @@ extern "C" int QN_NET_Cleanup(void)
         return 0;
     }
     sdk_objects& sdk = objects();
+    play::end_play_threads();
     heartbeats::stop_connection_watchers();
     sdk.video.close();
     frame_deck::instance().reset();

@@ -14,6 +14,7 @@
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/session/heartbeats.h"
+#include "vqSDK/VlrNetSDK/session/live_play_race.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
 
 using namespace qn_net;
@@ -331,6 +332,7 @@ extern "C" int QN_NET_Logout(uint32_t user_id)
     if (!report.RequireInit()) return 0;
     if (user_id == 0) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
     sdk_objects& sdk = objects();
+    play::end_play_threads();
     if (sdk.mgr.connected() == mgr_conn::kSignedIn) {
         const login_values login = last_login();
         body_writer body(144);
