@@ -80,6 +80,7 @@ def main(argv=None):
     mgr.add_argument('--fault', action='append', default=[], help='KIND[:ID]')
     mgr.add_argument('--log')
     mgr.add_argument('--max-seconds', type=float, default=300)
+    mgr.add_argument('--alarm-picture', help='the picture file an alarm-picture or panorama request gets')
     mgr.add_argument('--video-port', type=int, help='the simulated video server that live play and playback use')
     mgr.add_argument('--camera-port', type=int, help='the simulated LAN camera that the local route uses')
     mgr.add_argument('--offline', action='store_true', help='cameras answer the online check as off line')
@@ -112,7 +113,8 @@ def main(argv=None):
         server.shutdown()
         return 0
     if args.command == 'mgr':
-        service = mgr_server.MgrService([login_server.Fault(f) for f in args.fault], args.log, build_routes(args))
+        service = mgr_server.MgrService([login_server.Fault(f) for f in args.fault], args.log, build_routes(args),
+                                       args.alarm_picture)
         server = mgr_server.start(service, args.port)
         port = server.server_address[1]
         if args.port_file:

@@ -8,12 +8,11 @@ reply id, its exact total and the camera at body 0.
 The answers to device requests carry a known pattern (`pattern_byte`) after
 the camera (and, in camera commands, after the sub-command), so a test can
 tell which answer bytes reached the caller. An alarm or panorama picture is
-the file named by $CAMSIM_ALARM_PICTURE, sent in 972-byte blocks; without one
-the camera has no picture.
+the file given as `picture`, sent in 972-byte blocks; without one the camera
+has no picture.
 """
 
 import json
-import os
 import struct
 import threading
 
@@ -48,7 +47,6 @@ PICTURE_BLOCK_KIND = 61
 PICTURE_BLOCK_DATA = 972
 PICTURE_BLOCK_HEAD = 32
 PICTURE_ID = 4242
-PICTURE_ENV = 'CAMSIM_ALARM_PICTURE'
 PANORAMA_MODE = 2
 
 
@@ -89,11 +87,11 @@ def picture_block(camera, index, count, data, status=None):
     return (PICTURE_REPLY, bytes(head) + data)
 
 
-def picture_blocks(camera, fault):
-    """The picture's blocks, or one block that says why there is none."""
+def picture_blocks(camera, fault, path):
+    """The blocks of the picture file at `path`, or one block that says why
+    there is none."""
     if fault and fault.kind == 'status':
         return [picture_block(camera, 0, 1, b'', fault.arg)]
-    path = os.environ.get(PICTURE_ENV)
     if not path:
         return [picture_block(camera, 0, 1, b'', 0)]
     with open(path, 'rb') as f:
@@ -106,8 +104,9 @@ def picture_blocks(camera, fault):
 
 
 class MgrService:
-    def __init__(self, faults, log_path=None, routes=None):
+    def __init__(self, faults, log_path=None, routes=None, picture=None):
         self.faults = faults
+        self.picture = picture
         # Answers for the play requests (video address, online state, ...)
         # when a test plays against simulated cameras; see play_routes.
         self.routes = routes
@@ -191,9 +190,9 @@ class MgrService:
             reply_id, total = PLAIN_REPLIES[msg_id]
             return [(reply_id, patterned_body(total, camera))]
         if msg_id == PICTURE_REQUESTS[0]:
-            return picture_blocks(camera, fault)
+            return picture_blocks(camera, fault, self.picture)
         if msg_id == PICTURE_REQUESTS[1] and len(body) >= 12 and struct.unpack_from('<I', body, 8)[0] == PANORAMA_MODE:
-            return picture_blocks(camera, fault)
+            return picture_blocks(camera, fault, self.picture)
         if msg_id == 20352:
             reply = body_with_camera(256, camera, 0)
             reply[8:12] = struct.pack('<HH', 1, 28)

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "support/scoped_env.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/session/device_picture.h"
@@ -52,9 +51,13 @@ protected:
         ASSERT_EQ(made.exitCode, 0) << made.output;
         picture_ = ReadFile(path_);
         ASSERT_GT(picture_.size(), kBlock);
-        env_.Set(path_.c_str());
     }
     std::size_t Blocks() const { return (picture_.size() + kBlock - 1) / kBlock; }
+    // The simulated camera with the picture made, if one was.
+    void ServePicture(const std::string& options = {})
+    {
+        Start(path_.empty() ? options : options + " --alarm-picture " + path_);
+    }
     void TearDown() override
     {
         DeviceSession::TearDown();
@@ -65,7 +68,6 @@ protected:
     }
 
     testing_support::TempFolder folder_;
-    testing_support::ScopedEnv env_{"CAMSIM_ALARM_PICTURE", nullptr};
     std::string path_;
     std::vector<uint8_t> picture_;
 };
@@ -73,7 +75,7 @@ protected:
 TEST_F(DeviceAlarmPicture, ArrivesWholeAndReadableThroughItsEvents)
 {
     MakePicture();
-    Start();
+    ServePicture();
     ASSERT_EQ(AskForPicture(), 1);
     ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_DONE, 1, 3s));
     const auto done = events_.Events(QN_NET_EVENT_ALARM_PIC_DONE);
@@ -109,7 +111,7 @@ TEST_F(DeviceAlarmPicture, ArrivesWholeAndReadableThroughItsEvents)
 
 TEST_F(DeviceAlarmPicture, ACameraWithoutCardSaysSo)
 {
-    Start("--fault status:20322:-1");
+    ServePicture("--fault status:20322:-1");
     EXPECT_EQ(AskForPicture(), 2);
     EXPECT_TRUE(events_.Events(QN_NET_EVENT_ALARM_PIC_DONE).empty());
 }
@@ -118,7 +120,7 @@ TEST_F(DeviceAlarmPicture, ARunningDownloadKeepsTheNextOneOut)
 {
     MakePicture("1280x720");
     ASSERT_GT(Blocks(), 10u);
-    Start("--fault partial:20322:10");
+    ServePicture("--fault partial:20322:10");
     // Asked again as soon as the first answer came: the download already runs.
     ASSERT_EQ(AskForPicture(), 1);
     EXPECT_EQ(AskForPicture(), -1);
@@ -133,7 +135,7 @@ TEST_F(DeviceAlarmPicture, ARunningDownloadKeepsTheNextOneOut)
 TEST_F(DeviceAlarmPicture, AStalledDownloadGivesWayAfterTenSeconds)
 {
     MakePicture("1280x720");
-    Start("--fault partial:20322:10");
+    ServePicture("--fault partial:20322:10");
     ASSERT_EQ(AskForPicture(), 1);
     ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_PROGRESS, 1, 3s));
     platform::SleepMs(qn_net::kStalledDownloadMs + 200);
@@ -143,7 +145,7 @@ TEST_F(DeviceAlarmPicture, AStalledDownloadGivesWayAfterTenSeconds)
 
 TEST_F(DeviceAlarmPicture, AnUnansweredRequestTimesOutAfterFourSeconds)
 {
-    Start("--fault stall:20322");
+    ServePicture("--fault stall:20322");
     const int64_t started = platform::MonotonicMs();
     EXPECT_EQ(AskForPicture(), -1);
     EXPECT_GE(platform::MonotonicMs() - started, 3900);
@@ -153,7 +155,7 @@ TEST_F(DeviceAlarmPicture, AnUnansweredRequestTimesOutAfterFourSeconds)
 
 TEST_F(DeviceAlarmPicture, AnUnansweredPanoramaTimesOutAfterFourSeconds)
 {
-    Start("--fault stall:20343");
+    ServePicture("--fault stall:20343");
     QN_NET_PTZ_POSITION move{2, {0, 0, 0, 0}};
     const int64_t started = platform::MonotonicMs();
     EXPECT_EQ(QN_NET_PTZ_SetPosition(kCamera, &move, 0), 0);
