@@ -41,7 +41,8 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 echo "== TSan build (thread-heavy tests)"
 configure build-tsan -DOSTRELS_SANITIZE=thread
 cmake --build build-tsan -j "$jobs" --target thread_tests
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+# Live play starts and stops 200 times per kind here (20 in the normal run).
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 OSTRELS_PLAY_CYCLES=200 \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads
 
 echo "== libFuzzer targets"

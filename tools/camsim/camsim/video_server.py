@@ -11,7 +11,8 @@ first: the client must ignore both. --hold-connect never answers a 40013,
 so the client's connect-video times out.
 
 A 40001 from a new address begins a new session with that client (the
-stream of the previous one ends); a 40015 from the client ends its stream.
+stream of the previous one ends); a 40015 from the client ends its stream,
+and its next connect-video starts the stream again.
 """
 
 import socket
@@ -93,7 +94,11 @@ def main(argv=None):
                     streaming.start()
             elif msg_id == media_blocks.CLOSE_CHANNEL and source == client and len(body) >= 16 and \
                     struct.unpack_from('<I', body, 12)[0] == args.camera:
+                # The stream ends; the client's next connect-video starts it
+                # again from the first frame.
                 ended.set()
+                ended = threading.Event()
+                streaming = None
             elif msg_id == media_blocks.RESEND and client is not None and len(body) >= 12:
                 serial = struct.unpack_from('<I', body, 4)[0]
                 block = stream.by_serial.get(serial)

@@ -214,6 +214,8 @@ extern "C" int QN_NET_StopRealPlay(int32_t camera)
         return 0;
     }
     std::unique_lock<std::mutex> calls(play_calls_mutex());
+    // No takeover may begin once the stop has: the race is told first.
+    runner().cancel();
     const int32_t route = current_route();
     StopRoute(route, 1);
     stop_local_route();

@@ -37,7 +37,17 @@ race_runner::~race_runner() { finish(); }
 bool race_runner::running()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return race_ != nullptr || local_.joinable() || public_.joinable();
+    return race_ != nullptr || local_.joinable() || public_.joinable() || joined_by_other_locked();
+}
+
+bool race_runner::joined_by_other_locked() const
+{
+    // A route thread that stops play from its own callback is among those
+    // being joined; it must not wait for itself.
+    for (const std::thread::id& id : joining_) {
+        if (id == std::this_thread::get_id()) return false;
+    }
+    return !joining_.empty();
 }
 
 void race_runner::start(const std::shared_ptr<route_race>& race)
@@ -49,31 +59,52 @@ void race_runner::start(const std::shared_ptr<route_race>& race)
     public_ = std::thread([race] { public_route(race); });
 }
 
-void race_runner::finish()
+void race_runner::cancel()
 {
     std::shared_ptr<route_race> race;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        race = race_;
+    }
+    if (!race) return;
+    {
+        std::lock_guard<std::mutex> lock(play_mutex());
+        race->cancelled.store(true);
+    }
+    // Wake whatever the threads wait for; each looks at `cancelled` after
+    // every wait.
+    race->local_address.event.Set();
+    race->video_address.event.Set();
+    race->decided.Set();
+    objects().ipc.first_data_event().Set();
+}
+
+void race_runner::finish()
+{
+    cancel();
     std::thread local;
     std::thread pub;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        race = std::move(race_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        race_.reset();
         local = std::move(local_);
         pub = std::move(public_);
-    }
-    if (race) {
-        {
-            std::lock_guard<std::mutex> lock(play_mutex());
-            race->cancelled.store(true);
+        if (!local.joinable() && !pub.joinable()) {
+            // Another caller is joining them: this one returns only once
+            // they are gone too.
+            joinedAll_.wait(lock, [this] { return !joined_by_other_locked(); });
+            return;
         }
-        // Wake whatever the threads wait for; each looks at `cancelled`
-        // after every wait.
-        race->local_address.event.Set();
-        race->video_address.event.Set();
-        race->decided.Set();
-        objects().ipc.first_data_event().Set();
+        if (local.joinable()) joining_.push_back(local.get_id());
+        if (pub.joinable()) joining_.push_back(pub.get_id());
     }
     JoinUnlessSelf(local);
     JoinUnlessSelf(pub);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        joining_.clear();
+    }
+    joinedAll_.notify_all();
 }
 
 race_runner& runner()

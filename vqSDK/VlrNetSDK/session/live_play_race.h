@@ -10,10 +10,12 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "vqSDK/VlrNetSDK/os_event.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
@@ -48,18 +50,27 @@ public:
 
     // Starts both route threads of `race`, after finishing any earlier race.
     void start(const std::shared_ptr<route_race>& race);
-    // True while a race has threads that were not joined.
+    // True while a race has threads that were not joined (or are being
+    // joined by another caller).
     bool running();
+    // Tells the running race's threads to change nothing any more and wakes
+    // their waits; they end soon after.
+    void cancel();
     // Cancels the running race, wakes every wait of its threads and joins
     // them. A thread that calls this from a callback it raised is left to
     // end by itself.
     void finish();
 
 private:
+    bool joined_by_other_locked() const;
+
     std::mutex mutex_;
     std::shared_ptr<route_race> race_;
     std::thread local_;
     std::thread public_;
+    // The threads a finish() is joining, and the signal that it is done.
+    std::vector<std::thread::id> joining_;
+    std::condition_variable joinedAll_;
 };
 
 race_runner& runner();

@@ -14,6 +14,7 @@ bool online_check::run(uint32_t camera)
     std::lock_guard<std::mutex> lock(mutex_);
     const int64_t second = platform::WallNow().seconds;
     if (camera == lastCamera_ && second == lastSecond_) return true;
+    if (record_) record_->event.Set();  // the previous check's wait ends now
     join_locked();
     value_.store(kNoAnswer);
     mgr_conn& mgr = objects().mgr;
@@ -41,21 +42,25 @@ bool online_check::run(uint32_t camera)
 int32_t online_check::value()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (thread_.joinable()) thread_.join();
+    join_locked();
     return value_.load();
+}
+
+void online_check::join_locked()
+{
+    if (!thread_.joinable()) return;
+    thread_.join();
+    record_.reset();
+    // A check that got no answer (or was cut short) does not count: the next
+    // start asks again, even within the same second.
+    if (value_.load() == kNoAnswer) lastSecond_ = -1;
 }
 
 void online_check::stop()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    join_locked();
-}
-
-void online_check::join_locked()
-{
     if (record_) record_->event.Set();
-    if (thread_.joinable()) thread_.join();
-    record_.reset();
+    join_locked();
 }
 
 online_check& online()

@@ -89,7 +89,7 @@ public:
         const std::string command = "PYTHONPATH=" OSTRELS_SOURCE_DIR "/tools/camsim exec /usr/bin/python3 -m camsim." +
                                     module + " --port-file " + portFile_ + " --h264 " + fixture.h264 + " --alaw " +
                                     fixture.alaw + " --manifest " + manifest_ + " --log " + log_ + " --talk-out " +
-                                    talk_ + " --max-seconds 90 " + options;
+                                    talk_ + " --max-seconds 600 " + options;
         pipe_ = ::popen(command.c_str(), "w");
         for (int i = 0; pipe_ != nullptr && i < 400 && port_ == 0; ++i) {
             std::ifstream in(portFile_);

@@ -10,8 +10,9 @@ ostrels_add_gtest(netsdk_play_playback_test
   LIBS qn_net_session test_support
   LABELS threads
   TIMEOUT 120)
+# The ThreadSanitizer run makes 200 cycles of each kind (OSTRELS_PLAY_CYCLES).
 ostrels_add_gtest(netsdk_live_play_cycles_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/live_play_cycles_test.cpp
   LIBS qn_net_session test_support
   LABELS threads
-  TIMEOUT 180)
+  TIMEOUT 900)

@@ -116,10 +116,17 @@ TEST_F(LivePlay, AnOfflineCameraFailsThePublicRouteWith12005AndIsAskedOncePerSec
         EXPECT_EQ(LastError(), QN_NET_ERR_CAMERA_OFFLINE);
         ExpectNothingPlays();
     }
+    // Both checks fell into one second when both starts ended within it;
+    // otherwise the clock may have turned between the two checks or not.
     const bool sameSecond = platform::WallNow().seconds == now + 1;
     EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
     // One online check per camera and second, each sent as two requests.
-    EXPECT_EQ(MgrBodies(*mgr, 20202).size(), sameSecond ? 2u : 4u);
+    const std::size_t asked = MgrBodies(*mgr, 20202).size();
+    if (sameSecond) {
+        EXPECT_EQ(asked, 2u);
+    } else {
+        EXPECT_TRUE(asked == 2u || asked == 4u) << asked;
+    }
 }
 
 // Block counts of QN_NET_CountStreamBlocks, as the last call gave them.

@@ -136,13 +136,18 @@ TEST_F(CardAndTalk, PublicPlaybackReachesItsOwnCallbackAndEndsAtItsStop)
     QN_NET_REMOTE_FILE next = MorningFile();
     next.values[33] = 1;
     next.values[39] = 2;
-    ASSERT_EQ(QN_NET_PlayBack(kCamera, &next, &FrameSink::OnData, 5, card.Value()), 1) << LastError();
+    FrameSink nextCard;
+    const std::size_t firstDelivered = card.Video().size();
+    ASSERT_EQ(QN_NET_PlayBack(kCamera, &next, &FrameSink::OnData, 5, nextCard.Value()), 1) << LastError();
+    EXPECT_TRUE(nextCard.WaitVideo([](const auto& video) { return !video.empty(); }, 15000))
+        << "the second file did not stream";
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
     EXPECT_FALSE(qn_net::objects().video.playing());
-    const std::size_t delivered = card.Video().size();
+    const std::size_t delivered = nextCard.Video().size();
     EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
     platform::SleepMs(200);
-    EXPECT_EQ(card.Video().size(), delivered) << "a frame after the stop";
+    EXPECT_EQ(nextCard.Video().size(), delivered) << "a frame after the stop";
+    EXPECT_EQ(card.Video().size(), firstDelivered) << "a frame of the replaced file";
     EXPECT_TRUE(live.Video().empty());
 
     EXPECT_GE(media_test::CheckDeliveredVideo(card.Video(), Media(), video->Frames(), video->Folder() + "/card.264"),
