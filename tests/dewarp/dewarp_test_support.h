@@ -108,6 +108,17 @@ inline QN_PRO_DST_CONFIG zoom_config(int w, int h, const Yuv* into, int id = 1)
     return c;
 }
 
+// A view of `kind` at `posi` rendering into `into`.
+inline QN_PRO_DST_CONFIG view_config(int kind, int id, const Yuv& into, const QN_PRO_DST_POSI& posi)
+{
+    QN_PRO_DST_CONFIG c{};
+    c.id = id;
+    c.kind = kind;
+    c.screen = into.screen;
+    c.posi = posi;
+    return c;
+}
+
 inline double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
 {
     double sum = 0;

@@ -28,11 +28,7 @@ struct Disc : testing::Test {
     Yuv& add(int kind, int w, int h, QN_PRO_DST_POSI posi, int remap = 0)
     {
         pictures.push_back(std::make_unique<Yuv>(w, h));
-        QN_PRO_DST_CONFIG c{};
-        c.id = static_cast<int>(pictures.size());
-        c.kind = kind;
-        c.screen = pictures.back()->screen;
-        c.posi = posi;
+        QN_PRO_DST_CONFIG c = view_config(kind, static_cast<int>(pictures.size()), *pictures.back(), posi);
         c.effect.remap_mode = static_cast<int8_t>(remap);
         EXPECT_EQ(qn_pro_AddDstImage(engine, &c, nullptr), 0);
         return *pictures.back();

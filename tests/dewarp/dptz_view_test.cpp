@@ -60,11 +60,7 @@ struct Dptz : testing::Test {
     Yuv& add(int w, int h, QN_PRO_DST_POSI posi, int remap = 0)
     {
         pictures.push_back(std::make_unique<Yuv>(w, h));
-        QN_PRO_DST_CONFIG c{};
-        c.id = static_cast<int>(pictures.size());
-        c.kind = QN_PRO_DST_DPTZ;
-        c.screen = pictures.back()->screen;
-        c.posi = posi;
+        QN_PRO_DST_CONFIG c = view_config(QN_PRO_DST_DPTZ, static_cast<int>(pictures.size()), *pictures.back(), posi);
         c.effect.remap_mode = static_cast<int8_t>(remap);
         EXPECT_EQ(qn_pro_AddDstImage(engine, &c, nullptr), 0);
         return *pictures.back();

@@ -117,11 +117,7 @@ struct PanoramaPick : testing::Test {
     int add(int kind, int w, int h, const QN_PRO_DST_POSI& posi)
     {
         pictures.push_back(std::make_unique<Yuv>(w, h));
-        QN_PRO_DST_CONFIG c{};
-        c.id = static_cast<int>(pictures.size());
-        c.kind = kind;
-        c.screen = pictures.back()->screen;
-        c.posi = posi;
+        QN_PRO_DST_CONFIG c = view_config(kind, static_cast<int>(pictures.size()), *pictures.back(), posi);
         return qn_pro_AddDstImage(engine, &c, nullptr);
     }
     void add_ptz(float pan, float fov)

@@ -45,11 +45,7 @@ struct Panorama : testing::Test {
     int add(int kind, int w, int h, QN_PRO_DST_POSI posi)
     {
         pictures.push_back(std::make_unique<Yuv>(w, h));
-        QN_PRO_DST_CONFIG c{};
-        c.id = static_cast<int>(pictures.size());
-        c.kind = kind;
-        c.screen = pictures.back()->screen;
-        c.posi = posi;
+        QN_PRO_DST_CONFIG c = view_config(kind, static_cast<int>(pictures.size()), *pictures.back(), posi);
         return qn_pro_AddDstImage(engine, &c, nullptr);
     }
     Yuv& picture(int n) { return *pictures[n]; }

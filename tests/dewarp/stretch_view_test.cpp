@@ -44,11 +44,7 @@ struct Stretch : testing::Test {
     int add(int w, int h, QN_PRO_DST_POSI posi, int remap = 0)
     {
         pictures.push_back(std::make_unique<Yuv>(w, h));
-        QN_PRO_DST_CONFIG c{};
-        c.id = static_cast<int>(pictures.size());
-        c.kind = QN_PRO_DST_STRETCH;
-        c.screen = pictures.back()->screen;
-        c.posi = posi;
+        QN_PRO_DST_CONFIG c = view_config(QN_PRO_DST_STRETCH, static_cast<int>(pictures.size()), *pictures.back(), posi);
         c.effect.remap_mode = static_cast<int8_t>(remap);
         return qn_pro_AddDstImage(engine, &c, nullptr);
     }

@@ -38,13 +38,7 @@ def stream_blocks(conn, send_lock, plan, args, stop):
             body = media_blocks.block_body(args.camera + 1, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x00' * 10)
             with send_lock:
                 conn.sendall(wire.frame(media_blocks.MEDIA_BLOCK, body))
-        last = None
-        for number, message in plan:
-            if stop.is_set():
-                return
-            if last is not None and number != last:
-                time.sleep(args.frame_gap)
-            last = number
+        for message in media_peer.paced(plan, args.frame_gap, stop):
             with send_lock:
                 conn.sendall(message)
     except OSError:

@@ -6,6 +6,7 @@ import os
 import random
 import sys
 import threading
+import time
 
 from . import media_blocks, wire
 
@@ -97,3 +98,14 @@ def stop_on_stdin_end(stop, limit):
     timer.start()
 
 
+def paced(plan, frame_gap, stop):
+    """The messages of `plan`, each frame `frame_gap` seconds after the one
+    before, until `stop` is set."""
+    last = None
+    for number, message in plan:
+        if stop.is_set():
+            return
+        if last is not None and number != last:
+            time.sleep(frame_gap)
+        last = number
+        yield message

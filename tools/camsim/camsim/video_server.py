@@ -32,14 +32,10 @@ def stream_blocks(sock, client, plan, args, stop):
             stray.sendto(wire.frame(media_blocks.MEDIA_BLOCK, body), client)
             stray.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, args.camera, 99), client)
         time.sleep(0.05)
-    last = None
-    for number, message in plan:
-        if stop.is_set():
-            return
-        if last is not None and number != last:
-            time.sleep(args.frame_gap)
-        last = number
+    for message in media_peer.paced(plan, args.frame_gap, stop):
         sock.sendto(message, client)
+    if stop.is_set():
+        return
     if args.server_close is not None:
         time.sleep(0.3)
         sock.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, args.camera, args.server_close), client)

@@ -63,6 +63,23 @@ int SignInFailed(int32_t code, const char* trace)
     return 0;
 }
 
+// Makes the connected `conn` the current connection in its connecting state
+// and hands its socket to the management answer handler. When the receive
+// thread refuses it, `drop` closes it, the state goes back to none and 12000
+// is left.
+template <typename Drop>
+bool BecomeCurrent(base_conn& conn, current_kind kind, int32_t connectingState, Drop drop)
+{
+    set_current(kind);
+    connection_state().store(connectingState);
+    if (AttachMgrHandlers(conn)) return true;
+    Trace("QN_NET_Base_connect failed");
+    drop();
+    connection_state().store(0);
+    SetLastError(QN_NET_ERR_SOCKET);
+    return false;
+}
+
 int ConnectMgr(std::unique_lock<std::mutex>& mgrLock, std::unique_lock<std::mutex>& localLock)
 {
     localLock.unlock();
@@ -73,15 +90,7 @@ int ConnectMgr(std::unique_lock<std::mutex>& mgrLock, std::unique_lock<std::mute
         SetLastError(QN_NET_ERR_MGR_CONNECT);
         return 0;
     }
-    set_current(current_kind::mgr);
-    connection_state().store(1);
-    if (!AttachMgrHandlers(mgr)) {
-        Trace("QN_NET_Base_connect failed");
-        mgr.mgr_delete();
-        connection_state().store(0);
-        SetLastError(QN_NET_ERR_SOCKET);
-        return 0;
-    }
+    if (!BecomeCurrent(mgr, current_kind::mgr, 1, [&mgr] { mgr.mgr_delete(); })) return 0;
     // Sign-in waits for the receive thread, whose disconnect path must not
     // find this mutex held.
     mgrLock.unlock();
@@ -102,15 +111,7 @@ int ConnectLocal(uint32_t address, int32_t port, int32_t mark, std::unique_lock<
         Trace("QN_NET_Base_connect failed");
         return 0;
     }
-    set_current(current_kind::local);
-    connection_state().store(2);
-    if (!AttachMgrHandlers(local)) {
-        Trace("QN_NET_Base_connect failed");
-        local.local_delete();
-        connection_state().store(0);
-        SetLastError(QN_NET_ERR_SOCKET);
-        return 0;
-    }
+    if (!BecomeCurrent(local, current_kind::local, 2, [&local] { local.local_delete(); })) return 0;
     // The heartbeat's callbacks may call back into the SDK: it is started,
     // like every watcher is joined, with no connection lock held.
     localLock.unlock();
