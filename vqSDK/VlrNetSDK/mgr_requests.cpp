@@ -73,6 +73,32 @@ encoded_request CameraCommand(uint32_t msgId, uint32_t subCommand, int32_t kind,
 // The inner payload of a camera command: CAM and U, then what follows.
 body_writer Inner(std::size_t size, const request_values& v, int32_t camera) { return Head(size, v, camera); }
 
+// A camera command of CAM and U alone, padded to `size`.
+encoded_request CameraQuery(uint32_t msgId, uint32_t subCommand, int32_t kind, std::size_t size, const request_values& v,
+                            int32_t camera)
+{
+    return CameraCommand(msgId, subCommand, kind, camera, Inner(size, v, camera));
+}
+
+// A camera command that carries one value after CAM and U.
+encoded_request CameraValue(uint32_t msgId, uint32_t subCommand, int32_t kind, const request_values& v, int32_t camera,
+                            int32_t value)
+{
+    body_writer inner = Inner(220, v, camera);
+    inner.u32(static_cast<uint32_t>(value));
+    return CameraCommand(msgId, subCommand, kind, camera, inner);
+}
+
+// A camera command that carries the caller's record of `size` bytes; its
+// first 8 (camera and user) are the command's own.
+encoded_request CameraRecord(uint32_t subCommand, int32_t kind, const request_values& v, int32_t camera,
+                             const uint8_t* record, std::size_t size)
+{
+    body_writer inner = Inner(size, v, camera);
+    inner.bytes(record + 8, size - 8);
+    return CameraCommand(20400, subCommand, kind, camera, inner);
+}
+
 } // namespace
 
 encoded_request bright_ctrl(const request_values& v, int32_t camera, int32_t brightness, int32_t control)
@@ -321,16 +347,12 @@ encoded_request get_guard(const request_values& v, int32_t camera)
 
 encoded_request set_guard(const request_values& v, int32_t camera, const uint8_t* record156)
 {
-    body_writer inner = Inner(124, v, camera);
-    inner.bytes(record156 + 8, 116);
-    return CameraCommand(20400, 20370, 23, camera, inner);
+    return CameraRecord(20370, 23, v, camera, record156, 124);
 }
 
 encoded_request cloud_get_sign(const request_values& v, int32_t camera, int32_t value)
 {
-    body_writer inner = Inner(220, v, camera);
-    inner.u32(static_cast<uint32_t>(value));
-    return CameraCommand(20402, 90001, 24, camera, inner);
+    return CameraValue(20402, 90001, 24, v, camera, value);
 }
 
 encoded_request search_remote(const request_values& v, int32_t camera, const uint8_t* search52)
@@ -342,25 +364,22 @@ encoded_request search_remote(const request_values& v, int32_t camera, const uin
 
 encoded_request cloud_get_time(const request_values& v, int32_t camera, int32_t value)
 {
-    body_writer inner = Inner(220, v, camera);
-    inner.u32(static_cast<uint32_t>(value));
-    return CameraCommand(20402, 90004, 26, camera, inner);
+    return CameraValue(20402, 90004, 26, v, camera, value);
 }
 
 encoded_request cloud_get_time_from_camera(const request_values& v, int32_t camera)
 {
-    return CameraCommand(20400, 93001, 27, camera, Inner(220, v, camera));
+    return CameraQuery(20400, 93001, 27, 220, v, camera);
 }
 
 encoded_request cloud_set_state(const request_values& v, int32_t camera, int32_t value)
 {
-    body_writer inner = Inner(220, v, camera);
-    inner.u32(static_cast<uint32_t>(value));
-    return CameraCommand(20400, 93003, 29, camera, inner);
+    return CameraValue(20400, 93003, 29, v, camera, value);
 }
 
 encoded_request set_lens_model(const request_values& v, int32_t camera, const uint8_t* record100)
 {
+    // Only the first 28 bytes of the lens record go to the camera.
     body_writer inner = Inner(100, v, camera);
     inner.bytes(record100 + 8, 28);
     return CameraCommand(20400, 20381, kNoReply, camera, inner);
@@ -368,48 +387,42 @@ encoded_request set_lens_model(const request_values& v, int32_t camera, const ui
 
 encoded_request get_lens_model(const request_values& v, int32_t camera)
 {
-    return CameraCommand(20400, 20382, 30, camera, Inner(8, v, camera));
+    return CameraQuery(20400, 20382, 30, 8, v, camera);
 }
 
 encoded_request set_alarm_switch(const request_values& v, int32_t camera, const uint8_t* record152)
 {
-    body_writer inner = Inner(152, v, camera);
-    inner.bytes(record152 + 8, 144);
-    return CameraCommand(20400, 20375, kNoReply, camera, inner);
+    return CameraRecord(20375, kNoReply, v, camera, record152, 152);
 }
 
 encoded_request get_alarm_switch(const request_values& v, int32_t camera)
 {
-    return CameraCommand(20400, 20376, 31, camera, Inner(8, v, camera));
+    return CameraQuery(20400, 20376, 31, 8, v, camera);
 }
 
 encoded_request set_record_schedule(const request_values& v, int32_t camera, const uint8_t* record84)
 {
-    body_writer inner = Inner(84, v, camera);
-    inner.bytes(record84 + 8, 76);
-    return CameraCommand(20400, 20378, kNoReply, camera, inner);
+    return CameraRecord(20378, kNoReply, v, camera, record84, 84);
 }
 
 encoded_request get_record_schedule(const request_values& v, int32_t camera)
 {
-    return CameraCommand(20400, 20379, 32, camera, Inner(8, v, camera));
+    return CameraQuery(20400, 20379, 32, 8, v, camera);
 }
 
 encoded_request set_storage_location(const request_values& v, int32_t camera, const uint8_t* record16)
 {
-    body_writer inner = Inner(16, v, camera);
-    inner.bytes(record16 + 8, 8);
-    return CameraCommand(20400, 94001, kNoReply, camera, inner);
+    return CameraRecord(94001, kNoReply, v, camera, record16, 16);
 }
 
 encoded_request get_storage_location(const request_values& v, int32_t camera)
 {
-    return CameraCommand(20400, 94002, 34, camera, Inner(16, v, camera));
+    return CameraQuery(20400, 94002, 34, 16, v, camera);
 }
 
 encoded_request get_track_state(const request_values& v, int32_t camera)
 {
-    return CameraCommand(20400, 20391, 35, camera, Inner(8, v, camera));
+    return CameraQuery(20400, 20391, 35, 8, v, camera);
 }
 
 encoded_request set_track_state(const request_values& v, int32_t camera, int32_t state)
