@@ -1,12 +1,10 @@
 """The login server: salts, sign-in, account messages and device lists."""
 
 import hashlib
-import json
 import random
 import secrets
 import socket
 import struct
-import threading
 
 from . import tcp_service, wire
 
@@ -69,29 +67,15 @@ def device_record(device_id, index, kind):
             + wire.text_field('v1', 8))
 
 
-class LoginService:
+class LoginService(tcp_service.Service):
     def __init__(self, accounts, own_devices, shared_devices, faults, mgr_port, log_path=None, chunk_seed=None):
+        super().__init__(faults, log_path)
         self.accounts = accounts            # name -> password
         self.devices = {0: own_devices, 1: shared_devices}
-        self.faults = faults
         self.mgr_port = mgr_port
         self.sessions = {}                  # token -> user id
-        self.lock = threading.Lock()
-        self.log = open(log_path, 'a', encoding='utf-8') if log_path else None
         self.chunks = random.Random(chunk_seed) if chunk_seed is not None else None
         self.next_user = 5001
-
-    def fault(self, msg_id):
-        for f in self.faults:
-            if f.applies(msg_id):
-                return f
-        return None
-
-    def record(self, entry):
-        if self.log:
-            with self.lock:
-                self.log.write(json.dumps(entry) + '\n')
-                self.log.flush()
 
     def send(self, sock, data):
         if self.chunks is None:

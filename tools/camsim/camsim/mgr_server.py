@@ -12,9 +12,7 @@ the file given as `picture`, sent in 972-byte blocks; without one the camera
 has no picture.
 """
 
-import json
 import struct
-import threading
 
 from . import tcp_service, wire
 
@@ -103,28 +101,14 @@ def picture_blocks(camera, fault, path):
     return blocks
 
 
-class MgrService:
+class MgrService(tcp_service.Service):
     def __init__(self, faults, log_path=None, routes=None, picture=None):
-        self.faults = faults
+        super().__init__(faults, log_path)
         self.picture = picture
         # Answers for the play requests (video address, online state, ...)
         # when a test plays against simulated cameras; see play_routes.
         self.routes = routes
-        self.log = open(log_path, 'a', encoding='utf-8') if log_path else None
-        self.lock = threading.Lock()
         self.clients = []
-
-    def fault(self, msg_id):
-        for f in self.faults:
-            if f.applies(msg_id):
-                return f
-        return None
-
-    def record(self, entry):
-        if self.log:
-            with self.lock:
-                self.log.write(json.dumps(entry) + '\n')
-                self.log.flush()
 
     def push(self, msg_id, camera):
         """Sends a notice to every connected client."""

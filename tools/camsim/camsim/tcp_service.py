@@ -1,8 +1,31 @@
 """One threaded TCP server on loopback for any simulated service with a
-`serve(connection)` method."""
+`serve(connection)` method, and what those services share."""
 
+import json
 import socketserver
 import threading
+
+
+class Service:
+    """A simulated server's faults and its log of one JSON line per frame
+    received."""
+
+    def __init__(self, faults, log_path=None):
+        self.faults = faults
+        self.lock = threading.Lock()
+        self.log = open(log_path, 'a', encoding='utf-8') if log_path else None
+
+    def fault(self, msg_id):
+        for f in self.faults:
+            if f.applies(msg_id):
+                return f
+        return None
+
+    def record(self, entry):
+        if self.log:
+            with self.lock:
+                self.log.write(json.dumps(entry) + '\n')
+                self.log.flush()
 
 
 class _Handler(socketserver.BaseRequestHandler):
