@@ -7,6 +7,14 @@
 
 namespace netsdk_test {
 
+// 127.0.0.1 as the SDK keeps addresses (network order).
+inline uint32_t LoopbackIPv4()
+{
+    uint32_t ipv4 = 0;
+    platform::TextToIPv4("127.0.0.1", &ipv4);
+    return ipv4;
+}
+
 struct LoopbackPair {
     LoopbackPair()
     {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "support/this_process.h"
 #include "vqSDK/VlrNetSDK/process_recv.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
@@ -19,16 +19,6 @@ int32_t LastError()
     int32_t code = 0;
     EXPECT_EQ(QN_NET_GetLastError(&code), 1);
     return code;
-}
-
-std::size_t ThreadCount()
-{
-    std::size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        (void)entry;
-        ++count;
-    }
-    return count;
 }
 
 std::vector<std::string> g_traces;
@@ -53,14 +43,14 @@ TEST(NetSdkLife, CallsBeforeInitAndBadAddressesAreRefused)
 
 TEST(NetSdkLife, InitTwiceKeepsStateAndCleanupReturnsToTheThreadBaseline)
 {
-    std::size_t baseline = ThreadCount();
+    const int baseline = testing_support::ThreadCount();
     ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
     EXPECT_EQ(qn_net::global_set().local_udp_port.load(), 18050);
     EXPECT_EQ(qn_net::advance_local_udp_port(), 18051);
     EXPECT_EQ(QN_NET_Init("127.0.0.2"), 1);
     EXPECT_EQ(qn_net::global_set().local_udp_port.load(), 18051) << "a second init changes nothing";
     EXPECT_EQ(qn_net::login_server_text(), "127.0.0.1");
-    EXPECT_GT(ThreadCount(), baseline);
+    EXPECT_GT(testing_support::ThreadCount(), baseline);
 
     // A failure's code outlives later successes.
     EXPECT_EQ(QN_NET_Logout(0), 0);
@@ -69,10 +59,10 @@ TEST(NetSdkLife, InitTwiceKeepsStateAndCleanupReturnsToTheThreadBaseline)
     EXPECT_EQ(LastError(), QN_NET_ERR_ILLEGAL_PARAM);
 
     ASSERT_EQ(QN_NET_Cleanup(), 1);
-    EXPECT_EQ(ThreadCount(), baseline);
+    EXPECT_EQ(testing_support::ThreadCount(), baseline);
     ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
     ASSERT_EQ(QN_NET_Cleanup(), 1);
-    EXPECT_EQ(ThreadCount(), baseline);
+    EXPECT_EQ(testing_support::ThreadCount(), baseline);
 }
 
 TEST(NetSdkLife, CleanupIsRefusedWhileSignedInAndLogoutNeedsAConnection)

@@ -7,6 +7,7 @@
 #include "media_peer.h"
 #include "platform/net_socket.h"
 #include "support/run_command.h"
+#include "vqSDK/VlrNetSDK/loopback_pair.h"
 #include "vqSDK/VlrNetSDK/media/camera_messages.h"
 #include "vqSDK/VlrNetSDK/media/ipc_conn.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
@@ -24,12 +25,6 @@ using qn_net::ipc_conn;
 constexpr uint32_t kCamera = 7;
 constexpr uint32_t kUser = 1234;
 
-uint32_t Loopback()
-{
-    uint32_t ipv4 = 0;
-    platform::TextToIPv4("127.0.0.1", &ipv4);
-    return ipv4;
-}
 
 class IpcConn : public ::testing::Test {
 protected:
@@ -44,7 +39,7 @@ protected:
     void Open(ipc_conn& conn, MediaPeer& peer)
     {
         ASSERT_NE(peer.Port(), 0) << "the simulated camera did not start";
-        conn.set_camera_address(Loopback(), peer.Port());
+        conn.set_camera_address(netsdk_test::LoopbackIPv4(), peer.Port());
         ASSERT_TRUE(conn.make_ipc_conn(1, 0));
         conn.set_camera(kCamera);
         conn.set_stream(1);

@@ -8,6 +8,7 @@
 #include "media_peer.h"
 #include "platform/net_socket.h"
 #include "support/run_command.h"
+#include "vqSDK/VlrNetSDK/loopback_pair.h"
 #include "vqSDK/VlrNetSDK/frame_pool.h"
 #include "vqSDK/VlrNetSDK/media/camera_messages.h"
 #include "vqSDK/VlrNetSDK/media/frame_deck.h"
@@ -28,12 +29,6 @@ using qn_net::video_conn;
 constexpr uint32_t kCamera = 7;
 constexpr uint32_t kUser = 1234;
 
-uint32_t Loopback()
-{
-    uint32_t ipv4 = 0;
-    platform::TextToIPv4("127.0.0.1", &ipv4);
-    return ipv4;
-}
 
 struct StopEvents {
     static void OnEvent(void*, int32_t code, int32_t first, int32_t second, void*)
@@ -85,7 +80,7 @@ protected:
         conn.set_stream(1);
         conn.set_accepting(true);
         qn_net::pending_request open("openstream");
-        ASSERT_TRUE(conn.open_stream(Loopback(), peer.Port(), kCamera, &open));
+        ASSERT_TRUE(conn.open_stream(netsdk_test::LoopbackIPv4(), peer.Port(), kCamera, &open));
         EXPECT_EQ(open.event.Wait(3000), 0);
         EXPECT_EQ(open.result, 1);
         conn.remove_pending(&open);

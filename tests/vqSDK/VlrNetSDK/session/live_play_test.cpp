@@ -170,7 +170,7 @@ TEST_F(LivePlay, BlocksAreCountedOnThePublicRouteOnly)
 TEST_F(LivePlay, LocalRealPlayGoesStraightToTheCamera)
 {
     SignIn(SessionPeers().NoVideo());
-    ASSERT_EQ(QN_NET_LocalRealPlay(kCamera, Loopback(), camera->Port()), 1);
+    ASSERT_EQ(QN_NET_LocalRealPlay(kCamera, netsdk_test::LoopbackIPv4(), camera->Port()), 1);
     EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
     EXPECT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
     ASSERT_EQ(QN_NET_CountStreamBlocks(1, &BlockCount::On), 1);
@@ -184,7 +184,7 @@ TEST_F(LivePlay, LocalRealPlayWithoutACameraAnswerTimesOut)
 {
     // The camera answers 40013 with a message of the wrong length.
     SignIn(SessionPeers().Camera("--answer-total 40").NoVideo());
-    EXPECT_EQ(QN_NET_LocalRealPlay(kCamera, Loopback(), camera->Port()), 0);
+    EXPECT_EQ(QN_NET_LocalRealPlay(kCamera, netsdk_test::LoopbackIPv4(), camera->Port()), 0);
     EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
     EXPECT_TRUE(TraceLog::Has("local connect_video_msg timeout"));
     ExpectNothingPlays();

@@ -18,6 +18,8 @@
 #include "platform/clock.h"
 #include "platform/net_socket.h"
 #include "platform/processes.h"
+#include "vqSDK/VlrNetSDK/loopback_pair.h"
+#include "support/this_process.h"
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "vqSDK/VlrNetSDK/media/media_peer.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
@@ -118,22 +120,8 @@ private:
     }
 };
 
-inline uint32_t Loopback()
-{
-    uint32_t ipv4 = 0;
-    platform::TextToIPv4("127.0.0.1", &ipv4);
-    return ipv4;
-}
 
-// Threads of this process, from the kernel's count.
-inline int ThreadCount()
-{
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-    }
-    return -1;
-}
+using testing_support::ThreadCount;
 
 // Frames of one route, renumbered as the source file counts them.
 inline std::vector<DeliveredFrame> FramesBetween(const std::vector<DeliveredFrame>& frames, uint32_t first,
@@ -251,7 +239,7 @@ protected:
         ASSERT_NE(mgr->Port(), 0) << "the simulated management server did not start";
         qn_net::login_values login;
         login.user_id = kUser;
-        login.mgr_ipv4 = Loopback();
+        login.mgr_ipv4 = netsdk_test::LoopbackIPv4();
         login.mgr_port = mgr->Port();
         qn_net::store_login_values(login);
         qn_net::global_set().user_id.store(kUser);

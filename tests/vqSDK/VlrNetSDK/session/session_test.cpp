@@ -8,15 +8,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "vqSDK/VlrNetSDK/loopback_pair.h"
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "platform/clock.h"
+#include "support/this_process.h"
 #include "platform/net_socket.h"
 #include "vqSDK/VlrNetSDK/msg_header.h"
 #include "vqSDK/VlrNetSDK/process_recv.h"
@@ -100,19 +101,6 @@ int ReceivedSoon(const CamsimServer& peer, int msgId, int expected)
     return count;
 }
 
-int ThreadsOfThisProcess()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
-    return count;
-}
-
-uint32_t Loopback()
-{
-    uint32_t ipv4 = 0;
-    platform::TextToIPv4("127.0.0.1", &ipv4);
-    return ipv4;
-}
 
 // A management server that signs the first client in and then resets that
 // connection, and signs in whoever connects after it.
@@ -216,7 +204,7 @@ protected:
     {
         login_values login;
         login.user_id = kUser;
-        login.mgr_ipv4 = Loopback();
+        login.mgr_ipv4 = netsdk_test::LoopbackIPv4();
         login.mgr_port = peer.Port();
         store_login_values(login);
     }
@@ -280,7 +268,7 @@ TEST_F(NetSdkSession, AnUnreachableServerGivesTheConnectCode)
     const uint16_t port = mgr->Port();
     mgr.reset();  // nothing listens there any more
     login_values login;
-    login.mgr_ipv4 = Loopback();
+    login.mgr_ipv4 = netsdk_test::LoopbackIPv4();
     login.mgr_port = port;
     store_login_values(login);
     EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 0);
@@ -294,12 +282,12 @@ TEST_F(NetSdkSession, AnUnreachableServerGivesTheConnectCode)
 TEST_F(NetSdkSession, LocalConnectionIsKeptForItsMarkAndReplacedForAnother)
 {
     auto device = StartMgr();
-    ASSERT_EQ(QN_NET_Base_connect(2, Loopback(), device->Port(), 7), 1);
+    ASSERT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 7), 1);
     EXPECT_EQ(connection_state().load(), 4);
     EXPECT_EQ(current(), current_kind::local);
-    EXPECT_EQ(QN_NET_Base_connect(2, Loopback(), device->Port(), 7), 1);
+    EXPECT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 7), 1);
     EXPECT_EQ(ExtraSockets(), 1);
-    EXPECT_EQ(QN_NET_Base_connect(2, Loopback(), device->Port(), 8), 1);
+    EXPECT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 8), 1);
     EXPECT_EQ(ExtraSockets(), 1);
     EXPECT_EQ(connection_state().load(), 4);
     // Device calls pass the camera check with any id on a local connection.
@@ -373,7 +361,7 @@ TEST_F(NetSdkSession, ServerThatResetsIsReconnectedAndTheProcessSurvives)
 {
     ResettingServer server;
     login_values login;
-    login.mgr_ipv4 = Loopback();
+    login.mgr_ipv4 = netsdk_test::LoopbackIPv4();
     login.mgr_port = server.Port();
     store_login_values(login);
     ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
@@ -412,7 +400,7 @@ TEST_F(NetSdkSession, ConnectAndDisconnectCyclesLeaveNoSocketOrThread)
 {
     auto mgr = StartMgr();
     UseMgr(*mgr);
-    const int threadsBefore = ThreadsOfThisProcess();
+    const int threadsBefore = testing_support::ThreadCount();
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1) << "cycle " << i;
         ASSERT_EQ(QN_NET_Base_DisConnect(), 1) << "cycle " << i;
@@ -423,11 +411,11 @@ TEST_F(NetSdkSession, ConnectAndDisconnectCyclesLeaveNoSocketOrThread)
     // Local connections start and end their own heartbeat.
     auto device = StartMgr();
     for (int i = 0; i < 5; ++i) {
-        ASSERT_EQ(QN_NET_Base_connect(2, Loopback(), device->Port(), 100 + i), 1) << "cycle " << i;
+        ASSERT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 100 + i), 1) << "cycle " << i;
     }
     ASSERT_EQ(QN_NET_Base_DisConnect(), 1);
     EXPECT_EQ(ExtraSockets(), 0);
-    EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore);
+    EXPECT_EQ(testing_support::ThreadCount(), threadsBefore);
 }
 
 TEST_F(NetSdkSession, LogoutSignsOutAndAllowsCleanup)
