@@ -14,6 +14,7 @@
 #include "event_recorder.h"
 #include "qn_ptzlink.h"
 #include "sub_image.h"
+#include "ptz_shots.h"
 #include "test_support.h"
 
 namespace {
@@ -320,32 +321,16 @@ TEST_F(Positions, ProjectedSubImagesMatchTheScene)
     while (link.GetNextPTZ("next", &p) == QNPL_NEXT_POSITION)
         if (p.z == 1) cells.push_back(p);
     ASSERT_EQ(cells.size(), 15u);
-    {
-        std::ofstream spec(dir.file("spec.txt"));
-        for (size_t i = 0; i < cells.size(); ++i)
-            spec << "p" << i << ' ' << cells[i].x << ' ' << cells[i].y << " 60 640 360\n";
-    }
-    ptzlink_test::run_python("ptz_scene.py", "shoot " + dir.file("pano.raw") + " " + dir.file("spec.txt") + " " +
-                                                 dir.file(""),
-                             &error);
+    std::vector<std::pair<double, double>> aims;
+    for (const auto& cell : cells) aims.emplace_back(cell.x, cell.y);
+    error = ptzlink_test::shoot(dir, dir.file("pano.raw"), aims);
     ASSERT_TRUE(error.empty()) << error;
 
     for (size_t i = 0; i < cells.size(); ++i) {
         auto bgr = ptzlink_test::read_raw<uint8_t>(dir.file("p" + std::to_string(i) + ".raw"));
         ASSERT_EQ(bgr.size(), 640u * 360 * 3);
-        _vm_screen pic{};
-        pic.width = 640;
-        pic.height = 360;
-        pic.format = VM_FMT_BGR24;
-        pic.packed.stride = 640 * 3;
-        pic.packed.pixels = bgr.data();
-        char* ready = nullptr;
-        for (int wait = 0; wait < 2000; ++wait) {
-            link.GetInfo("ready_for_input", &ready, nullptr);
-            if (ready[0] == 'y') break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ASSERT_STREQ(ready, "y") << "picture " << i;
+        _vm_screen pic = ptzlink_test::shot_picture(bgr);
+        ASSERT_EQ(ptzlink_test::wait_ready_for_input(link), "y") << "picture " << i;
         _qnpl_ptz_jpg_tail_ tail = tail_for(cells[i].x, cells[i].y, type);
         ASSERT_EQ(link.InputPTZImage(&pic, &tail), 1) << "picture " << i;
         if (i == 0) {

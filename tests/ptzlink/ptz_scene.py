@@ -7,7 +7,7 @@ right, tilt +50 (top) ... -50 (bottom). Pictures are B, G, R bytes.
 
 usage:
   ptz_scene.py pano OUT                      write the panorama (B, G, R)
-  ptz_scene.py shoot PANO SPEC OUTDIR        one picture per SPEC line
+  ptz_scene.py shoot PANO AIMS OUTDIR        one picture per AIMS line
         "name pan tilt hfov width height" -> OUTDIR/name.raw
   ptz_scene.py subimage PANO pan tilt_code pan_extent tilt_extent ws hs OUT
         the sub-image the library should produce for a cell (B, G, R)

@@ -15,6 +15,7 @@
 #include "engine_instance.h"
 #include "event_recorder.h"
 #include "qn_ptzlink.h"
+#include "ptz_shots.h"
 #include "test_support.h"
 
 namespace {
@@ -67,30 +68,16 @@ void run_scene(const char* high_dynamic, double min_psnr, EventRecorder& events)
     while (link.GetNextPTZ("next", &p) == QNPL_NEXT_POSITION)
         if (p.z == 1) cells.push_back(p);
     ASSERT_EQ(cells.size(), 30u);
-    {
-        std::ofstream spec(dir.file("spec.txt"));
-        for (size_t i = 0; i < cells.size(); ++i)
-            spec << "p" << i << ' ' << cells[i].x + pan_error(int(i)) << ' ' << cells[i].y + tilt_error(int(i))
-                 << " 60 640 360\n";
-    }
-    ptzlink_test::run_python(
-        "ptz_scene.py", "shoot " + dir.file("pano.raw") + " " + dir.file("spec.txt") + " " + dir.file(""), &error);
+    std::vector<std::pair<double, double>> aims;
+    for (size_t i = 0; i < cells.size(); ++i)
+        aims.emplace_back(cells[i].x + pan_error(int(i)), cells[i].y + tilt_error(int(i)));
+    error = ptzlink_test::shoot(dir, dir.file("pano.raw"), aims);
     ASSERT_TRUE(error.empty()) << error;
 
     for (size_t i = 0; i < cells.size(); ++i) {
         auto bgr = ptzlink_test::read_raw<uint8_t>(dir.file("p" + std::to_string(i) + ".raw"));
-        _vm_screen pic{};
-        pic.width = 640;
-        pic.height = 360;
-        pic.format = VM_FMT_BGR24;
-        pic.packed.stride = 640 * 3;
-        pic.packed.pixels = bgr.data();
-        char* ready = nullptr;
-        for (int wait = 0; wait < 2000; ++wait) {
-            link.GetInfo("ready_for_input", &ready, nullptr);
-            if (ready[0] == 'y') break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        _vm_screen pic = ptzlink_test::shot_picture(bgr);
+        ptzlink_test::wait_ready_for_input(link);
         _qnpl_ptz_jpg_tail_ tail = tail_for(cells[i].x, cells[i].y);
         ASSERT_EQ(link.InputPTZImage(&pic, &tail), 1) << "picture " << i;
     }
