@@ -1,17 +1,14 @@
 #include "trace.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+
+#include "platform/paths.h"
 
 namespace ostrels::ddshow {
 
 void trace(const char* text)
 {
-    static const bool enabled = [] {
-        const char* value = std::getenv("OSTRELS_TRACE");
-        return value && std::strcmp(value, "1") == 0;
-    }();
+    static const bool enabled = platform::GetEnv("OSTRELS_TRACE") == "1";
     if (enabled) std::fputs(text, stderr);
 }
 

@@ -21,6 +21,7 @@ for p in "${wanted[@]}"; do
 done
 if [ ${#missing[@]} -eq 0 ]; then
     generate_locale
+    bash "$here/oracles.sh"
     exit 0
 fi
 
@@ -41,3 +42,4 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 generate_locale
+bash "$here/oracles.sh"

@@ -21,6 +21,14 @@ if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
+# Every ctest run's output also goes to one log, so that the end can say how
+# many tests skipped themselves (an outside oracle that could not be had).
+ctest_log=$(mktemp)
+trap 'rm -f "$ctest_log"' EXIT
+run_ctest() { # [ctest args...]
+    ctest "$@" | tee -a "$ctest_log"
+}
+
 configure() { # <dir> [cmake args...]
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
@@ -29,23 +37,31 @@ configure() { # <dir> [cmake args...]
 echo "== normal build"
 configure build
 cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+run_ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== ASan + UBSan build"
 configure build-asan -DOSTRELS_SANITIZE=address
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    run_ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== TSan build (thread-heavy tests)"
 configure build-tsan -DOSTRELS_SANITIZE=thread
 cmake --build build-tsan -j "$jobs" --target thread_tests
 # Live play starts and stops 200 times per kind here (20 in the normal run).
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 OSTRELS_PLAY_CYCLES=200 \
-    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads
+    run_ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads
 
 echo "== libFuzzer targets"
 CC=clang CXX=clang++ configure build-fuzz -DOSTRELS_FUZZ=ON
 cmake --build build-fuzz -j "$jobs" --target fuzzers
-ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
+run_ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
+
+skipped=$(grep -E '^[[:space:]]*[0-9]+ - .* \(Skipped\)$' "$ctest_log" || true)
+if [ -n "$skipped" ]; then
+    echo "== $(wc -l <<<"$skipped") test(s) skipped (see their SKIPPED lines above):"
+    echo "$skipped"
+else
+    echo "== every test ran"
+fi

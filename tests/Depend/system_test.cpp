@@ -64,7 +64,7 @@ TEST(SystemInfo, ProcessorAndVersion)
     wchar_t name[101];
     int type = -1, count = 0, mhz = -1;
     ASSERT_EQ(QNGetProcessorInfo(name, 101, &type, &count, &mhz), 1);
-    EXPECT_EQ(count, std::stoi(Chomp(RunCommand("nproc").output)));
+    EXPECT_EQ(count, std::stoi(Chomp(RunCommand("nproc --all").output)));
     std::string machine = Chomp(RunCommand("uname -m").output);
     if (machine == "x86_64") {
         EXPECT_EQ(type, 9);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_descriptors.h"
+#include "support/scoped_env.h"
 #include "test_support.h"
 
 using namespace basekit_test;
@@ -18,16 +19,8 @@ namespace {
 class RootedFiles : public testing::Test {
 protected:
     void SetUp() override {
-        if (const char *old = std::getenv("LENTIX_ROOT"))
-            saved_ = old, hadRoot_ = true;
         root_ = dir_.file("base");
-        setenv("LENTIX_ROOT", (root_ + "/").c_str(), 1);
-    }
-    void TearDown() override {
-        if (hadRoot_)
-            setenv("LENTIX_ROOT", saved_.c_str(), 1);
-        else
-            unsetenv("LENTIX_ROOT");
+        rootVariable_.Set((root_ + "/").c_str());
     }
     std::string shell(const std::string &command) {
         std::string output;
@@ -37,8 +30,7 @@ protected:
 
     TempDir dir_;
     std::string root_;
-    std::string saved_;
-    bool hadRoot_ = false;
+    testing_support::ScopedEnv rootVariable_{"LENTIX_ROOT", nullptr};
 };
 
 std::vector<std::string> sortedLines(const std::string &text) {
@@ -82,7 +74,7 @@ TEST_F(RootedFiles, NamesThatDoNotFitAreRefusedAndCreateNothing) {
     EXPECT_EQ(file.set_filename(longFolder.c_str()), 0);
     EXPECT_STREQ(file.get_filename(), "");
 
-    unsetenv("LENTIX_ROOT");
+    rootVariable_.Unset();
     EXPECT_EQ(file.set_filename("data/x.bin"), 0);
     EXPECT_STREQ(file.get_filename(), "");
     EXPECT_EQ(file.set_filename(dir_.file("x.bin").c_str()), 1);

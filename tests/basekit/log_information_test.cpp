@@ -11,6 +11,7 @@
 
 #include "basekit/log_file.h"
 #include "basekit/time_functions.h"
+#include "support/scoped_env.h"
 #include "test_support.h"
 
 using namespace basekit_test;
@@ -152,7 +153,7 @@ TEST_F(LogRing, DisplayBufferKeepsEveryByte) {
 // the save file out of the log folder.
 TEST_F(LogRing, SavedRecordsStayInTheLogFolder) {
     const std::string root = dir_.file("root");
-    setenv("LENTIX_ROOT", root.c_str(), 1);
+    testing_support::ScopedEnv rootVariable("LENTIX_ROOT", root.c_str());
     log_info.SetDisplay(kType);
     LogInformation reader;
     log_info.WriteLog(kType, "to be saved");
@@ -174,7 +175,6 @@ TEST_F(LogRing, SavedRecordsStayInTheLogFolder) {
     std::memcpy(next.proc_name, "big", 4);
     ASSERT_NE(reader.ReadLog(nullptr, nullptr, 1), nullptr);
     EXPECT_EQ(readText(root + "/log/big.log"), "\nfresh");
-    unsetenv("LENTIX_ROOT");
 }
 
 // Two writer processes at once, read by a third: nothing lost, nothing torn.

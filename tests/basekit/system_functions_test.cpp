@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/scoped_env.h"
 #include "test_support.h"
 
 using namespace basekit_test;
@@ -17,26 +18,9 @@ using namespace basekit_test;
 namespace {
 
 // Sets LENTIX_ROOT for one test and puts the old value back.
-class RootVariable {
+class RootVariable : public testing_support::ScopedEnv {
 public:
-    explicit RootVariable(const char *value) {
-        if (const char *old = std::getenv("LENTIX_ROOT"))
-            saved_ = old, hadValue_ = true;
-        if (value)
-            setenv("LENTIX_ROOT", value, 1);
-        else
-            unsetenv("LENTIX_ROOT");
-    }
-    ~RootVariable() {
-        if (hadValue_)
-            setenv("LENTIX_ROOT", saved_.c_str(), 1);
-        else
-            unsetenv("LENTIX_ROOT");
-    }
-
-private:
-    std::string saved_;
-    bool hadValue_ = false;
+    explicit RootVariable(const char *value) : ScopedEnv("LENTIX_ROOT", value) {}
 };
 
 }  // namespace

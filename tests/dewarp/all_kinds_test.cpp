@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "dewarp_test_support.h"
+#include "platform/paths.h"
 
 using namespace dewarp_test;
 
@@ -67,13 +68,13 @@ TEST(AllKinds, OneWorkPicture)
             for (int x = l.x + 4; x < l.x + l.w - 4; ++x) sum += std::abs(work.Y(x, y) - 128);
         EXPECT_GT(sum, 10L * (l.w - 8) * (l.h - 8)) << "kind " << l.kind;
     }
-    if (const char* out = std::getenv("DEWARP_SNAPSHOT")) {
+    if (const auto out = platform::GetEnv("DEWARP_SNAPSHOT")) {
         std::vector<uint8_t> bytes(work.y);
         bytes.insert(bytes.end(), work.u.begin(), work.u.end());
         bytes.insert(bytes.end(), work.v.begin(), work.v.end());
         const std::string raw = testing::TempDir() + "/all_kinds.yuv";
         ASSERT_TRUE(write_file(raw, bytes));
-        run_capture("ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 1920x1080 -i " + raw + " " + out);
+        run_capture("ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 1920x1080 -i " + raw + " " + *out);
     }
     qn_pro_DestroyEngine(engine);
 }

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/net_socket.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -92,10 +93,10 @@ TEST(NetSocket, DatagramsReportTheirSourceAndTruncation)
     ASSERT_EQ(SendDatagram(sender, NetFamily::IPv4, loopback, LocalPort(receiver), "0123456789", 10), 10);
     char buffer[4];
     Datagram got;
-    for (int i = 0; i < 100 && got.length < 0; ++i) {
+    testing_support::WaitUntil([&] {
         got = ReceiveDatagram(receiver, buffer, sizeof buffer);
-        if (got.length < 0) SleepMs(5);
-    }
+        return got.length >= 0;
+    });
     EXPECT_TRUE(got.truncated);
     EXPECT_EQ(got.sourceIPv4, loopback);
     EXPECT_EQ(got.sourcePort, LocalPort(sender));

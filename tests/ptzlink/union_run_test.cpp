@@ -17,6 +17,7 @@
 #include "qn_ptzlink.h"
 #include "ptz_shots.h"
 #include "test_support.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -141,8 +142,8 @@ void run_scene(const char* high_dynamic, double min_psnr, EventRecorder& events)
 
     // OSTRELS_PTZLINK_SAVE_UNION=<folder> keeps the union image (BGRX, with
     // its size in the name) for a look.
-    if (const char* keep = std::getenv("OSTRELS_PTZLINK_SAVE_UNION")) {
-        std::ofstream out(std::string(keep) + "/union_" + high_dynamic + "_" + std::to_string(u->width) + "x" +
+    if (const auto keep = platform::GetEnv("OSTRELS_PTZLINK_SAVE_UNION")) {
+        std::ofstream out(*keep + "/union_" + high_dynamic + "_" + std::to_string(u->width) + "x" +
                               std::to_string(u->height) + ".bgrx",
                           std::ios::binary);
         for (int y = 0; y < u->height; ++y)

@@ -12,6 +12,7 @@
 #include "engine_steps.h"
 #include "event_recorder.h"
 #include "qn_ptzlink.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -98,8 +99,7 @@ protected:
     void feed_pictures(int count)
     {
         for (int i = 0; i < count; ++i) {
-            for (int wait = 0; wait < 1000 && !ctx->flags.test(flag::kReadyForInput); ++wait)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ASSERT_TRUE(testing_support::WaitUntil([&] { return ctx->flags.test(flag::kReadyForInput); }, testing_support::kEventBoundMs, 1));
             ctx->flags.clear(flag::kReadyForInput);
             ctx->flags.set(flag::kPictureWaiting);
         }

@@ -4,7 +4,7 @@ the cloud-storage tests.
 
 usage: moto_fixture.py STATE_DIR
 
-Starts moto_server on a free loopback port with INITIAL_NO_AUTH_ACTION_COUNT
+Starts moto's server (in this interpreter) on a free loopback port with INITIAL_NO_AUTH_ACTION_COUNT
 set, so that only the set-up below runs unauthenticated: an IAM role with an
 S3 policy, the bucket, fixture objects (one with tags), and temporary
 credentials from sts assume-role. Then signature checking is switched on for
@@ -28,7 +28,7 @@ try:
     import boto3
     from botocore.config import Config
 except ImportError as missing:
-    sys.stderr.write("missing Python module %s (needed in the python3 on PATH, with moto)\n" % missing.name)
+    sys.stderr.write("missing Python module %s (the set-up puts moto, boto3 and botocore in .oracles/venv: bash scripts/oracles.sh)\n" % missing.name)
     sys.exit(3)
 
 REGION = "us-east-1"
@@ -116,7 +116,7 @@ def main(argv):
     endpoint = "http://127.0.0.1:%d" % port
     environment = dict(os.environ, INITIAL_NO_AUTH_ACTION_COUNT="1000", AWS_DEFAULT_REGION=REGION)
     with open(os.path.join(state_dir, "moto.log"), "wb") as log:
-        server = subprocess.Popen(["moto_server", "-H", "127.0.0.1", "-p", str(port)], env=environment,
+        server = subprocess.Popen([sys.executable, "-m", "moto.server", "-H", "127.0.0.1", "-p", str(port)], env=environment,
                                   stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
     try:
         started = time.monotonic()

@@ -18,7 +18,7 @@ try:
     from botocore.config import Config
     from botocore.exceptions import ClientError
 except ImportError as missing:
-    sys.stderr.write("missing Python module %s (needed in the python3 on PATH)\n" % missing.name)
+    sys.stderr.write("missing Python module %s (run this with .oracles/venv/bin/python3, made by scripts/oracles.sh)\n" % missing.name)
     sys.exit(3)
 
 

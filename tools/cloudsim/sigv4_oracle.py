@@ -25,7 +25,7 @@ try:
     from botocore.awsrequest import AWSRequest
     from botocore.credentials import Credentials
 except ImportError:
-    sys.stderr.write("missing Python module botocore (needed in the python3 on PATH)\n")
+    sys.stderr.write("missing Python module botocore (Debian package python3-botocore, for /usr/bin/python3)\n")
     sys.exit(3)
 
 

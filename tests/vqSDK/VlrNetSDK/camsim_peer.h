@@ -10,6 +10,7 @@
 
 #include "platform/clock.h"
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 
 namespace netsdk_test {
 
@@ -32,11 +33,11 @@ public:
         pipe_ = ::popen(command.c_str(), "w");
         if (pipe_ == nullptr) return;
         // The peer writes its port once it listens.
-        for (int i = 0; i < 200 && port_ == 0; ++i) {
+        testing_support::WaitUntil([&] {
             std::ifstream in(portFile_);
             if (!(in >> port_ >> pid_)) port_ = 0;
-            if (port_ == 0) platform::SleepMs(25);
-        }
+            return port_ != 0;
+        }, testing_support::kEventBoundMs, 25);
     }
     ~CamsimServer()
     {

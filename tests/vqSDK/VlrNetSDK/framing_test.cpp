@@ -16,6 +16,7 @@
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -199,10 +200,10 @@ TEST(NetSdkUdpSockets, BindFailureClosesAndReportsAndSendReachesThePeer)
     EXPECT_EQ(utils::instance().udp_send(sender, loopback, port, "hello", 5), 5);
     uint8_t buffer[16];
     platform::Datagram got;
-    for (int i = 0; i < 100 && got.length < 0; ++i) {
+    testing_support::WaitUntil([&] {
         got = platform::ReceiveDatagram(first, buffer, sizeof buffer);
-        if (got.length < 0) platform::SleepMs(5);
-    }
+        return got.length >= 0;
+    });
     ASSERT_EQ(got.length, 5);
     EXPECT_EQ(std::memcmp(buffer, "hello", 5), 0);
     EXPECT_EQ(got.sourceIPv4, loopback);

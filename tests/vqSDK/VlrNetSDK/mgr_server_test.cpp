@@ -12,6 +12,7 @@
 #include "vqSDK/VlrNetSDK/mgr_replies.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ TEST_F(NetSdkMgrServer, PushedNoticesReachTheEventCallback)
     pending_request first("brightness");
     ASSERT_EQ(Call(mgr_request::brightness(current_request_values(), kCamera), first), wait_outcome::replied);
     peer_->Command("push 20207 9");
-    ASSERT_EQ(pushed_.arrived.Wait(3000), 0);
+    ASSERT_EQ(pushed_.arrived.Wait(testing_support::kEventBoundMs), 0);
     EXPECT_EQ(pushed_.codes, std::vector<int32_t>{QN_NET_EVENT_CAMERA_ONLINE});
 }
 

@@ -20,6 +20,7 @@
 #include "vqSDK/VlrNetSDK/net_utils.h"
 #include "vqSDK/VlrNetSDK/process_recv.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ TEST_F(NetSdkReceiveThread, EveryDatagramIsScannedAloneAndOversizedOnesAreDroppe
     ASSERT_EQ(sent.exitCode, 0);
     std::vector<std::string> expected = ExpectedFrames(expect);
     ASSERT_GT(expected.size(), 50u);
-    for (int i = 0; i < 500 && recorder.Count() < expected.size(); ++i) platform::SleepMs(10);
+    testing_support::WaitUntil([&] { return recorder.Count() >= expected.size(); });
     {
         std::lock_guard<std::mutex> lock(recorder.mutex);
         EXPECT_EQ(recorder.frames, expected);
@@ -188,7 +189,7 @@ TEST_F(NetSdkReceiveThread, RemovalWhileFramesArriveNeverReachesTheHandlerAgain)
         qn_net::WriteU32(frame + 12, sizeof frame);
         while (sending.load() && platform::SendBytes(pair.peer, frame, sizeof frame) > 0) platform::SleepMs(1);
     });
-    for (int i = 0; i < 200 && recorder.Count() == 0; ++i) platform::SleepMs(5);
+    testing_support::WaitUntil([&] { return recorder.Count() > 0; });
     ASSERT_GT(recorder.Count(), 0u);
     process_recv::instance().remove_socket(pair.client);
     pair.client = platform::kNoSocket;  // closed by the removal

@@ -84,7 +84,7 @@ std::vector<OracleResult> AskBotocore(const cloud_test::TempFolder& folder)
     const std::string in = folder.File("cases.json");
     const std::string out = folder.File("results.txt");
     cloud_test::WriteFile(in, json.str());
-    const std::string command = cloud_test::PythonOnPath() + " " + cloud_test::Quote(cloud_test::SourcePath("tools/cloudsim/sigv4_oracle.py")) +
+    const std::string command = cloud_test::DebianPython() + " " + cloud_test::Quote(cloud_test::SourcePath("tools/cloudsim/sigv4_oracle.py")) +
                                 " " + cloud_test::Quote(in) + " " + cloud_test::Quote(out) + " 2>&1";
     std::string messages;
     const int status = cloud_test::Run(command, &messages);

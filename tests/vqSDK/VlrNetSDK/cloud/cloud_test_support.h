@@ -78,17 +78,18 @@ inline int Run(const std::string& command, std::string* output = nullptr)
 
 inline std::string Quote(const std::string& text);
 
-// The interpreter behind "python3" on PATH (the one with botocore and moto),
-// found once: its launcher is slow to start.
-inline const std::string& PythonOnPath()
+// Debian's interpreter, which carries botocore and boto3 (python3-botocore,
+// python3-boto3).
+inline std::string DebianPython()
 {
-    static const std::string path = [] {
-        std::string found;
-        Run("python3 -c 'import sys; print(sys.executable)' 2>/dev/null", &found);
-        while (!found.empty() && (found.back() == '\n' || found.back() == '\r')) found.pop_back();
-        return found.empty() ? std::string("python3") : Quote(found);
-    }();
-    return path;
+    return "/usr/bin/python3";
+}
+
+// The set-up's environment for moto (scripts/oracles.sh), which also sees
+// Debian's botocore and boto3.
+inline std::string MotoPython()
+{
+    return std::string(OSTRELS_SOURCE_DIR) + "/.oracles/venv/bin/python3";
 }
 
 inline std::string Quote(const std::string& text)

@@ -10,6 +10,7 @@
 
 #include "cloud_test_support.h"
 #include "platform/clock.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -27,19 +28,17 @@ class ZoneScope {
 public:
     explicit ZoneScope(const char* zone)
     {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        ::setenv("TZ", zone, 1);
+        zone_.emplace("TZ", zone);
         ::tzset();
     }
     ~ZoneScope()
     {
-        if (saved_.empty()) ::unsetenv("TZ");
-        else ::setenv("TZ", saved_.c_str(), 1);
+        zone_.reset();  // the old zone back before the C library reads it again
         ::tzset();
     }
 
 private:
-    std::string saved_;
+    std::optional<testing_support::ScopedEnv> zone_;
 };
 
 std::vector<Expected> WriteFixture(const std::string& kind, const std::string& path, const std::string& zone,

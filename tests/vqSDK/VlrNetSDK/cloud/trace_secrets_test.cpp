@@ -15,6 +15,7 @@
 #include "vqSDK/VlrNetSDK/cloud/corvul_cs_server.h"
 #include "vqSDK/VlrNetSDK/cloud/digest.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ private:
 TEST(CloudTraces, NeverShowSecrets)
 {
     // Before the first trace of the process: the switch is read once.
-    ::setenv("OSTRELS_TRACE", "1", 1);
+    testing_support::ScopedEnv traceOn("OSTRELS_TRACE", "1");
     QN_NET_SetDebugCallBack(CollectTrace);
 
     cloud_test::TempFolder folder;

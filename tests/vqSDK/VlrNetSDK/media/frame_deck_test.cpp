@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "vqSDK/VlrNetSDK/frame_pool.h"
 #include "vqSDK/VlrNetSDK/media/frame_deck.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -248,7 +249,7 @@ TEST_F(FrameDeck, ResetFromAnotherThreadWaitsForTheCallbackUnderWay)
         callbackDone = true;
     };
     Feed(1, 0, 100, 0);
-    for (int i = 0; i < 2000 && !inCallback; ++i) platform::SleepMs(1);
+    testing_support::WaitUntil([&] { return inCallback.load(); }, testing_support::kEventBoundMs, 1);
     ASSERT_TRUE(inCallback);
     deck.reset();
     EXPECT_TRUE(callbackDone.load());
@@ -272,7 +273,7 @@ TEST_F(FrameDeck, BlockCounterReportsCountedAndRequestedBlocks)
     platform::SleepMs(20);
     EXPECT_EQ(counted.load(), -1);
     clock.now += 1000;
-    for (int i = 0; i < 2000 && counted.load() < 0; ++i) platform::SleepMs(1);
+    testing_support::WaitUntil([] { return counted.load() >= 0; }, testing_support::kEventBoundMs, 1);
     EXPECT_EQ(counted.load(), 2);
     EXPECT_EQ(requested.load(), 2);
 }

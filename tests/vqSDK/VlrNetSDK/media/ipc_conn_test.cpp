@@ -14,6 +14,7 @@
 #include "vqSDK/VlrNetSDK/process_recv.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ protected:
         qn_net::pending_request open("openstream");
         ASSERT_TRUE(conn.open_stream(kCamera, &open));
         conn.set_handshake_sent(true);
-        EXPECT_EQ(open.event.Wait(3000), 0);
+        EXPECT_EQ(open.event.Wait(testing_support::kEventBoundMs), 0);
         EXPECT_EQ(open.result, 1);
         conn.remove_pending(&open);
     }
@@ -64,7 +65,7 @@ TEST_F(IpcConn, StreamsTheCamerasH264AndAudioFrameForFrame)
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
-    EXPECT_EQ(connect.event.Wait(3000), 0);
+    EXPECT_EQ(connect.event.Wait(testing_support::kEventBoundMs), 0);
     EXPECT_EQ(connect.result, 1);
     conn.remove_pending(&connect);
 
@@ -101,7 +102,7 @@ TEST_F(IpcConn, ACameraThatLosesAndReordersBlocksGivesOnlyWholeDecodableFrames)
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
-    EXPECT_EQ(connect.event.Wait(3000), 0);
+    EXPECT_EQ(connect.event.Wait(testing_support::kEventBoundMs), 0);
     conn.remove_pending(&connect);
     const auto manifest = peer.Frames();
     ASSERT_EQ(manifest.size(), 100u);
@@ -136,9 +137,9 @@ TEST_F(IpcConn, ABlockOfAnotherCameraClosesThatCamerasChannel)
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     conn.connect_video(kCamera, &connect);
-    EXPECT_EQ(connect.event.Wait(3000), 0);
+    EXPECT_EQ(connect.event.Wait(testing_support::kEventBoundMs), 0);
     conn.remove_pending(&connect);
-    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgCloseChannel, 1, 5000));
+    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
     auto close = peer.MessagesWithId(qn_net::kMsgCloseChannel)[0];
     EXPECT_EQ(close.total, 44u);
     EXPECT_EQ(qn_net::ReadU32(close.body.data() + 12), kCamera + 1);
@@ -169,6 +170,8 @@ TEST_F(IpcConn, TalkPacketsKeepTheStreamInStepWhileKeepAlivesRun)
             platform::SleepMs(1);
         }
     });
+    // The talk must interleave with keep-alives, so it starts only once one has reached the camera.
+    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgKeepAlive, 1, testing_support::kEventBoundMs));
     ASSERT_TRUE(conn.start_talk(kCamera));
     // Handed in in uneven pieces, as a microphone would.
     for (std::size_t at = 0; at < talk.size(); at += 130) conn.talk_data(talk.data() + at, std::min<std::size_t>(130, talk.size() - at));
@@ -176,7 +179,7 @@ TEST_F(IpcConn, TalkPacketsKeepTheStreamInStepWhileKeepAlivesRun)
     EXPECT_FALSE(conn.talk_data("x", 1)) << "talk data after stop";
     done = true;
     keepAlive.join();
-    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgTalk, 4, 5000));
+    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgTalk, 4, testing_support::kEventBoundMs));
     conn.close();
     peer.Stop();
 

@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 
 namespace media_test {
 
@@ -91,11 +92,12 @@ public:
                                     fixture.alaw + " --manifest " + manifest_ + " --log " + log_ + " --talk-out " +
                                     talk_ + " --max-seconds 600 " + options;
         pipe_ = ::popen(command.c_str(), "w");
-        for (int i = 0; pipe_ != nullptr && i < 400 && port_ == 0; ++i) {
+        if (pipe_ == nullptr) return;
+        testing_support::WaitUntil([&] {
             std::ifstream in(portFile_);
             if (!(in >> port_)) port_ = 0;
-            if (port_ == 0) platform::SleepMs(25);
-        }
+            return port_ != 0;
+        }, testing_support::kEventBoundMs, 25);
     }
     ~MediaPeer() { Stop(); }
     MediaPeer(const MediaPeer&) = delete;
@@ -158,11 +160,7 @@ public:
     // Waits until the peer logged at least `count` messages of `id`.
     bool WaitFor(uint32_t id, std::size_t count, int ms) const
     {
-        for (int waited = 0; waited < ms; waited += 20) {
-            if (MessagesWithId(id).size() >= count) return true;
-            platform::SleepMs(20);
-        }
-        return MessagesWithId(id).size() >= count;
+        return testing_support::WaitUntil([&] { return MessagesWithId(id).size() >= count; }, ms, 20);
     }
 
 private:

@@ -18,6 +18,7 @@
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ protected:
         conn.set_accepting(true);
         qn_net::pending_request open("openstream");
         ASSERT_TRUE(conn.open_stream(netsdk_test::LoopbackIPv4(), peer.Port(), kCamera, &open));
-        EXPECT_EQ(open.event.Wait(3000), 0);
+        EXPECT_EQ(open.event.Wait(testing_support::kEventBoundMs), 0);
         EXPECT_EQ(open.result, 1);
         conn.remove_pending(&open);
     }
@@ -99,7 +100,7 @@ TEST_F(VideoConn, RecoversTheStreamFromLossReorderingAndRepeats)
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
-    EXPECT_EQ(connect.event.Wait(3000), 0);
+    EXPECT_EQ(connect.event.Wait(testing_support::kEventBoundMs), 0);
     EXPECT_EQ(connect.result, 1);
     conn.remove_pending(&connect);
     EXPECT_TRUE(conn.keep_alive());
@@ -130,11 +131,11 @@ TEST_F(VideoConn, RecoversTheStreamFromLossReorderingAndRepeats)
     }
 
     // The server's stop notice, and not the one from a stranger's address.
-    for (int i = 0; i < 200 && StopEvents::Seen().empty(); ++i) platform::SleepMs(10);
+    testing_support::WaitUntil([] { return !StopEvents::Seen().empty(); });
     EXPECT_EQ(StopEvents::Seen(), (std::vector<std::vector<int32_t>>{{QN_NET_EVENT_STREAM_STOPPED, 7, 5}}));
 
     EXPECT_TRUE(conn.close_channel(kCamera));
-    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
     conn.close();
     peer.Stop();
 
@@ -167,7 +168,7 @@ TEST_F(VideoConn, BlocksBeforeAcceptingAreDropped)
     conn.set_accepting(false);
     qn_net::pending_request connect("connectvideo");
     conn.connect_video(kCamera, &connect);
-    EXPECT_EQ(connect.event.Wait(3000), 0);
+    EXPECT_EQ(connect.event.Wait(testing_support::kEventBoundMs), 0);
     conn.remove_pending(&connect);
     platform::SleepMs(800);
     EXPECT_TRUE(sink.Video().empty());
@@ -182,7 +183,7 @@ TEST_F(VideoConn, AnIPv6LoginAddressGivesADualStackSocketThatReachesAnIPv4Server
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
-    EXPECT_EQ(connect.event.Wait(3000), 0);
+    EXPECT_EQ(connect.event.Wait(testing_support::kEventBoundMs), 0);
     conn.remove_pending(&connect);
     EXPECT_TRUE(sink.WaitVideo([](const auto& video) { return video.size() >= 10; }, 10000));
     conn.close();
@@ -204,7 +205,7 @@ TEST_F(VideoConn, TalkGoesOutAsDatagramsOnlyForACamera)
     ASSERT_TRUE(conn.start_talk(kCamera));
     conn.talk_data(talk.data(), talk.size());
     conn.stop_talk();
-    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgTalk, 4, 5000));
+    ASSERT_TRUE(peer.WaitFor(qn_net::kMsgTalk, 4, testing_support::kEventBoundMs));
     conn.close();
     peer.Stop();
 

@@ -21,6 +21,7 @@
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
+#include "support/wait_until.h"
 
 namespace device_test {
 
@@ -173,7 +174,7 @@ protected:
     std::string CheckRequests(const std::vector<std::string>& calls)
     {
         // A send-only request may still be on its way when its call returned.
-        for (int i = 0; i < 100 && AskedFrames().size() < calls.size(); ++i) platform::SleepMs(20);
+        testing_support::WaitUntil([&] { return AskedFrames().size() >= calls.size(); }, testing_support::kEventBoundMs, 20);
         testing_support::TempFolder folder;
         const std::string framesPath = folder.Path() + "/frames.jsonl";
         const std::string callsPath = folder.Path() + "/calls.txt";

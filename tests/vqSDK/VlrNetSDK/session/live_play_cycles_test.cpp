@@ -10,6 +10,7 @@
 
 #include "vqSDK/VlrNetSDK/session/live_play_race.h"
 #include "vqSDK/VlrNetSDK/session/play_state.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -17,8 +18,8 @@ using namespace play_test;
 
 int Cycles()
 {
-    const char* text = std::getenv("OSTRELS_PLAY_CYCLES");
-    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 20;
+    const int asked = std::atoi(platform::GetEnv("OSTRELS_PLAY_CYCLES").value_or("").c_str());
+    return asked > 0 ? asked : 20;
 }
 
 class PlayCycles : public PlaySession {

@@ -7,6 +7,7 @@
 #include "vqSDK/VlrNetSDK/media/camera_messages.h"
 #include "vqSDK/VlrNetSDK/session/live_play_race.h"
 #include "vqSDK/VlrNetSDK/session/play_state.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -34,11 +35,11 @@ TEST_F(LivePlay, TheLocalRouteWinsWhenTheVideoServerHoldsItsAnswer)
     EXPECT_EQ(route, qn_net::play::kLocalRoute);
     EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
     // The public route was told to stop.
-    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
 
     ASSERT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
     EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
-    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
     ExpectNothingPlays();
     EXPECT_TRUE(events.Of(QN_NET_EVENT_LOCAL_ROUTE).empty());
 
@@ -56,14 +57,14 @@ TEST_F(LivePlay, APublicRouteThatWonIsTakenOverByALateLocalRoute)
     ASSERT_EQ(QN_NET_StartRealPlay(kCamera, &route), 1);
     EXPECT_EQ(route, qn_net::play::kPublicRoute);
 
-    ASSERT_TRUE(events.WaitFor(QN_NET_EVENT_LOCAL_ROUTE, 5000));
+    ASSERT_TRUE(events.WaitFor(QN_NET_EVENT_LOCAL_ROUTE, testing_support::kEventBoundMs));
     const auto takeover = events.Of(QN_NET_EVENT_LOCAL_ROUTE);
     ASSERT_EQ(takeover.size(), 1u);
     EXPECT_EQ(takeover[0].first, kCamera);
     EXPECT_EQ(takeover[0].second, 0);
     EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
     EXPECT_FALSE(qn_net::objects().video.playing());
-    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
 
     ASSERT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
     EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
@@ -96,12 +97,11 @@ TEST_F(LivePlay, AStartThatNoRouteAnswersTimesOutAndLeavesNothingBehind)
     ExpectNothingPlays();
     EXPECT_TRUE(live.Video().empty());
     // Both routes were tried and told to stop.
-    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgConnectVideo, 1, 1000));
-    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgConnectVideo, 1, testing_support::kEventBoundMs));
+    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
     EXPECT_GE(video->MessagesWithId(qn_net::kMsgConnectVideo).size(), 6u);
     // The online check's waiter ends by itself within its 500 ms.
-    platform::SleepMs(700);
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return ThreadCount() == threads; }));
 }
 
 TEST_F(LivePlay, AnOfflineCameraFailsThePublicRouteWith12005AndIsAskedOncePerSecond)
@@ -119,7 +119,7 @@ TEST_F(LivePlay, AnOfflineCameraFailsThePublicRouteWith12005AndIsAskedOncePerSec
     // Both checks fell into one second when both starts ended within it;
     // otherwise the clock may have turned between the two checks or not.
     const bool sameSecond = platform::WallNow().seconds == now + 1;
-    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
     // One online check per camera and second, each sent as two requests.
     const std::size_t asked = MgrBodies(*mgr, 20202).size();
     if (sameSecond) {
@@ -176,7 +176,7 @@ TEST_F(LivePlay, LocalRealPlayGoesStraightToTheCamera)
     ASSERT_EQ(QN_NET_CountStreamBlocks(1, &BlockCount::On), 1);
     EXPECT_EQ(BlockCount::Calls(), (std::vector<std::pair<int32_t, int32_t>>{{-1, 0}}));
     EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
-    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    EXPECT_TRUE(camera->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
     ExpectNothingPlays();
 }
 

@@ -8,6 +8,7 @@
 #include "vqSDK/VlrNetSDK/media/camera_messages.h"
 #include "vqSDK/VlrNetSDK/session/play_state.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -65,12 +66,10 @@ protected:
             ASSERT_EQ(QN_NET_SendTalkData(0, alaw.data() + at, length), 1);
         }
         EXPECT_EQ(QN_NET_TalkCtrl(kCamera, 0), 1);
-        for (int waited = 0; waited < 5000 && media_test::ReadFile(peer.TalkFile()).size() < alaw.size(); waited += 20) {
-            platform::SleepMs(20);
-        }
+        testing_support::WaitUntil([&] { return media_test::ReadFile(peer.TalkFile()).size() >= alaw.size(); }, testing_support::kEventBoundMs, 20);
         EXPECT_EQ(testing_support::RunCommand("cmp " + Media().alaw + " " + peer.TalkFile()).exitCode, 0)
             << "the talk audio the peer received differs from what was sent";
-        for (int waited = 0; waited < 3000 && MgrBodies(*mgr, 20277).size() < 2; waited += 20) platform::SleepMs(20);
+        testing_support::WaitUntil([&] { return MgrBodies(*mgr, 20277).size() >= 2; }, testing_support::kEventBoundMs, 20);
         const auto talk = MgrBodies(*mgr, 20277);
         ASSERT_EQ(talk.size(), 2u);
         EXPECT_EQ(ReadU32(talk[0].data() + 12), 1u);
@@ -144,7 +143,7 @@ TEST_F(CardAndTalk, PublicPlaybackReachesItsOwnCallbackAndEndsAtItsStop)
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
     EXPECT_FALSE(qn_net::objects().video.playing());
     const std::size_t delivered = nextCard.Video().size();
-    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, 3000));
+    EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
     platform::SleepMs(200);
     EXPECT_EQ(nextCard.Video().size(), delivered) << "a frame after the stop";
     EXPECT_EQ(card.Video().size(), firstDelivered) << "a frame of the replaced file";

@@ -25,6 +25,7 @@
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -89,15 +90,12 @@ int Received(const CamsimServer& peer, int msgId)
         std::count_if(frames.begin(), frames.end(), [&](const std::string& line) { return line.find(key) != std::string::npos; }));
 }
 
-// The count once it reached `expected`, or after three seconds: the peer logs
-// a frame only once it has read it.
+// The count once it reached `expected`, or when the wait for it gave up: the
+// peer logs a frame only once it has read it.
 int ReceivedSoon(const CamsimServer& peer, int msgId, int expected)
 {
-    int count = Received(peer, msgId);
-    for (int i = 0; i < 150 && count < expected; ++i) {
-        platform::SleepMs(20);
-        count = Received(peer, msgId);
-    }
+    int count = 0;
+    testing_support::WaitUntil([&] { return (count = Received(peer, msgId)) >= expected; }, testing_support::kEventBoundMs, 20);
     return count;
 }
 
