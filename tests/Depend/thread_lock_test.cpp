@@ -79,7 +79,7 @@ TEST(QNThreadRecord, AThreadThatAlreadyEndedIsOnlyJoined)
     while (record.exited == 0) platform::SleepMs(1);
     int64_t start = platform::MonotonicMs();
     QNThreadStop(&record, 5000);
-    EXPECT_LT(platform::MonotonicMs() - start, 1000);
+    EXPECT_LT(platform::MonotonicMs() - start, 2500) << "well before the 5000 ms bound";
     EXPECT_FALSE(record.handle.joinable());
 }
 

@@ -47,7 +47,9 @@ struct reply {
 std::vector<uint8_t> Slice(const reply& r, std::size_t offset, std::size_t count)
 {
     std::vector<uint8_t> out(count, 0);
-    if (offset < r.length) std::memcpy(out.data(), r.body + offset, std::min(count, r.length - offset));
+    // A section declared empty leaves `out` without storage: nothing to copy.
+    const std::size_t held = offset < r.length ? std::min(count, r.length - offset) : 0;
+    if (held > 0) std::memcpy(out.data(), r.body + offset, held);
     return out;
 }
 
@@ -110,7 +112,8 @@ void ConfigRecord(base_conn& conn, const reply& r)
         for (const place& p : places) {
             if (p.type != type) continue;
             std::vector<uint8_t> section = Slice(r, p.bodyAt, std::min<std::size_t>(p.size, declared));
-            std::memcpy(p.at, section.data(), section.size());
+            // A section declared with length 0 copies nothing (and has no storage to copy from).
+            if (!section.empty()) std::memcpy(p.at, section.data(), section.size());
         }
     }
     QNConsoleTrace("get config xxx:%d\n", static_cast<int>(r.total));

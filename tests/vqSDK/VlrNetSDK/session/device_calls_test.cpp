@@ -290,7 +290,7 @@ TEST_F(DeviceCalls, StateOfTheCloudStorageFailsAtOnceWithoutAsking)
     int32_t state[4] = {7, 7, 7, 7};
     const int64_t started = platform::MonotonicMs();
     EXPECT_EQ(QN_NET_Clond_Storage_GetState(kCamera, state), 0);
-    EXPECT_LT(platform::MonotonicMs() - started, 1000);
+    EXPECT_LT(platform::MonotonicMs() - started, 2000) << "well before the 3000 ms answer time";
     EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
     EXPECT_EQ(state[0], 7);
     EXPECT_EQ(CheckRequests({}), "");
