@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "drawing.h"
 #include "fixed_point.h"
 #include "source_coordinates.h"
@@ -16,7 +12,7 @@ namespace qn_dewarp {
 namespace {
 
 constexpr int32_t kGreyEntry = 128; // (128, 128): no source
-constexpr int32_t kGrey = -1;
+constexpr int32_t kGrey = kGreyOffset;
 
 bool is_grey(const int32_t* entry) { return entry[0] == kGreyEntry && entry[1] == kGreyEntry; }
 
@@ -102,77 +98,31 @@ void GatherPlan::build(const Key& key, const int32_t* map)
     built_ = true;
 }
 
-namespace {
-
-constexpr uint16_t kGreyPair = 0x8080;
-
-// The tap pairs of one row: the upper pair (a[0] low, a[1] high) and the
-// lower pair of each sample; grey samples get pairs that blend to 128.
-void gather_row(const uint8_t* source, int32_t stride, const int32_t* offsets, int n, uint16_t* upper,
-                uint16_t* lower)
+void GatherPlan::render_plane(const RowSource& source, const int32_t* offsets, const uint16_t* phase, uint8_t* out,
+                              int32_t out_stride, int w, Band rows, uint8_t blend) const
 {
-    for (int x = 0; x < n; ++x) {
-        if (offsets[x] == kGrey) {
-            upper[x] = lower[x] = kGreyPair;
-            continue;
-        }
-        const uint8_t* a = source + offsets[x];
-        upper[x] = static_cast<uint16_t>(a[0] | (a[1] << 8));
-        lower[x] = static_cast<uint16_t>(a[stride] | (a[stride + 1] << 8));
-    }
-}
-
-// Bilinear blend of gathered pairs, each step (d x phase) >> 7. Every
-// product stays within 16 bits (|d| <= 255, phase <= 128), so eight samples
-// are blended at once where SSE2 is there, with the same results.
-void interpolate_row(const uint16_t* upper, const uint16_t* lower, const uint16_t* phase, uint8_t* out, int n)
-{
-    int x = 0;
-#ifdef __SSE2__
-    const __m128i low_byte = _mm_set1_epi16(0xff);
-    for (; x + 8 <= n; x += 8) {
-        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + x));
-        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + x));
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(phase + x));
-        const __m128i fx = _mm_and_si128(p, low_byte), fy = _mm_srli_epi16(p, 8);
-        const __m128i a0 = _mm_and_si128(u, low_byte), a1 = _mm_srli_epi16(u, 8);
-        const __m128i b0 = _mm_and_si128(l, low_byte), b1 = _mm_srli_epi16(l, 8);
-        const __m128i top = _mm_add_epi16(a0, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(a1, a0), fx), 7));
-        const __m128i bottom = _mm_add_epi16(b0, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(b1, b0), fx), 7));
-        const __m128i v = _mm_add_epi16(top, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(bottom, top), fy), 7));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(v, v));
-    }
-#endif
-    for (; x < n; ++x) {
-        const int fx = phase[x] & 0xff, fy = phase[x] >> 8;
-        const int a0 = upper[x] & 0xff, a1 = upper[x] >> 8, b0 = lower[x] & 0xff, b1 = lower[x] >> 8;
-        const int top = a0 + (((a1 - a0) * fx) >> 7);
-        const int bottom = b0 + (((b1 - b0) * fx) >> 7);
-        out[x] = clamp_u8(top + (((bottom - top) * fy) >> 7));
-    }
-}
-
-}  // namespace
-
-void GatherPlan::render_plane(const uint8_t* source, int32_t source_stride, const int32_t* offsets,
-                              const uint16_t* phase, uint8_t* out, int32_t out_stride, int w, int h, uint8_t blend)
-{
-    upper_.resize(w);
-    lower_.resize(w);
-    values_.resize(w);
-    for (int y = 0; y < h; ++y, out += out_stride, offsets += w, phase += w) {
-        gather_row(source, source_stride, offsets, w, upper_.data(), lower_.data());
+    const BilinearRow row_kernel = row_kernels().bilinear_row;
+    offsets += static_cast<ptrdiff_t>(rows.first) * w;
+    phase += static_cast<ptrdiff_t>(rows.first) * w;
+    out += static_cast<ptrdiff_t>(rows.first) * out_stride;
+    for (int y = rows.first; y < rows.end; ++y, out += out_stride, offsets += w, phase += w) {
         if (blend == 0) {
-            interpolate_row(upper_.data(), lower_.data(), phase, out, w);
+            row_kernel(source, offsets, phase, out, w);
             continue;
         }
-        interpolate_row(upper_.data(), lower_.data(), phase, values_.data(), w);
-        for (int x = 0; x < w; ++x) put<true>(out[x], values_[x], blend);
+        // Blended views render a piece at a time and lay it over what is there.
+        constexpr int kPiece = 256;
+        uint8_t values[kPiece];
+        for (int x = 0; x < w; x += kPiece) {
+            const int n = std::min(kPiece, w - x);
+            row_kernel(source, offsets + x, phase + x, values, n);
+            for (int i = 0; i < n; ++i) put<true>(out[x + i], values[i], blend);
+        }
     }
 }
 
-bool GatherPlan::render(const _vm_screen& source, ReferenceFrame reference, const int32_t* map, uint64_t map_stamp,
-                        const _vm_screen& view, uint8_t blend)
+bool GatherPlan::prepare(const _vm_screen& source, ReferenceFrame reference, const int32_t* map, uint64_t map_stamp,
+                         const _vm_screen& view)
 {
     // Chroma taps need a pair of samples on each axis.
     if (source.width < 4 || source.height < 4) return false;
@@ -180,16 +130,37 @@ bool GatherPlan::render(const _vm_screen& source, ReferenceFrame reference, cons
                   cb_stride(source),  cr_stride(source), reference.width, reference.height,
                   view.width,         view.height};
     if (!built_ || !(key == key_)) build(key, map);
+    return true;
+}
 
+void GatherPlan::render_rows(const _vm_screen& source, const _vm_screen& view, uint8_t blend, int first_row,
+                             int end_row) const
+{
     const int w = view.width, h = view.height;
-    render_plane(source.planar.plane[0], key.luma_stride, luma_offset_.data(), luma_phase_.data(),
-                 view.planar.plane[0], view.planar.stride[0], w, h, blend);
+    end_row = std::min(end_row, h);
+    if (first_row >= end_row) return;
+    const RowSource luma{source.planar.plane[0], key_.luma_stride,
+                         wide_read_limit(key_.source_height, key_.source_width, key_.luma_stride)};
+    render_plane(luma, luma_offset_.data(), luma_phase_.data(), view.planar.plane[0], view.planar.stride[0], w,
+                 {first_row, end_row}, blend);
+
+    // Chroma row r sits under luma rows 2r and 2r + 1; an odd view's last
+    // luma row has none.
     const int cw = w / 2, ch = h / 2;
-    render_plane(cb_plane(source), key.cb_stride, cb_offset_.data(), chroma_phase_.data(), cb_plane(view),
-                 cb_stride(view), cw, ch, blend);
+    const Band chroma_rows{first_row / 2, std::min(end_row / 2, ch)};
+    const int chroma_width = key_.source_width / 2, chroma_height = key_.source_height / 2;
+    const RowSource cb{cb_plane(source), key_.cb_stride, wide_read_limit(chroma_height, chroma_width, key_.cb_stride)};
+    render_plane(cb, cb_offset_.data(), chroma_phase_.data(), cb_plane(view), cb_stride(view), cw, chroma_rows, blend);
+    const RowSource cr{cr_plane(source), key_.cr_stride, wide_read_limit(chroma_height, chroma_width, key_.cr_stride)};
     const int32_t* cr_offsets = cr_offset_.empty() ? cb_offset_.data() : cr_offset_.data();
-    render_plane(cr_plane(source), key.cr_stride, cr_offsets, chroma_phase_.data(), cr_plane(view),
-                 cr_stride(view), cw, ch, blend);
+    render_plane(cr, cr_offsets, chroma_phase_.data(), cr_plane(view), cr_stride(view), cw, chroma_rows, blend);
+}
+
+bool GatherPlan::render(const _vm_screen& source, ReferenceFrame reference, const int32_t* map, uint64_t map_stamp,
+                        const _vm_screen& view, uint8_t blend)
+{
+    if (!prepare(source, reference, map, map_stamp, view)) return false;
+    render_rows(source, view, blend, 0, view.height);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "remap.h"
+#include "row_kernels.h"
 #include "vm_screen.h"
 
 namespace qn_dewarp {
@@ -21,6 +22,15 @@ public:
     bool render(const _vm_screen& source, ReferenceFrame reference, const int32_t* map, uint64_t map_stamp,
                 const _vm_screen& view, uint8_t blend);
 
+    // The same in two steps, so that bands of rows can render at once on
+    // several threads: prepare() (re)builds the plan, then render_rows()
+    // fills luma rows first_row..end_row - 1 (both even, or end_row the
+    // view's height) and the chroma rows under them. Bands that cover the view give render()'s bytes.
+    bool prepare(const _vm_screen& source, ReferenceFrame reference, const int32_t* map, uint64_t map_stamp,
+                 const _vm_screen& view);
+    void render_rows(const _vm_screen& source, const _vm_screen& view, uint8_t blend, int first_row,
+                     int end_row) const;
+
 private:
     struct Key {
         uint64_t map_stamp = 0;
@@ -31,8 +41,11 @@ private:
         bool operator==(const Key&) const = default;
     };
     void build(const Key& key, const int32_t* map);
-    void render_plane(const uint8_t* source, int32_t source_stride, const int32_t* offsets, const uint16_t* phase,
-                      uint8_t* out, int32_t out_stride, int w, int h, uint8_t blend);
+    struct Band {
+        int first, end; // rows
+    };
+    void render_plane(const RowSource& source, const int32_t* offsets, const uint16_t* phase, uint8_t* out,
+                      int32_t out_stride, int w, Band rows, uint8_t blend) const;
 
     Key key_;
     bool built_ = false;
@@ -45,9 +58,6 @@ private:
     // planes (-1 for grey); no Cr offsets when both planes have one stride.
     std::vector<int32_t> cb_offset_, cr_offset_;
     std::vector<uint16_t> chroma_phase_;
-    // One row's gathered tap pairs and, when blending, its values.
-    std::vector<uint16_t> upper_, lower_;
-    std::vector<uint8_t> values_;
 };
 
 }  // namespace qn_dewarp
