@@ -11,6 +11,7 @@
 #include "geometry.h"
 #include "lens_model.h"
 #include "picture.h"
+#include "render_pool.h"
 #include "qn_dewarp.h"
 #include "tables.h"
 
@@ -149,6 +150,8 @@ int qn_pro_CreateEngine(QN_PRO_ENGINE** engine, const QN_PRO_ENGINE_PARA* para)
     e->keep_source = para->keep_source != 0;
     set_mount(*e, para->mount_angle);
     if (!colour_ring()) return QN_PRO_ERR_ALLOCATION;
+    e->render_pool.reset(new (std::nothrow) RenderPool(render_thread_count()));
+    if (!e->render_pool) return QN_PRO_ERR_ALLOCATION;
     *engine = e.release();
     return QN_PRO_OK;
 }
@@ -209,6 +212,8 @@ int qn_pro_CreateEngineEx(QN_PRO_ENGINE** engine, const QN_PRO_ENGINE_PARA_EX* p
     e->keep_source = para->keep_source != 0;
     set_mount(*e, para->mount_angle);
     if (!colour_ring()) return QN_PRO_ERR_ALLOCATION;
+    e->render_pool.reset(new (std::nothrow) RenderPool(render_thread_count()));
+    if (!e->render_pool) return QN_PRO_ERR_ALLOCATION;
     *engine = e.release();
     return QN_PRO_OK;
 }

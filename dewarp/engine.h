@@ -11,6 +11,7 @@
 #include "coordinate_model.h"
 #include "gather_plan.h"
 #include "qn_dewarp.h"
+#include "render_pool.h"
 #include "view_kind.h"
 
 namespace qn_dewarp {
@@ -141,6 +142,9 @@ struct QN_PRO_ENGINE {
     const int32_t* projection = nullptr;
 
     std::vector<int32_t> sharpen_scratch;
+    // The threads a frame's views render on, in bands of rows; only frame
+    // processing uses it, under the lock.
+    std::unique_ptr<qn_dewarp::RenderPool> render_pool;
 
     int views() const { return static_cast<int>(records.size() / 2); }
     qn_dewarp::ViewRecord* view(int n)

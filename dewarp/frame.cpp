@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "drawing.h"
 #include "engine.h"
@@ -47,40 +48,106 @@ bool render_covers_view(const ViewRecord& v)
 
 YCbCr outline_ycbcr(const ViewRecord& v) { return ycbcr_of(v.effect.colour.b, v.effect.colour.g, v.effect.colour.r); }
 
-int render_with_map(QN_PRO_ENGINE& e, ViewRecord& v, const _vm_screen& source, Interpolation mode)
+// One record's render once its map is settled: set up by begin_record on the
+// caller's thread, rendered in bands of rows on the engine's threads, then
+// finished on the caller's thread again.
+struct RecordRender {
+    ViewRecord* view = nullptr;
+    CoordinateMap* map = nullptr; // held for reading until finished; null: nothing to render
+    Interpolation mode = Interpolation::Bilinear;
+    bool planned = false;        // through the view's gather plan
+    bool border_after = false;   // a video map that has not settled yet
+    bool sharpen_after = false;
+    int result = 0;
+};
+
+// Rebuilds a dirty map and decides how the record renders. In video a dirty
+// map is shown nearest-neighbour with a border until it settles.
+RecordRender begin_record(QN_PRO_ENGINE& e, ViewRecord& v, const _vm_screen& source, FrameKind frame, bool companion)
 {
-    CoordinateMap* map = map_begin_read(v);
-    if (!map) return 2;
+    RecordRender r;
+    r.view = &v;
+    v.busy = true;
+    const bool settling = v.dirty && frame == FrameKind::Video;
+    if (v.dirty) v.kind_state->update(e, v, frame == FrameKind::Video);
+    if (settling) {
+        r.mode = Interpolation::Nearest;
+        r.border_after = !companion;
+    } else {
+        r.mode = v.effect.remap_mode >= 1 || companion ? Interpolation::Cubic : Interpolation::Bilinear;
+        r.sharpen_after = v.effect.remap_mode >= 2;
+    }
+    r.map = map_begin_read(v);
+    if (!r.map) {
+        r.result = 2;
+        return r;
+    }
     const ReferenceFrame reference{e.ref_width, e.ref_height};
-    const bool planned = mode == Interpolation::Bilinear &&
-                         v.gather_plan.render(source, reference, map->entries.data(), map->stamp, v.screen, v.effect.blend);
-    if (!planned) remap_view(source, reference, map->entries.data(), v.screen, mode, v.effect.blend);
-    map_end_read(map);
-    return 0;
+    r.planned = r.mode == Interpolation::Bilinear &&
+                v.gather_plan.prepare(source, reference, r.map->entries.data(), r.map->stamp, v.screen);
+    return r;
 }
 
-// Renders one record (a view or a companion). Dirty maps are rebuilt first;
-// in video they are shown nearest-neighbour with a border until they settle.
-int render_record(QN_PRO_ENGINE& e, ViewRecord& v, const _vm_screen& source, FrameKind frame, bool companion)
+// Renders the records' views in bands of rows, spread over the engine's
+// threads; rows are independent, so the bytes do not depend on the split.
+void render_records(QN_PRO_ENGINE& e, const std::vector<RecordRender>& records, const _vm_screen& source)
 {
-    const bool video = frame == FrameKind::Video;
-    if (v.dirty) {
-        v.kind_state->update(e, v, video);
-        if (video) {
-            const int result = render_with_map(e, v, source, Interpolation::Nearest);
-            if (!companion) draw_border(v.screen, v.effect.border_width, outline_ycbcr(v));
-            return result;
-        }
+    struct Band {
+        const RecordRender* record;
+        int first, end;
+    };
+    const int threads = e.render_pool->threads();
+    int rows = 0, tallest = 2;
+    for (const RecordRender& r : records) {
+        if (!r.map) continue;
+        rows += r.view->screen.height;
+        tallest = std::max(tallest, r.view->screen.height);
     }
-    const int mode = v.effect.remap_mode;
-    Interpolation interpolation = mode >= 1 ? Interpolation::Cubic : Interpolation::Bilinear;
-    if (companion) interpolation = Interpolation::Cubic;
-    const int result = render_with_map(e, v, source, interpolation);
-    if (result == 0 && mode >= 2) {
-        v.effect.remap_mode = clamp_int(mode, 2, 8);
+    // One thread renders each view whole. Otherwise a few bands per thread
+    // even out views of different cost; bands stay even so that each holds
+    // whole chroma rows.
+    constexpr int kBandsPerThread = 4, kMinBandRows = 16;
+    const int band_rows =
+        threads == 1 ? tallest : std::max(kMinBandRows, (rows / (threads * kBandsPerThread) + 1) & ~1);
+    std::vector<Band> bands;
+    for (const RecordRender& r : records) {
+        if (!r.map) continue;
+        const int height = r.view->screen.height;
+        for (int first = 0; first < height; first += band_rows)
+            bands.push_back({&r, first, std::min(first + band_rows, height)});
+    }
+    const ReferenceFrame reference{e.ref_width, e.ref_height};
+    e.render_pool->run(static_cast<int>(bands.size()), [&](int i) {
+        const Band& band = bands[i];
+        const ViewRecord& v = *band.record->view;
+        if (band.record->planned)
+            v.gather_plan.render_rows(source, v.screen, v.effect.blend, band.first, band.end);
+        else
+            remap_rows(source, reference, band.record->map->entries.data(), v.screen, band.record->mode,
+                       v.effect.blend, band.first, band.end);
+    });
+}
+
+// What follows a record's render; the record's result.
+int finish_record(QN_PRO_ENGINE& e, RecordRender& r)
+{
+    ViewRecord& v = *r.view;
+    if (r.map) map_end_read(r.map);
+    if (r.border_after) draw_border(v.screen, v.effect.border_width, outline_ycbcr(v));
+    if (r.result == 0 && r.sharpen_after) {
+        v.effect.remap_mode = clamp_int(v.effect.remap_mode, 2, 8);
         sharpen_luma(v.screen, sharpen_settings(v.effect.remap_mode, v.width, v.height), e.sharpen_scratch);
     }
-    return result;
+    v.busy = false;
+    return r.result;
+}
+
+// Renders one record by itself (a companion).
+int render_record(QN_PRO_ENGINE& e, ViewRecord& v, const _vm_screen& source, FrameKind frame, bool companion)
+{
+    std::vector<RecordRender> records{begin_record(e, v, source, frame, companion)};
+    render_records(e, records, source);
+    return finish_record(e, records.front());
 }
 
 // Looks the colour ring up at 1/128 positions, bilinear; -1 outside it.
@@ -168,12 +235,14 @@ int process(QN_PRO_ENGINE* engine, _vm_screen* source, QN_PRO_DST_INFO** table, 
     }
 
     int result = QN_PRO_OK;
+    std::vector<RecordRender> renders;
+    renders.reserve(views);
     for (int n = 0; n < views; ++n) {
         ViewRecord* v = live(n);
-        if (!v) continue;
-        BusyScope busy(*v);
-        result = render_record(e, *v, *source, frame, false);
+        if (v) renders.push_back(begin_record(e, *v, *source, frame, false));
     }
+    render_records(e, renders, *source);
+    for (RecordRender& r : renders) result = finish_record(e, r);
 
     for (int n = 0; n < views; ++n) {
         ViewRecord* v = live(n);

@@ -113,7 +113,7 @@ inline void put(uint8_t& out, int v, int blend)
 }
 
 template <Interpolation Mode, bool Blend>
-void remap(const Source& src, const int32_t* map, const _vm_screen& view, int blend)
+void remap(const Source& src, const int32_t* map, const _vm_screen& view, int blend, int first_row, int end_row)
 {
     const int w = view.width, h = view.height;
     uint8_t* const y_plane = view.planar.plane[0];
@@ -125,7 +125,7 @@ void remap(const Source& src, const int32_t* map, const _vm_screen& view, int bl
     const int sw = src.luma.width, sh = src.luma.height;
 
     auto entry = [&](int x, int y) { return map + (static_cast<ptrdiff_t>(y) * w + x) * 2; };
-    for (int by = 0; by < h; by += 2) {
+    for (int by = first_row; by < std::min(end_row, h); by += 2) {
         for (int bx = 0; bx < w; bx += 2) {
             for (int dy = 0; dy < 2 && by + dy < h; ++dy) {
                 for (int dx = 0; dx < 2 && bx + dx < w; ++dx) {
@@ -158,6 +158,12 @@ void remap(const Source& src, const int32_t* map, const _vm_screen& view, int bl
 void remap_view(const _vm_screen& source, ReferenceFrame reference, const int32_t* map,
                 const _vm_screen& view, Interpolation mode, uint8_t blend)
 {
+    remap_rows(source, reference, map, view, mode, blend, 0, view.height);
+}
+
+void remap_rows(const _vm_screen& source, ReferenceFrame reference, const int32_t* map, const _vm_screen& view,
+                Interpolation mode, uint8_t blend, int first_row, int end_row)
+{
     Source src{};
     src.luma = {source.planar.plane[0], source.planar.stride[0], source.width, source.height};
     src.cb = {cb_plane(source), cb_stride(source), source.width / 2, source.height / 2};
@@ -170,13 +176,16 @@ void remap_view(const _vm_screen& source, ReferenceFrame reference, const int32_
     const bool b = blend != 0;
     switch (mode) {
     case Interpolation::Nearest:
-        b ? remap<Interpolation::Nearest, true>(src, map, view, blend) : remap<Interpolation::Nearest, false>(src, map, view, 0);
+        b ? remap<Interpolation::Nearest, true>(src, map, view, blend, first_row, end_row)
+          : remap<Interpolation::Nearest, false>(src, map, view, 0, first_row, end_row);
         break;
     case Interpolation::Bilinear:
-        b ? remap<Interpolation::Bilinear, true>(src, map, view, blend) : remap<Interpolation::Bilinear, false>(src, map, view, 0);
+        b ? remap<Interpolation::Bilinear, true>(src, map, view, blend, first_row, end_row)
+          : remap<Interpolation::Bilinear, false>(src, map, view, 0, first_row, end_row);
         break;
     case Interpolation::Cubic:
-        b ? remap<Interpolation::Cubic, true>(src, map, view, blend) : remap<Interpolation::Cubic, false>(src, map, view, 0);
+        b ? remap<Interpolation::Cubic, true>(src, map, view, blend, first_row, end_row)
+          : remap<Interpolation::Cubic, false>(src, map, view, 0, first_row, end_row);
         break;
     }
 }

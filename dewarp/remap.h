@@ -24,6 +24,12 @@ struct ReferenceFrame {
 void remap_view(const _vm_screen& source, ReferenceFrame reference, const int32_t* map,
                 const _vm_screen& view, Interpolation mode, uint8_t blend);
 
+// The same for view rows first_row..end_row - 1 (both even, or end_row the
+// view's height) and the chroma rows under them, so that bands of one view
+// can render on several threads.
+void remap_rows(const _vm_screen& source, ReferenceFrame reference, const int32_t* map, const _vm_screen& view,
+                Interpolation mode, uint8_t blend, int first_row, int end_row);
+
 struct SharpenSettings {
     int kernel; // n: odd box size
     int amount; // 0..5

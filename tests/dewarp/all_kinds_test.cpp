@@ -12,17 +12,6 @@ using namespace dewarp_test;
 
 namespace {
 
-// A view rectangle inside the work picture (even corners).
-_vm_screen sub_picture(const Yuv& work, int x, int y, int w, int h)
-{
-    _vm_screen s = work.screen;
-    s.width = w;
-    s.height = h;
-    s.planar.plane[0] = work.screen.planar.plane[0] + y * work.screen.planar.stride[0] + x;
-    for (int p = 1; p < 3; ++p) s.planar.plane[p] = work.screen.planar.plane[p] + (y / 2) * work.screen.planar.stride[p] + x / 2;
-    return s;
-}
-
 TEST(AllKinds, OneWorkPicture)
 {
     Yuv work(1920, 1080);

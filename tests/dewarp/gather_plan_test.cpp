@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "gather_plan.h"
@@ -133,6 +134,28 @@ TEST(GatherPlan, SameStampReusesThePlan)
     std::fill(map.begin(), map.end(), 128);
     ASSERT_TRUE(plan.render(source.screen, reference, map.data(), 9, second.screen, 0));
     EXPECT_EQ(first.bytes, second.bytes);
+}
+
+// Bands of rows, in any order, fill a view exactly as one render does: odd
+// heights end on a luma row with no chroma row under it.
+TEST(GatherPlan, BandsGiveTheWholeRendersBytes)
+{
+    std::mt19937 random(5);
+    for (const Case& c : {Case{64, 48, 3, 40, 31, VM_FMT_YUV420, {64, 48}, 0},
+                          Case{64, 48, 0, 38, 30, VM_FMT_YVU420, {64, 48}, 77}}) {
+        PaddedPicture source(c.source_w, c.source_h, c.padding, c.format);
+        source.fill_random(random);
+        const std::vector<int32_t> map = random_map(c.view_w, c.view_h, c.reference, random);
+        PaddedPicture whole(c.view_w, c.view_h, 5, c.format), banded(c.view_w, c.view_h, 5, c.format);
+        whole.fill_random(random);
+        banded.bytes = whole.bytes;
+        GatherPlan plan;
+        ASSERT_TRUE(plan.render(source.screen, c.reference, map.data(), 1, whole.screen, c.blend));
+        ASSERT_TRUE(plan.prepare(source.screen, c.reference, map.data(), 1, banded.screen));
+        for (const auto& [first, end] : {std::pair{16, 26}, {0, 4}, {26, c.view_h}, {4, 16}})
+            plan.render_rows(source.screen, banded.screen, c.blend, first, end);
+        EXPECT_EQ(whole.bytes, banded.bytes) << "view " << c.view_w << "x" << c.view_h;
+    }
 }
 
 TEST(GatherPlan, RefusesSourcesBelowFourByFour)

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "dewarp_test_support.h"
+#include "support/scoped_env.h"
 
 using namespace dewarp_test;
 
@@ -77,6 +79,78 @@ TEST(EngineThreads, RenderWhileViewsChange)
         qn_pro_DelDstImage(engine, 0);
     EXPECT_EQ(views, 0);
     EXPECT_EQ(qn_pro_DestroyEngine(engine), 0);
+}
+
+// Every kind, blended, sharpened and with a companion, in one work picture:
+// the work picture's bytes after each of a few video frames (maps settling,
+// then settled) and a still frame.
+std::vector<std::vector<uint8_t>> render_every_kind(const Yuv& fisheye)
+{
+    std::vector<std::vector<uint8_t>> frames;
+    Yuv work(1280, 720);
+    QN_PRO_ENGINE* engine = nullptr;
+    QN_PRO_ENGINE_PARA p = engine_para(0x2200, fisheye.width, fisheye.height, fisheye.width / 2.0f,
+                                       fisheye.height / 2.0f, fisheye.height / 2.0f, 90);
+    if (qn_pro_CreateEngine(&engine, &p) != 0) return frames;
+    struct Layout {
+        int kind, x, y, w, h, remap_mode, blend;
+    };
+    const Layout layout[] = {{QN_PRO_DST_ORIGINAL, 0, 0, 426, 360, 0, 0},    {QN_PRO_DST_ZOOM, 426, 0, 426, 360, 1, 0},
+                             {QN_PRO_DST_ROTATE_ZOOM, 852, 0, 428, 359, 3, 0}, {QN_PRO_DST_PANORAMA, 0, 360, 852, 180, 0, 90},
+                             {QN_PRO_DST_DPTZ, 852, 360, 427, 360, 0, 0},     {QN_PRO_DST_STRETCH, 0, 540, 852, 180, 2, 0}};
+    for (const Layout& l : layout) {
+        QN_PRO_DST_CONFIG c{};
+        c.id = l.kind;
+        c.kind = l.kind;
+        c.screen = sub_picture(work, l.x, l.y, l.w, l.h);
+        c.effect.border = 1;
+        c.effect.show_on_others = 1;
+        c.effect.remap_mode = static_cast<int8_t>(l.remap_mode);
+        c.effect.blend = static_cast<uint8_t>(l.blend);
+        if (l.kind == QN_PRO_DST_PANORAMA) c.posi.panorama = {0, 360, 0, 60, 0};
+        if (l.kind == QN_PRO_DST_DPTZ) c.posi.dptz = {60, 0, 0, 120, 40, 1.5f, 0, 0, 0, 0, 0, 0, 0};
+        if (qn_pro_AddDstImage(engine, &c, nullptr) != 0) ADD_FAILURE() << "kind " << l.kind;
+    }
+    QN_PRO_POINT aim{200, 180, 426, 360};
+    EXPECT_EQ(qn_pro_SetDstAimerByNo(engine, &aim, 1, 1, 0), 0);
+    QN_PRO_DST_INFO* table = nullptr;
+    int records = 0;
+    for (int frame = 0; frame < 5; ++frame) {
+        _vm_screen source = fisheye.screen;
+        const int r = frame < 4 ? qn_pro_ProcessVideo(engine, &source, &table, &records)
+                                : qn_pro_ProcessImage(engine, &source, &table, &records);
+        EXPECT_EQ(r, 0) << "frame " << frame;
+        std::vector<uint8_t> bytes(work.y);
+        bytes.insert(bytes.end(), work.u.begin(), work.u.end());
+        bytes.insert(bytes.end(), work.v.begin(), work.v.end());
+        frames.push_back(std::move(bytes));
+    }
+    EXPECT_EQ(qn_pro_DestroyEngine(engine), 0);
+    return frames;
+}
+
+// The render threads share a frame's views and rows out among themselves:
+// the bytes must be those of the render on the caller's thread alone.
+TEST(EngineThreads, SeveralThreadsRenderTheBytesOfOne)
+{
+    Yuv fisheye(1024, 768);
+    for (size_t i = 0; i < fisheye.y.size(); ++i) fisheye.y[i] = static_cast<uint8_t>((i * 13) ^ (i >> 10));
+    for (size_t i = 0; i < fisheye.u.size(); ++i) {
+        fisheye.u[i] = static_cast<uint8_t>(i * 5 + (i >> 9));
+        fisheye.v[i] = static_cast<uint8_t>(255 - i * 3);
+    }
+    std::vector<std::vector<uint8_t>> alone, shared;
+    {
+        testing_support::ScopedEnv one_thread("QN_DEWARP_THREADS", "1");
+        alone = render_every_kind(fisheye);
+    }
+    {
+        testing_support::ScopedEnv library_choice("QN_DEWARP_THREADS", nullptr);
+        shared = render_every_kind(fisheye);
+    }
+    ASSERT_EQ(alone.size(), 5u);
+    ASSERT_EQ(shared.size(), alone.size());
+    for (size_t frame = 0; frame < alone.size(); ++frame) EXPECT_TRUE(alone[frame] == shared[frame]) << "frame " << frame;
 }
 
 // Many engines, created and destroyed: LeakSanitizer checks the ASan run.
