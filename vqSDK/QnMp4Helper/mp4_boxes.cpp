@@ -245,8 +245,8 @@ uint32_t SamplingFrequency(int index)
 std::vector<uint8_t> AudioSpecificConfig(uint8_t objectType, uint32_t sampleRate, uint8_t channels)
 {
     int index = SamplingFrequencyIndex(sampleRate);
-    uint32_t bits = uint32_t(objectType & 0x1F) << 11 | uint32_t(index < 0 ? 15 : index) << 7 |
-                    uint32_t(channels & 0x0F) << 3;
+    uint32_t bits =
+        uint32_t(objectType & 0x1F) << 11 | uint32_t(index < 0 ? 15 : index) << 7 | uint32_t(channels & 0x0F) << 3;
     return {uint8_t(bits >> 8), uint8_t(bits)};
 }
 

@@ -82,11 +82,11 @@ void WriteAvcSampleDescription(BoxBuilder& out, const AvcSampleEntry& entry);
 struct AacSampleEntry {
     uint16_t channelCount = 1;
     uint16_t sampleSize = 16;
-    uint16_t sampleRate = 8000;          // Hz, the upper half of a 16.16 value
+    uint16_t sampleRate = 8000; // Hz, the upper half of a 16.16 value
     uint16_t esId = 0;
-    uint8_t objectType = 0x40;           // MPEG-4 audio
-    uint8_t streamType = 0x15;           // audio stream, upstream 0, reserved 1
-    uint32_t bufferSize = 0;             // 24 bits
+    uint8_t objectType = 0x40; // MPEG-4 audio
+    uint8_t streamType = 0x15; // audio stream, upstream 0, reserved 1
+    uint32_t bufferSize = 0;   // 24 bits
     uint32_t maxBitrate = 0;
     uint32_t averageBitrate = 0;
     std::vector<uint8_t> decoderSpecificInfo; // the AudioSpecificConfig
@@ -106,11 +106,13 @@ uint32_t SamplingFrequency(int index);
 struct TimeRun {
     uint32_t count;
     uint32_t delta;
+    bool operator==(const TimeRun&) const = default;
 };
 struct ChunkRun {
     uint32_t firstChunk; // 1-based
     uint32_t samplesPerChunk;
     uint32_t descriptionIndex;
+    bool operator==(const ChunkRun&) const = default;
 };
 void WriteTimeToSample(BoxBuilder& out, const std::vector<TimeRun>& runs);
 void WriteSyncSamples(BoxBuilder& out, const std::vector<uint32_t>& sampleNumbers);

@@ -5,10 +5,7 @@
 
 namespace qn_mp4 {
 
-Mp4FileReader::~Mp4FileReader()
-{
-    Close();
-}
+Mp4FileReader::~Mp4FileReader() { Close(); }
 
 void Mp4FileReader::Close()
 {

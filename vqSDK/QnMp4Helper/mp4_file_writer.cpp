@@ -96,8 +96,7 @@ uint32_t Mp4FileWriter::AddAudioTrack(const AudioTrackOptions& options)
     return AddTrack(std::move(track));
 }
 
-bool Mp4FileWriter::WriteSample(uint32_t trackId, const uint8_t* data, std::size_t length, bool sync,
-                                uint32_t duration)
+bool Mp4FileWriter::WriteSample(uint32_t trackId, const uint8_t* data, std::size_t length, bool sync, uint32_t duration)
 {
     Track* track = FindTrack(trackId);
     if (file_ == nullptr || failed_ || track == nullptr || length > UINT32_MAX) return false;
@@ -106,8 +105,7 @@ bool Mp4FileWriter::WriteSample(uint32_t trackId, const uint8_t* data, std::size
         failed_ = true;
         return false;
     }
-    if (!track->tables.AddSample(position_, uint32_t(length), duration != 0 ? duration : track->sampleDuration,
-                                 sync)) {
+    if (!track->tables.AddSample(position_, uint32_t(length), duration != 0 ? duration : track->sampleDuration, sync)) {
         failed_ = true;
         return false;
     }
@@ -161,9 +159,8 @@ bool Mp4FileWriter::WriteMovie()
     }
     BoxBuilder out;
     std::size_t moov = out.BeginBox(FourCC("moov"));
-    WriteMovieHeader(out, {.timeScale = options_.timeScale,
-                           .duration = movieDuration,
-                           .nextTrackId = uint32_t(tracks_.size() + 1)});
+    WriteMovieHeader(
+        out, {.timeScale = options_.timeScale, .duration = movieDuration, .nextTrackId = uint32_t(tracks_.size() + 1)});
     WriteObjectDescriptor(out, options_.profiles);
     for (const auto& track : tracks_) BuildTrack(out, *track);
     out.EndBox(moov);

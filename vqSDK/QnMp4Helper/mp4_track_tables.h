@@ -47,8 +47,8 @@ private:
     std::vector<ChunkRun> chunkRuns_;
     std::vector<uint64_t> chunkOffsets_;
     uint64_t totalDuration_ = 0;
-    uint64_t chunkEnd_ = 0;          // file offset just past the last sample
-    uint32_t samplesInChunk_ = 0;    // of the chunk being filled
+    uint64_t chunkEnd_ = 0;       // file offset just past the last sample
+    uint32_t samplesInChunk_ = 0; // of the chunk being filled
 };
 
 } // namespace qn_mp4

@@ -2,6 +2,10 @@
 // "co64" file) and our own, and against damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <functional>
 #include <sstream>
 
 #include "media_fixtures.h"
@@ -29,15 +33,15 @@ struct Packet {
 
 std::vector<Packet> ProbePackets(const std::string& file)
 {
-    auto result = RunCommand("ffprobe -v error -show_entries packet=stream_index,pos,size,duration,flags -of csv=p=0 " +
-                             file);
+    auto result =
+        RunCommand("ffprobe -v error -show_entries packet=stream_index,pos,size,duration,flags -of csv=p=0 " + file);
     std::vector<Packet> packets;
     std::istringstream lines(result.output);
     for (std::string line; std::getline(lines, line);) {
         Packet packet;
         char flags[8] = {};
-        if (std::sscanf(line.c_str(), "%d,%u,%u,%lu,%7s", &packet.stream, &packet.duration, &packet.size,
-                        &packet.pos, flags) == 5) {
+        if (std::sscanf(line.c_str(), "%d,%" SCNu32 ",%" SCNu32 ",%" SCNu64 ",%7s", &packet.stream, &packet.duration,
+                        &packet.size, &packet.pos, flags) == 5) {
             packet.key = flags[0] == 'K';
             packets.push_back(packet);
         }
@@ -82,21 +86,34 @@ bool HasSharedChunks(const qn_mp4::TrackInfo& track)
     return false;
 }
 
+// One ffmpeg-made file serves both checks; each works on its own copy.
 class Mp4ReaderOutsideFilesTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite()
+    {
+        if (!testing_support::HaveCommand("ffmpeg") || !testing_support::HaveCommand("ffprobe")) return;
+        folder_ = new testing_support::TempFolder;
+        std::string base = folder_->Path();
+        made_ = mp4_test::MakeH264(base + "/v.h264", 2) && mp4_test::MakeAdts(base + "/a.aac", 2) &&
+                mp4_test::Ffmpeg("-r 25 -f h264 -i " + base + "/v.h264 -i " + base + "/a.aac -map 0 -map 1 -c copy " +
+                                 base + "/made.mp4");
+    }
+    static void TearDownTestSuite()
+    {
+        delete folder_;
+        folder_ = nullptr;
+    }
     void SetUp() override
     {
-        if (!testing_support::HaveCommand("ffmpeg") || !testing_support::HaveCommand("ffprobe")) {
-            GTEST_SKIP() << "ffmpeg and ffprobe are needed";
-        }
-        ASSERT_TRUE(mp4_test::MakeH264(folder_.Path() + "/v.h264", 2));
-        ASSERT_TRUE(mp4_test::MakeAdts(folder_.Path() + "/a.aac", 2));
-        ref_ = folder_.Path() + "/ref.mp4";
-        ASSERT_TRUE(mp4_test::Ffmpeg("-r 25 -f h264 -i " + folder_.Path() + "/v.h264 -i " + folder_.Path() +
-                                     "/a.aac -map 0 -map 1 -c copy " + ref_));
+        if (folder_ == nullptr) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+        ASSERT_TRUE(made_);
+        ref_ = local_.Path() + "/ref.mp4";
+        mp4_test::WriteFileBytes(ref_, mp4_test::ReadFileBytes(folder_->Path() + "/made.mp4"));
     }
 
-    testing_support::TempFolder folder_;
+    static inline testing_support::TempFolder* folder_ = nullptr;
+    static inline bool made_ = false;
+    testing_support::TempFolder local_;
     std::string ref_;
 };
 
@@ -163,8 +180,8 @@ TEST_F(Mp4ReaderOutsideFilesTest, HandBuiltFileWithCo64AndChunkRunsReadsSampleFo
     std::size_t moov = movie.BeginBox(FourCC("moov"));
     qn_mp4::WriteMovieHeader(movie, {.timeScale = 1000, .duration = count * 40, .nextTrackId = 2});
     std::size_t trak = movie.BeginBox(FourCC("trak"));
-    qn_mp4::WriteTrackHeader(movie, {.trackId = 1, .duration = count * 40, .width = qn_mp4::Fixed16(320),
-                                     .height = qn_mp4::Fixed16(240)});
+    qn_mp4::WriteTrackHeader(
+        movie, {.trackId = 1, .duration = count * 40, .width = qn_mp4::Fixed16(320), .height = qn_mp4::Fixed16(240)});
     std::size_t mdia = movie.BeginBox(FourCC("mdia"));
     qn_mp4::WriteMediaHeader(movie, {.timeScale = 1000, .duration = count * 40});
     qn_mp4::WriteHandler(movie, FourCC("vide"), "");
@@ -172,7 +189,9 @@ TEST_F(Mp4ReaderOutsideFilesTest, HandBuiltFileWithCo64AndChunkRunsReadsSampleFo
     qn_mp4::WriteVideoMediaHeader(movie);
     qn_mp4::WriteDataInformation(movie);
     std::size_t stbl = movie.BeginBox(FourCC("stbl"));
-    qn_mp4::WriteAvcSampleDescription(movie, {.width = 320, .height = 240, .nalLengthSize = 4,
+    qn_mp4::WriteAvcSampleDescription(movie, {.width = 320,
+                                              .height = 240,
+                                              .nalLengthSize = 4,
                                               .sequenceParameterSets = video.sequenceParameterSets,
                                               .pictureParameterSets = video.pictureParameterSets});
     qn_mp4::WriteTimeToSample(movie, {{count, 40}});
@@ -188,7 +207,7 @@ TEST_F(Mp4ReaderOutsideFilesTest, HandBuiltFileWithCo64AndChunkRunsReadsSampleFo
     movie.EndBox(co64);
     for (std::size_t mark : {stbl, minf, mdia, trak, moov}) movie.EndBox(mark);
     bytes.insert(bytes.end(), movie.Data().begin(), movie.Data().end());
-    std::string handBuilt = folder_.Path() + "/co64.mp4";
+    std::string handBuilt = local_.Path() + "/co64.mp4";
     mp4_test::WriteFileBytes(handBuilt, bytes);
 
     ExpectSamplesMatchProbe(handBuilt, 1);

@@ -19,7 +19,8 @@ std::map<std::string, std::string> ProbeStream(const std::string& file, const st
 {
     auto result = RunCommand("ffprobe -v error -select_streams " + stream +
                              " -show_entries stream=codec_name,time_base,duration_ts,nb_frames,width,height,"
-                             "sample_rate,channels -of default=nw=1 " + file);
+                             "sample_rate,channels -of default=nw=1 " +
+                             file);
     std::map<std::string, std::string> entries;
     std::istringstream lines(result.output);
     for (std::string line; std::getline(lines, line);) {
@@ -102,35 +103,47 @@ Recording WriteRecording(const std::string& path, const std::vector<Bytes>& unit
     return written;
 }
 
+// One source stream and one recording of it serve every check.
 class Mp4WriterTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    static void SetUpTestSuite()
     {
-        if (!testing_support::HaveCommand("ffmpeg") || !testing_support::HaveCommand("ffprobe")) {
-            GTEST_SKIP() << "ffmpeg and ffprobe are needed";
-        }
-        h264_ = folder_.Path() + "/v.h264";
-        adts_ = folder_.Path() + "/a.aac";
-        ASSERT_TRUE(mp4_test::MakeH264(h264_, 2));
-        ASSERT_TRUE(mp4_test::MakeAdts(adts_, 2));
+        if (!testing_support::HaveCommand("ffmpeg") || !testing_support::HaveCommand("ffprobe")) return;
+        folder_ = new testing_support::TempFolder;
+        h264_ = folder_->Path() + "/v.h264";
+        adts_ = folder_->Path() + "/a.aac";
+        out_ = folder_->Path() + "/out.mp4";
+        if (!mp4_test::MakeH264(h264_, 2) || !mp4_test::MakeAdts(adts_, 2)) return;
         units_ = mp4_test::SplitNalUnits(mp4_test::ReadFileBytes(h264_));
         audio_ = mp4_test::SplitAdtsFrames(mp4_test::ReadFileBytes(adts_));
+        written_ = WriteRecording(out_, units_, audio_);
+    }
+    static void TearDownTestSuite()
+    {
+        delete folder_;
+        folder_ = nullptr;
+    }
+    void SetUp() override
+    {
+        if (folder_ == nullptr) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
         ASSERT_FALSE(units_.empty());
         ASSERT_FALSE(audio_.empty());
+        ASSERT_EQ(written_.videoSamples, 50u);
     }
 
-    testing_support::TempFolder folder_;
-    std::string h264_;
-    std::string adts_;
-    std::vector<Bytes> units_;
-    std::vector<mp4_test::AdtsFrame> audio_;
+    static inline testing_support::TempFolder* folder_ = nullptr;
+    static inline std::string h264_;
+    static inline std::string adts_;
+    static inline std::string out_;
+    static inline std::vector<Bytes> units_;
+    static inline std::vector<mp4_test::AdtsFrame> audio_;
+    static inline Recording written_;
 };
 
 TEST_F(Mp4WriterTest, FfprobeSeesBothTracksWithTheirTimeScalesAndCounts)
 {
-    std::string out = folder_.Path() + "/out.mp4";
-    Recording written = WriteRecording(out, units_, audio_);
-    ASSERT_EQ(written.videoSamples, 50u);
+    const std::string& out = out_;
+    const Recording& written = written_;
 
     auto video = ProbeStream(out, "v:0");
     EXPECT_EQ(video["codec_name"], "h264");
@@ -148,15 +161,14 @@ TEST_F(Mp4WriterTest, FfprobeSeesBothTracksWithTheirTimeScalesAndCounts)
     EXPECT_EQ(audio["nb_frames"], std::to_string(written.audioSamples));
     EXPECT_EQ(audio["duration_ts"], std::to_string(written.audioSamples * 1024));
 
-    auto keys = RunCommand("ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 " + out +
-                           " | grep -c K");
+    auto keys =
+        RunCommand("ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 " + out + " | grep -c K");
     EXPECT_EQ(testing_support::Chomp(keys.output), std::to_string(written.keySamples));
 }
 
 TEST_F(Mp4WriterTest, VideoDecodesToTheSourceFramesAndAudioToTheSourceSamples)
 {
-    std::string out = folder_.Path() + "/out.mp4";
-    WriteRecording(out, units_, audio_);
+    const std::string& out = out_;
 
     auto ours = FrameHashes("-i " + out + " -map 0:v");
     auto source = FrameHashes("-f h264 -i " + h264_);
@@ -171,22 +183,20 @@ TEST_F(Mp4WriterTest, VideoDecodesToTheSourceFramesAndAudioToTheSourceSamples)
 
 TEST_F(Mp4WriterTest, BoxTreeHoldsTheMovieTimeScaleDescriptorAndAvcProfile)
 {
-    std::string out = folder_.Path() + "/out.mp4";
-    WriteRecording(out, units_, audio_);
+    const std::string& out = out_;
     auto trace = RunCommand("ffprobe -v trace " + out + " 2>&1").output;
-    for (const char* box : {"type:'ftyp'", "type:'mdat'", "type:'moov'", "type:'mvhd'", "type:'iods'",
-                            "type:'trak'", "type:'tkhd'", "type:'mdhd'", "type:'hdlr'", "type:'vmhd'",
-                            "type:'smhd'", "type:'dinf'", "type:'stsd'", "type:'avcC'", "type:'esds'",
-                            "type:'stts'", "type:'stss'", "type:'stsc'", "type:'stsz'", "type:'stco'"}) {
+    for (const char* box :
+         {"type:'ftyp'", "type:'mdat'", "type:'moov'", "type:'mvhd'", "type:'iods'", "type:'trak'", "type:'tkhd'",
+          "type:'mdhd'", "type:'hdlr'", "type:'vmhd'", "type:'smhd'", "type:'dinf'", "type:'stsd'", "type:'avcC'",
+          "type:'esds'", "type:'stts'", "type:'stss'", "type:'stsc'", "type:'stsz'", "type:'stco'"}) {
         EXPECT_NE(trace.find(box), std::string::npos) << box;
     }
     EXPECT_NE(trace.find("time scale = 90000"), std::string::npos);
     const Bytes& sps = units_[0];
     ASSERT_EQ(mp4_test::NalType(sps), 7);
-    auto profile = RunCommand("ffprobe -v error -select_streams v -show_entries stream=profile,level -of csv=p=0 " +
-                              out);
-    auto sourceProfile =
-        RunCommand("ffprobe -v error -show_entries stream=profile,level -of csv=p=0 -f h264 " + h264_);
+    auto profile =
+        RunCommand("ffprobe -v error -select_streams v -show_entries stream=profile,level -of csv=p=0 " + out);
+    auto sourceProfile = RunCommand("ffprobe -v error -show_entries stream=profile,level -of csv=p=0 -f h264 " + h264_);
     EXPECT_EQ(profile.output, sourceProfile.output);
 }
 
