@@ -11,6 +11,7 @@
 #include "media_fixtures.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"
+#include "vqSDK/QnMp4Helper/mp4_byte_reader.h"
 #include "vqSDK/QnMp4Helper/mp4_file_reader.h"
 #include "vqSDK/QnMp4Helper/mp4_file_writer.h"
 
@@ -289,7 +290,7 @@ TEST(Mp4ReaderTest, DamagedFilesAreRefused)
         std::function<void(Bytes&)> apply;
     };
     const std::vector<Damage> damages{
-        {"movie box cut short", [](Bytes& b) { b.resize(b.size() - 20); }},
+        {"movie box cut short", [](Bytes& b) { b.erase(b.end() - 20, b.end()); }},
         {"no movie box", [&](Bytes& b) { b.resize(find("moov")); }},
         {"moov larger than the file", [&](Bytes& b) { put32(b, find("moov"), 0x7FFFFFFF); }},
         {"stsz larger than its parent", [&](Bytes& b) { put32(b, find("stsz"), 0x10000); }},
@@ -312,6 +313,102 @@ TEST(Mp4ReaderTest, DamagedFilesAreRefused)
     }
     Mp4FileReader reader;
     EXPECT_EQ(reader.Open(folder.Path() + "/missing.mp4"), Mp4FileReader::OpenResult::kCannotOpen);
+}
+
+} // namespace
+
+namespace {
+
+// A file laid out as the program's own variant lays it out: a fixed head,
+// side pieces in front of samples, one chunk-run entry per sample, plain
+// integer picture sizes, and a trailing "skip" box with the side tables.
+TEST(Mp4ReaderTest, OwnVariantLayoutExposesItsSideTables)
+{
+    if (!testing_support::HaveCommand("ffprobe")) GTEST_SKIP() << "ffprobe is needed";
+    testing_support::TempFolder folder;
+    qn_mp4::BoxBuilder file;
+    qn_mp4::WriteFileType(file, {FourCC("isom"), 512, {FourCC("mp41"), FourCC("mp42"), FourCC("isom")}});
+    std::size_t free = file.BeginBox(FourCC("free"));
+    file.U32(FourCC("free"));
+    file.EndBox(free);
+    std::size_t mdat = file.BeginBox(FourCC("mdat"));
+    ASSERT_EQ(mdat, 40u);
+    std::vector<uint64_t> offsets, sideOffsets;
+    std::vector<uint32_t> sizes, sideSizes;
+    std::vector<qn_mp4::ChunkRun> runs;
+    for (uint32_t i = 0; i < 4; ++i) {
+        uint32_t side = i % 2 == 0 ? 6 : 0; // key frames carry a side piece
+        if (side != 0) {
+            file.U32(side);
+            sideOffsets.push_back(file.Size());
+            file.Bytes(Bytes(side, uint8_t(0xA0 + i)));
+        } else {
+            sideOffsets.push_back(0);
+        }
+        sideSizes.push_back(side);
+        offsets.push_back(file.Size());
+        file.U32(8);
+        file.Bytes(Bytes{uint8_t(side != 0 ? 0x65 : 0x41), 1, 2, 3, 4, 5, 6, uint8_t(i)});
+        sizes.push_back(12);
+        runs.push_back({i + 1, 1, 1});
+    }
+    file.EndBox(mdat);
+    std::size_t moov = file.BeginBox(FourCC("moov"));
+    qn_mp4::WriteMovieHeader(file, {.timeScale = 1000, .duration = 160, .nextTrackId = 3});
+    std::size_t trak = file.BeginBox(FourCC("trak"));
+    qn_mp4::WriteTrackHeader(file, {.flags = 7, .trackId = 1, .duration = 160, .width = 320, .height = 240});
+    std::size_t mdia = file.BeginBox(FourCC("mdia"));
+    qn_mp4::WriteMediaHeader(file, {.timeScale = 1000, .duration = 160, .language = 0x15C7});
+    qn_mp4::WriteHandler(file, FourCC("vide"), "");
+    std::size_t minf = file.BeginBox(FourCC("minf"));
+    qn_mp4::WriteVideoMediaHeader(file);
+    qn_mp4::WriteDataInformation(file);
+    std::size_t stbl = file.BeginBox(FourCC("stbl"));
+    qn_mp4::WriteSampleSizes(file, sizes);
+    qn_mp4::WriteAvcSampleDescription(file, {.width = 320,
+                                             .height = 240,
+                                             .sequenceParameterSets = {{0x67, 0x42, 0, 0x1E}},
+                                             .pictureParameterSets = {{0x68, 0xCE}}});
+    qn_mp4::WriteTimeToSample(file, {{4, 40}});
+    qn_mp4::WriteSyncSamples(file, {1, 3});
+    qn_mp4::WriteSampleToChunk(file, runs);
+    qn_mp4::WriteChunkOffsets(file, offsets);
+    for (std::size_t mark : {stbl, minf, mdia, trak}) file.EndBox(mark);
+    std::size_t skip = file.BeginBox(FourCC("skip"));
+    std::size_t sizeTable = file.BeginBox(FourCC("size"));
+    for (uint32_t size : sideSizes) file.U32(size);
+    file.EndBox(sizeTable);
+    std::size_t offsTable = file.BeginBox(FourCC("offs"));
+    for (uint64_t offset : sideOffsets) file.U32(uint32_t(offset));
+    file.EndBox(offsTable);
+    file.EndBox(skip);
+    file.EndBox(moov);
+    std::string path = folder.Path() + "/lite.mp4";
+    mp4_test::WriteFileBytes(path, file.Data());
+
+    ExpectSamplesMatchProbe(path, 1);
+    Mp4FileReader reader;
+    ASSERT_EQ(reader.Open(path), Mp4FileReader::OpenResult::kOpened);
+    std::vector<uint32_t> order;
+    for (const qn_mp4::TopLevelBox& box : reader.TopLevelBoxes()) order.push_back(box.type);
+    EXPECT_EQ(order, (std::vector<uint32_t>{FourCC("ftyp"), FourCC("free"), FourCC("mdat"), FourCC("moov")}));
+    const qn_mp4::TrackInfo& track = reader.Movie().tracks.at(0);
+    EXPECT_EQ(track.headerWidth, 320u);
+    EXPECT_EQ(track.headerHeight, 240u);
+    EXPECT_EQ(track.samples.at(0).duration, 40u);
+    EXPECT_EQ(track.pictureParameterSets, (std::vector<Bytes>{{0x68, 0xCE}}));
+
+    const Bytes& body = reader.MovieBody();
+    qn_mp4::BoxView skipBox, sizeBox, offsBox;
+    ASSERT_TRUE(qn_mp4::BoxWalker::Find(body.data(), body.size(), FourCC("skip"), skipBox));
+    ASSERT_TRUE(qn_mp4::BoxWalker::Find(skipBox.body, skipBox.bodySize, FourCC("size"), sizeBox));
+    ASSERT_TRUE(qn_mp4::BoxWalker::Find(skipBox.body, skipBox.bodySize, FourCC("offs"), offsBox));
+    ASSERT_EQ(sizeBox.bodySize, 16u);
+    ASSERT_EQ(offsBox.bodySize, 16u);
+    Bytes side(6);
+    ASSERT_TRUE(reader.ReadAt(sideOffsets[2], side.size(), side.data()));
+    EXPECT_EQ(side, Bytes(6, 0xA2));
+    EXPECT_FALSE(reader.ReadAt(reader.FileSize() - 2, 4, side.data()));
 }
 
 } // namespace
