@@ -22,13 +22,13 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include <stdio.h>
-#include <unistd.h>
-
+#include "platform/processes.h"
 #include "qn_dewarp.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ struct ScratchFolder {
     std::filesystem::path path;
     ScratchFolder()
     {
-        path = std::filesystem::temp_directory_path() / ("qn_dewarp_bench_" + std::to_string(::getpid()));
+        path = std::filesystem::temp_directory_path() / ("qn_dewarp_bench_" + std::to_string(platform::CurrentProcessId()));
         std::filesystem::create_directories(path);
     }
     ~ScratchFolder()
@@ -116,7 +116,8 @@ struct View {
 // frames in turn, on `threads` render threads.
 double engine_ms(const Clip& clip, const std::vector<View>& views, int w, int h, int threads)
 {
-    ::setenv(kThreadsVariable, std::to_string(threads).c_str(), 1);
+    // The engine reads its thread count when it is made.
+    std::optional<testing_support::ScopedEnv> threadCount(std::in_place, kThreadsVariable, std::to_string(threads).c_str());
     QN_PRO_ENGINE_PARA p{};
     p.width = p.height = kSide;
     p.camera_code = 0x8200; // the 185-degree lens, 1536 x 1536 reference frame
@@ -124,7 +125,7 @@ double engine_ms(const Clip& clip, const std::vector<View>& views, int w, int h,
     p.circle_x = p.circle_y = p.circle_r = kSide / 2;
     QN_PRO_ENGINE* engine = nullptr;
     const int created = qn_pro_CreateEngine(&engine, &p);
-    ::unsetenv(kThreadsVariable);
+    threadCount.reset();
     if (created != 0) return -1;
     std::vector<std::unique_ptr<Picture>> pictures;
     for (const View& v : views) {
@@ -169,14 +170,15 @@ double ffmpeg_interval_ms(const Clip& clip, const std::string& graph, int thread
                                 " -flush_packets 1 -f rawvideo -";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return -1;
+    std::setvbuf(pipe, nullptr, _IONBF, 0); // a frame counts when its last byte arrives
     std::vector<double> intervals;
     Clock::time_point last{};
     for (int frame = 0; frame < kTimedFrames + kSkipped; ++frame) {
         char bytes[kFrameBytes];
         int got = 0;
         while (got < kFrameBytes) {
-            const ssize_t n = ::read(::fileno(pipe), bytes + got, kFrameBytes - got);
-            if (n <= 0) break;
+            const std::size_t n = std::fread(bytes + got, 1, kFrameBytes - got, pipe);
+            if (n == 0) break;
             got += static_cast<int>(n);
         }
         if (got < kFrameBytes) break;
