@@ -75,6 +75,12 @@ bool base_conn::send_twice(const encoded_request& request, pending_request* reco
     return sent;
 }
 
+void base_conn::peer_closed()
+{
+    peer_gone.store(true);
+    pending_.connection_closed();
+}
+
 int base_conn::attach(const handler_record& handlers) { return process_recv::instance().set_handler(handlers, socket()); }
 
 void base_conn::set_address_area(const uint8_t* bytes, std::size_t length)

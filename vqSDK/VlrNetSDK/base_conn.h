@@ -55,6 +55,9 @@ public:
     // Set by the receive thread when the peer closed the stream or it failed;
     // the connection's heartbeat acts on it.
     std::atomic<bool> peer_gone{false};
+    // The receive thread's report that the peer closed or reset the stream:
+    // every request waiting on this connection ends at once.
+    void peer_closed();
 
     // Guards the choice of this connection as the current one, and its close.
     std::mutex& state_mutex() { return stateMutex_; }

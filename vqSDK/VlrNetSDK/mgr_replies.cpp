@@ -241,7 +241,8 @@ void handle_mgr_reply(base_conn& conn, const uint8_t* frame, std::size_t length)
     }
     switch (r.id) {
     case 20200:
-        if (r.total == 152) Complete(conn, 20200, 1, 0);
+        // Body 0 is the server's status: anything but 0 refuses the sign-in.
+        if (r.total == 152) Complete(conn, 20200, r.u32(0) == 0 ? 1 : 0, 0);
         return;
     case 20204:
         if (r.total != 60) return;

@@ -6,6 +6,18 @@
 #include "platform/text.h"
 
 namespace qn_net {
+namespace {
+
+void WakeClosed(pending_request& record)
+{
+    if (record.completed) return;
+    record.result = -1;
+    record.connectionClosed = true;
+    record.completed = true;
+    record.event.Set();
+}
+
+} // namespace
 
 pending_request::pending_request(const char* requestName)
 {
@@ -22,6 +34,7 @@ void pending_list::add(int32_t camera, int32_t kind, pending_request* record)
     record->camera = camera;
     record->kind = kind;
     records_.push_back(record);
+    if (closed_) WakeClosed(*record);
 }
 
 bool pending_list::complete(int32_t camera, int32_t result, int32_t kind, const void* data, int32_t length)
@@ -75,6 +88,20 @@ void pending_list::abandon_all()
     records_.clear();
 }
 
+void pending_list::connection_closed()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    for (pending_request* record : records_) WakeClosed(*record);
+}
+
+void pending_list::reopen()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = false;
+    exiting_.store(false);
+}
+
 std::size_t pending_list::size() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -87,6 +114,7 @@ wait_outcome await_reply(pending_list& list, pending_request& record, int64_t ti
     list.remove(&record);
     if (waited != 0) return wait_outcome::timed_out;
     if (record.data != nullptr) return wait_outcome::replied;
+    if (record.connectionClosed) return wait_outcome::closed;
     return record.result == -1 ? wait_outcome::refused : wait_outcome::no_data;
 }
 

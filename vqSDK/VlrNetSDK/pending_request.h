@@ -28,6 +28,7 @@ struct pending_request {
     int32_t length = 0;
     int32_t result = 0;  // -1 when the request was failed without a reply
     bool completed = false;
+    bool connectionClosed = false;  // woken because the connection closed under it
     char name[128] = {};
     COSEvent event;  // manual reset, created not signalled
 };
@@ -47,8 +48,11 @@ public:
     // Teardown: completions stop, every waiter wakes at once with result -1,
     // and the list is emptied (the records stay their callers').
     void abandon_all();
-    // Allows completions again after a teardown.
-    void reopen() { exiting_.store(false); }
+    // The peer closed or reset the connection: no reply can come any more, so
+    // every waiter wakes at once, and a record added later wakes as it is added.
+    void connection_closed();
+    // Allows completions again after a teardown, for a new connection.
+    void reopen();
 
     bool exiting() const { return exiting_.load(); }
     std::size_t size() const;
@@ -57,14 +61,22 @@ private:
     mutable std::mutex mutex_;
     std::vector<pending_request*> records_;
     std::atomic<bool> exiting_{false};
+    bool closed_ = false;  // under mutex_
 };
 
 enum class wait_outcome {
     replied,    // signalled with reply data
     no_data,    // signalled, no data and a result other than -1
     refused,    // signalled by fail_all or teardown (result -1, no data)
+    closed,     // the connection closed before the reply came (result -1, no data)
     timed_out,
 };
+
+// Ended without any reply: timed out, refused, or its connection closed.
+inline bool unanswered(wait_outcome outcome)
+{
+    return outcome == wait_outcome::timed_out || outcome == wait_outcome::refused || outcome == wait_outcome::closed;
+}
 
 // Waits for the record's reply for at most `timeoutMs`, then removes it from
 // the list.

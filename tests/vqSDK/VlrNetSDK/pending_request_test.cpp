@@ -129,6 +129,30 @@ TEST(NetSdkPendingRequests, RefusalsAndTeardownWakeWaitersAtOnce)
     EXPECT_EQ(list.size(), 0u);
 }
 
+TEST(NetSdkPendingRequests, AClosedConnectionEndsEveryWaitUntilItReopens)
+{
+    pending_list list;
+    pending_request answered("brightness");
+    pending_request waiting("getwifi");
+    list.add(9, 2, &answered);
+    list.add(9, 11, &waiting);
+    EXPECT_TRUE(list.complete(9, 1, 2, "a", 1));
+    list.connection_closed();
+    // An answer that came before the close stays the waiter's.
+    EXPECT_EQ(await_reply(list, answered, 0), wait_outcome::replied);
+    EXPECT_EQ(await_reply(list, waiting, 0), wait_outcome::closed);
+    EXPECT_EQ(waiting.result, -1);
+    // A request registered on the closed connection does not wait either.
+    pending_request late("getzone");
+    list.add(9, 15, &late);
+    EXPECT_EQ(await_reply(list, late, 0), wait_outcome::closed);
+
+    list.reopen();
+    pending_request fresh("getzone");
+    list.add(9, 15, &fresh);
+    EXPECT_EQ(await_reply(list, fresh, 0), wait_outcome::timed_out);
+}
+
 TEST(NetSdkPendingRequests, ASignalWithoutDataIsReportedAsNoData)
 {
     pending_list list;

@@ -38,12 +38,13 @@ class Fault:
     stall: no answer; short: a shorter answer (the management server cuts ARG
     bytes, 4 when not given); error: an error answer (the management server:
     the refusal 20351);
-    close: the connection closed; overcount, empty: a device list that claims
+    close: the connection closed; reset: the connection reset (the management
+    server: closed without a farewell, so the client reads a reset); overcount, empty: a device list that claims
     too many records or holds none; status: the answer's status value is ARG;
     partial: of a picture only the first ARG blocks are sent.
     """
 
-    KINDS = ('stall', 'short', 'error', 'close', 'overcount', 'empty', 'status', 'partial')
+    KINDS = ('stall', 'short', 'error', 'close', 'reset', 'overcount', 'empty', 'status', 'partial')
 
     def __init__(self, text):
         parts = text.split(':')

@@ -12,6 +12,7 @@ the file given as `picture`, sent in 972-byte blocks; without one the camera
 has no picture.
 """
 
+import socket
 import struct
 
 from . import tcp_service, wire
@@ -34,6 +35,7 @@ REFUSED_IDS = {20348: 20348, 20352: 20352, 20357: 20357, 20368: 20368, 20370: 20
 # Where a 'status' fault puts its value: reply id (or camera-command reply
 # sub-command) -> body offset of the answer's status or result value.
 STATUS_AT = {
+    20200: 0,
     20283: 8, 20339: 8, 20340: 8, 20341: 8, 20276: 12, 20306: 24, 20349: 8,
     93004: 16 + 8,
 }
@@ -140,6 +142,11 @@ class MgrService(tcp_service.Service):
                 self.record({'id': msg_id, 'sub': sub, 'total': total, 'body': body.hex()})
                 fault = self.fault(sub or msg_id)
                 if fault and fault.kind == 'close':
+                    return
+                if fault and fault.kind == 'reset':
+                    # A zero linger turns the close into a reset.
+                    sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack('ii', 1, 0))
+                    sock.close()
                     return
                 if fault and fault.kind == 'stall':
                     continue

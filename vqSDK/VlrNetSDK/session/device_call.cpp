@@ -44,6 +44,7 @@ exchange_result send_and_wait(base_conn& conn, const encoded_request& request, p
     const int64_t wait = waitMs == kCameraTimeout ? global_set().camera_timeout_ms.load() : waitMs;
     switch (await_reply(conn.pending(), record, wait)) {
     case wait_outcome::timed_out:
+    case wait_outcome::closed:  // no answer can come any more: the same failure, without the wait
         return exchange_result::timed_out;
     case wait_outcome::refused:
         return exchange_result::refused;

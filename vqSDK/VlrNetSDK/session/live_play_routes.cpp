@@ -225,7 +225,7 @@ bool PublicConnects(route_race& race)
     mgr_conn& mgr = objects().mgr;
     video.set_accepting(true);
     const wait_outcome outcome = await_reply(mgr.pending(), race.video_address, kVideoAddressWaitMs);
-    if (race.cancelled.load() || outcome == wait_outcome::timed_out || outcome == wait_outcome::refused) return false;
+    if (race.cancelled.load() || unanswered(outcome)) return false;
     const video_server server = video_server_in(mgr.address_area());
     video.set_stream(kStreamLive);
     if (!video.make_bind_udp()) return false;

@@ -121,7 +121,7 @@ int PlayBackPublic(base_conn& conn, uint32_t camera, const card_playback& reques
             return fail(QN_NET_ERR_SEND);
         }
         const wait_outcome outcome = await_reply(conn.pending(), address, kVideoAddressWaitMs);
-        if (outcome == wait_outcome::timed_out || outcome == wait_outcome::refused) return fail(QN_NET_ERR_TIMEOUT);
+        if (unanswered(outcome)) return fail(QN_NET_ERR_TIMEOUT);
     }
     const video_server server = video_server_in(conn.address_area());
     if (!video.open_stream(server.ipv4, server.port, camera, nullptr)) return fail(QN_NET_ERR_SEND);
@@ -175,7 +175,7 @@ extern "C" int QN_NET_SearchRemoteFile(int32_t camera, const QN_NET_SEARCH_FILE*
         return 0;
     }
     const wait_outcome outcome = await_reply(conn->pending(), request, 2 * int64_t{global_set().camera_timeout_ms.load()});
-    if (outcome == wait_outcome::timed_out || outcome == wait_outcome::refused) {
+    if (unanswered(outcome)) {
         Trace("public QN_NET_SearchRemoteFile failed(timeout)");
         SetLastError(QN_NET_ERR_TIMEOUT);
         return 0;

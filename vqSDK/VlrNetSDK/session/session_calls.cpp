@@ -28,7 +28,7 @@ constexpr int64_t kLocalAddressWaitMs = 2000;
 constexpr int32_t kLocalAddressKey = 20311;
 constexpr int32_t kLocalAddressKind = 8;
 
-void OnPeerGone(int, void* user) { static_cast<base_conn*>(user)->peer_gone.store(true); }
+void OnPeerGone(int, void* user) { static_cast<base_conn*>(user)->peer_closed(); }
 
 bool AttachMgrHandlers(base_conn& conn)
 {
@@ -185,7 +185,9 @@ extern "C" int QN_NET_Mgr_SignIn(void)
     if (outcome == wait_outcome::timed_out) {
         return SignInFailed(QN_NET_ERR_SIGN_IN, "QN_NET_Mgr_SignIn failed(timeout)");
     }
-    if (outcome == wait_outcome::refused || record.result != 1) {
+    // A closed connection, or a server that answered with a non-zero status
+    // (an expired session), never accepted this one.
+    if (outcome != wait_outcome::no_data || record.result != 1) {
         return SignInFailed(QN_NET_ERR_SIGN_IN, "QN_NET_Mgr_SignIn failed(session error)");
     }
     mgr.mark_signed_in();

@@ -92,10 +92,10 @@ int Received(const CamsimServer& peer, int msgId)
 
 // The count once it reached `expected`, or when the wait for it gave up: the
 // peer logs a frame only once it has read it.
-int ReceivedSoon(const CamsimServer& peer, int msgId, int expected)
+int ReceivedSoon(const CamsimServer& peer, int msgId, int expected, int boundMs = testing_support::kEventBoundMs)
 {
     int count = 0;
-    testing_support::WaitUntil([&] { return (count = Received(peer, msgId)) >= expected; }, testing_support::kEventBoundMs, 20);
+    testing_support::WaitUntil([&] { return (count = Received(peer, msgId)) >= expected; }, boundMs, 20);
     return count;
 }
 
@@ -189,6 +189,7 @@ protected:
     {
         if (connection_state().load() != 0 || objects().mgr.connected() != 0) QN_NET_Logout(kUser);
         EXPECT_EQ(QN_NET_Cleanup(), 1);
+        global_set().camera_timeout_ms.store(3000);
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
     }
     std::unique_ptr<CamsimServer> StartMgr(const std::string& options = {})
@@ -258,6 +259,69 @@ TEST_F(NetSdkSession, AnUnansweredSignInLeavesNothingBehindAndARetryWorks)
     EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
     EXPECT_EQ(connection_state().load(), 3);
     EXPECT_EQ(ExtraSockets(), 1);
+}
+
+// A server that refuses the sign-in, or drops the connection while the
+// client waits for its answer: the sign-in fails at once with 1203, and the
+// connection is gone for good: no device call, heartbeat or sign-out follows.
+TEST_F(NetSdkSession, ARefusedOrDroppedSignInFailsAtOnceAndNothingFollows)
+{
+    const char* faults[] = {"--fault status:20200:7", "--fault close:20200", "--fault reset:20200"};
+    // Far beyond any answer: a wait that runs out shows.
+    global_set().camera_timeout_ms.store(20000);
+    std::vector<std::unique_ptr<CamsimServer>> refusing;
+    for (const char* fault : faults) {
+        SCOPED_TRACE(fault);
+        refusing.push_back(StartMgr(fault));
+        UseMgr(*refusing.back());
+        const int64_t started = platform::MonotonicMs();
+        EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 0);
+        EXPECT_LT(platform::MonotonicMs() - started, 10000);
+        EXPECT_EQ(LastError(), QN_NET_ERR_SIGN_IN);
+        EXPECT_EQ(connection_state().load(), 0);
+        EXPECT_EQ(current(), current_kind::none);
+        EXPECT_EQ(objects().mgr.connected(), mgr_conn::kClosed);
+        EXPECT_EQ(ExtraSockets(), 0);
+        EXPECT_EQ(QN_NET_OnLineState(42), 0);
+        EXPECT_EQ(LastError(), QN_NET_ERR_NO_LINK);
+        EXPECT_EQ(QN_NET_Logout(kUser), 0);
+    }
+    // Once a heartbeat reached a server that signed the client in, one would
+    // have reached the refusing ones too.
+    auto answering = StartMgr();
+    UseMgr(*answering);
+    ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+    EXPECT_EQ(ReceivedSoon(*answering, 1, 1, 15000), 1);
+    for (std::size_t i = 0; i < refusing.size(); ++i) {
+        SCOPED_TRACE(faults[i]);
+        const auto frames = refusing[i]->Frames();
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(frames[0].rfind("{\"id\": 20200,", 0), 0u) << frames[0];
+    }
+}
+
+// A device call waiting for its answer when the server closes or resets the
+// connection ends at once with the time-out code, not after the time-out.
+TEST_F(NetSdkSession, AWaitingCallEndsAtOnceWhenItsConnectionCloses)
+{
+    global_set().camera_timeout_ms.store(20000);
+    int lost = 0;
+    for (const char* fault : {"--fault close:20282", "--fault reset:20282"}) {
+        SCOPED_TRACE(fault);
+        auto mgr = StartMgr(fault);
+        UseMgr(*mgr);
+        ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+        int32_t brightness = 0x11, value = 0x22;
+        const int64_t started = platform::MonotonicMs();
+        EXPECT_EQ(QN_NET_Brightness(42, &brightness, &value), 0);
+        EXPECT_LT(platform::MonotonicMs() - started, 10000);
+        EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
+        EXPECT_EQ(brightness, 0x11);
+        EXPECT_EQ(value, 0x22);
+        // The heartbeat sees the loss too, signs in again and reports it.
+        ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_SERVER_LOST, ++lost, std::chrono::milliseconds(10000)));
+        EXPECT_EQ(QN_NET_Logout(kUser), 1);
+    }
 }
 
 TEST_F(NetSdkSession, AnUnreachableServerGivesTheConnectCode)
