@@ -169,7 +169,7 @@ void CameraReply(base_conn& conn, const reply& r)
 void OnlineState(base_conn& conn, const reply& r)
 {
     if (r.total == kErrorStatusTotal) {
-        std::string text(field_text(r.body + 4, r.length - std::min<std::size_t>(4, r.length)));
+        const std::string text = TraceText(field_text(r.body + 4, r.length - std::min<std::size_t>(4, r.length)));
         Trace("msg_status errno[%d]   %s", static_cast<int>(r.u32(0)), text.c_str());
         return;
     }

@@ -104,6 +104,24 @@ void ReportByteCount(int32_t bytes)
     if (events->byteCount != nullptr) events->byteCount(bytes, events->user);
 }
 
+std::string TraceText(std::string_view text)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F && byte != '\\') {
+            shown.push_back(c);
+            continue;
+        }
+        shown += "\\x";
+        shown.push_back(kHex[byte >> 4]);
+        shown.push_back(kHex[byte & 0x0F]);
+    }
+    return shown;
+}
+
 void Trace(const char* format, ...)
 {
     if (!HasDebugCallback()) return;

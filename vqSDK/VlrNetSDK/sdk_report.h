@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 
@@ -21,6 +22,11 @@ int32_t LastError();
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The connections' form, "sec = %ld msec = %ld  <text>\n" (at most 127 bytes).
 void TraceShort(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Text from a peer (device names, cloud fields, error texts) as it may go
+// into a trace line: control bytes and the backslash become "\xNN", so such
+// text can neither break the line nor pass for a line of its own.
+std::string TraceText(std::string_view text);
 
 // The course of one QN_NET_* call: "<name> start" when made, then exactly one
 // of "<name> failed(<reason>)" or "<name> success".

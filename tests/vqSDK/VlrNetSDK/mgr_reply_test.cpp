@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/clock.h"
@@ -18,6 +19,9 @@ namespace {
 using namespace qn_net;
 
 constexpr uint32_t kCamera = 7;
+
+std::vector<std::string> g_traces;
+void KeepTrace(const char* text) { g_traces.emplace_back(text); }
 
 // A reply frame of `total` bytes whose body byte i is i & 0xFF, camera first.
 std::vector<uint8_t> Reply(uint32_t id, uint32_t total)
@@ -177,6 +181,24 @@ TEST_F(NetSdkMgrReplies, TheConfigurationRecordTakesAtMostEachSectionsSize)
     EXPECT_EQ(0, std::memcmp(config.section7, frame.data() + 20 + 200, 4));
     EXPECT_EQ(config.section7[4], 0) << "only the declared 4 bytes";
     EXPECT_EQ(config.section1[0], 0) << "absent section";
+}
+
+TEST_F(NetSdkMgrReplies, ServerTextReachesTracesWithItsControlBytesEscaped)
+{
+    std::vector<uint8_t> error = Reply(20202, 152);
+    const char text[] = "bad\r\n2030-01-01 00:00:00  QN_NET_Login success\x1b[2J\\end";
+    std::memcpy(error.data() + 24, text, sizeof text);
+    g_traces.clear();
+    QN_NET_SetDebugCallBack(&KeepTrace);
+    Feed(error);
+    QN_NET_SetDebugCallBack(nullptr);
+    ASSERT_EQ(g_traces.size(), 1u);
+    const std::string& line = g_traces[0];
+    EXPECT_NE(line.find("msg_status errno[7]   bad\\x0d\\x0a2030-01-01 00:00:00  QN_NET_Login success\\x1b[2J\\x5cend\n"),
+              std::string::npos)
+        << line;
+    EXPECT_EQ(line.find_first_of("\r\x1b"), std::string::npos);
+    EXPECT_EQ(line.find('\n'), line.size() - 1);
 }
 
 TEST_F(NetSdkMgrReplies, OnlineStatesAndPushedNoticesReachTheEventCallback)

@@ -111,6 +111,12 @@ int corvul_cs_server::GET_CLOND_STORAGE_SIGN(const CloudOperation* operation)
         return -1;
     }
     if (!InputsPresent(*operation)) return -1;
+    // Such a name is refused rather than sent: the request would leave the
+    // object's path once the dot segments were removed on the way.
+    if (HasDotSegment(operation->objectPath) || (form->needsObjectName && HasDotSegment(operation->objectName))) {
+        QNConsoleTrace("Clond_Storage_Server: object path error\n");
+        return -1;
+    }
     const std::optional<Endpoint> endpoint = SplitEndpoint(host_);
     if (!endpoint || region_.empty() || service_.empty()) {
         QNConsoleTrace("Clond_Storage_Server: endpoint error\n");

@@ -10,6 +10,7 @@
 
 #include "Depend/qn_log.h"
 #include "vqSDK/VlrNetSDK/cloud/s3_text.h"
+#include "vqSDK/VlrNetSDK/sdk_report.h"
 
 namespace qn_cloud {
 namespace {
@@ -239,7 +240,7 @@ int aws_delete_server_file(CurlTransfer& transfer)
 int aws_delete_single_server_file(CurlTransfer& transfer, const std::string& payload)
 {
     QNConsoleTrace("Delete file start!\n");
-    QNConsoleTrace("Pyload:%s,size:%d\n", payload.c_str(), static_cast<int>(payload.size()));
+    QNConsoleTrace("Pyload:%s,size:%d\n", qn_net::TraceText(payload).c_str(), static_cast<int>(payload.size()));
     std::string reply;
     CURL* easy = Easy(transfer);
     curl_easy_setopt(easy, CURLOPT_POST, 1L);

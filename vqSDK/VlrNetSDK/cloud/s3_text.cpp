@@ -35,6 +35,17 @@ std::string EncodeS3Path(std::string_view path)
     return encoded;
 }
 
+bool HasDotSegment(std::string_view path)
+{
+    for (;;) {
+        const std::size_t slash = path.find('/');
+        const std::string_view segment = path.substr(0, slash);
+        if (segment == "." || segment == "..") return true;
+        if (slash == std::string_view::npos) return false;
+        path.remove_prefix(slash + 1);
+    }
+}
+
 std::optional<Endpoint> SplitEndpoint(std::string_view hostText)
 {
     Endpoint endpoint{"https", {}};

@@ -14,6 +14,11 @@ namespace qn_cloud {
 // and in the canonical URI.
 std::string EncodeS3Path(std::string_view path);
 
+// True when a "/"-separated path holds a "." or ".." segment. HTTP clients
+// and servers remove such segments, so a name holding them would reach an
+// object outside its own path.
+bool HasDotSegment(std::string_view path);
+
 // An endpoint host text split for the URL and for signing: "https://h:p",
 // "http://h:p" or a bare "h[:p]" (https then). `authority` is what the Host
 // header carries and what is signed.

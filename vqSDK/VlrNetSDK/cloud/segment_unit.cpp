@@ -153,12 +153,15 @@ int ReadSegmentUnit(ByteSource& source, uint8_t* buffer, std::size_t capacity, S
     capacity = std::min<std::size_t>(capacity, INT_MAX);
     const int64_t begin = source.Position();
     uint8_t head[kLookAhead];
+    // Fewer than 16 bytes left end the segment: a tail that short is a unit
+    // cut off by the recorder (a private head without its payload, or an
+    // end-of-stream mark), never a frame to hand over.
     const std::size_t got = source.Read(head, sizeof head);
-    if (got == 0) return kUnitEnd;
+    if (got < kLookAhead) return kUnitEnd;
 
     const int codeLength = StartCodeLength(head, got);
     PrivateForm form;
-    if (codeLength == 3 && got == kLookAhead && PrivateFormOf(head[3], form)) {
+    if (codeLength == 3 && PrivateFormOf(head[3], form)) {
         const uint32_t payload = PayloadLength(head);
         if (payload >= kShortestPrivatePayload && payload <= kLongestPrivatePayload) {
             if (payload > capacity) return kUnitTooLong;

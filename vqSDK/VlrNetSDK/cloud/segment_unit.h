@@ -36,7 +36,8 @@ struct SegmentUnit {
 
 // Reads the next unit into `buffer`: the payload of a private unit, or the
 // whole scanned unit with its start code. Leaves the source at the start of
-// the unit that follows. Returns the length, or one of the codes above.
+// the unit that follows. Returns the length, or one of the codes above; fewer
+// than 16 bytes left at a unit's start are the end.
 int ReadSegmentUnit(ByteSource& source, uint8_t* buffer, std::size_t capacity, SegmentUnit& unit);
 
 // 3 when the bytes begin 00 00 01 and a private type byte, 0 when they do

@@ -25,7 +25,7 @@ constexpr int32_t kStateFailed = 1;
 // The times record: start, end, then the configuration text.
 void PrintServerTime(const QN_NET_CLOUD_TIME& time)
 {
-    const std::string conf(field_text(time.bytes + 8, sizeof time.bytes - 8));
+    const std::string conf = TraceText(field_text(time.bytes + 8, sizeof time.bytes - 8));
     QNConsoleTrace("start:%d,end:%d,conf:%s\n", static_cast<int>(ReadU32(time.bytes)),
                    static_cast<int>(ReadU32(time.bytes + 4)), conf.c_str());
 }

@@ -163,6 +163,35 @@ TEST_F(StatusServerTest, InMemoryTransfersRespectTheBuffer)
     EXPECT_EQ(Run(client, Operation(qn_cloud::kCloudUploadFile, "status/200"), nullptr, 10, false), -1);
 }
 
+TEST_F(StatusServerTest, NamesWithDotSegmentsNeverLeaveTheirPath)
+{
+    // With its dot segments removed on the way each of these would reach
+    // /status/200 and succeed; the object path itself goes nowhere.
+    const struct {
+        const char* path;
+        const char* name;
+    } dotted[] = {{"silent", "../status/200"}, {"silent/x", "../../status/200"}, {"silent/..", "status/200"},
+                  {"silent/../status", "200"}, {"silent", "./../status/200"}};
+    for (const auto& row : dotted) {
+        SCOPED_TRACE(std::string(row.path) + " + " + row.name);
+        for (int32_t code : {qn_cloud::kCloudDownloadFile, qn_cloud::kCloudDeleteObject,
+                             qn_cloud::kCloudGetObjectTagging}) {
+            CloudOperation operation = Operation(code, row.path, local_.File("d"));
+            operation.objectName = row.name;
+            EXPECT_EQ(Run(operation), 1000) << "code " << code;
+        }
+    }
+    // Dots that are part of a name stay as they are.
+    CloudOperation named = Operation(qn_cloud::kCloudDownloadFile, "status/200", local_.File("d"));
+    named.objectName = "..a/.b/c...264";
+    EXPECT_EQ(Run(named), 0);
+    const std::string endpoint = Endpoint();
+    EXPECT_NE(QN_NET_Clond_Storage_Download_Aws(7, endpoint.c_str(), "cn-north-1", "s3", local_.File("e").c_str(),
+                                                "silent", "../status/200", "ASIAFIXTURE", "fixture-secret",
+                                                "fixture-token", 0, 10),
+              0);
+}
+
 TEST_F(StatusServerTest, DownloadCallMapsStatusesToItsCodes)
 {
     const struct {

@@ -13,6 +13,14 @@ TEST(S3Text, EncodesPathsTheS3Way)
     EXPECT_EQ(qn_cloud::EncodeS3Path("\xC3\xA9t\xC3\xA9"), "%C3%A9t%C3%A9");
 }
 
+TEST(S3Text, FindsDotSegmentsOnly)
+{
+    for (const char* dotted : {".", "..", "../x", "x/..", "ok/../../etc/passwd", "a/./b", "a//../b"})
+        EXPECT_TRUE(qn_cloud::HasDotSegment(dotted)) << dotted;
+    for (const char* plain : {"", "/", "a.264", ".hidden", "..a", "a..", "...", "a/.b/c..", "%2E%2E/x", "a//b/"})
+        EXPECT_FALSE(qn_cloud::HasDotSegment(plain)) << plain;
+}
+
 TEST(S3Text, SplitsEndpointsIntoSchemeAndSignedAuthority)
 {
     const struct {

@@ -147,6 +147,8 @@ TEST(SegmentUnits, EdgesOfTheUnitFormat)
 {
     const std::string idr = std::string("\0\0\0\1\x65\x88", 6) + std::string(30, '\x11');
     const std::string tinyP = std::string("\0\0\1\x41\x9a\x02", 6); // P slice, shorter than the look-ahead
+    const std::string endOfStream("\0\0\0\1\x0b", 5);
+    const std::string cutAudio = PrivateUnit(0xFA, 40, "aaaaaa");  // 14 bytes of a 48-byte unit
     const std::string payload(40, 'p');
     const struct {
         const char* name;
@@ -155,12 +157,20 @@ TEST(SegmentUnits, EdgesOfTheUnitFormat)
         std::vector<int> lengths;     // results in order, ending with the final one
         std::vector<int> frameTypes;  // of the units with a positive length
     } cases[] = {
-        {"garbage before the first start code is skipped", "junk" + idr + tinyP, 1 << 20, {36, 6, 0}, {0, 1}},
-        {"a unit shorter than 16 bytes at the end is kept", tinyP, 1 << 20, {6, 0}, {1}},
+        {"garbage before the first start code is skipped", "junk" + idr + idr, 1 << 20, {36, 36, 0}, {0, 0}},
+        // Fewer than 16 bytes at a unit's start end the segment: cut tails
+        // never reach the caller as frames.
+        {"a unit shorter than 16 bytes at the end ends the segment", idr + tinyP, 1 << 20, {36, 0}, {0}},
+        {"a short unit alone is no unit", tinyP, 1 << 20, {0}, {}},
+        {"an end-of-stream mark after a raw segment", idr + endOfStream, 1 << 20, {36, 0}, {0}},
+        {"an audio unit cut inside its payload at the end", PrivateUnit(0xFD, 40, payload) + cutAudio, 1 << 20,
+         {40, 0}, {1}},
+        {"a short tail after skipped garbage", "junk" + tinyP, 1 << 20, {0}, {}},
+        {"exactly 16 bytes left make a unit", idr.substr(0, 16), 1 << 20, {16, 0}, {0}},
         {"private units of each kind", PrivateUnit(0xFC, 40, payload) + PrivateUnit(0xFD, 40, payload) +
                                            PrivateUnit(0xFA, 40, payload), 1 << 20, {40, 40, 40, 0}, {0, 1, 2}},
-        {"a payload length below 17 is read as a scanned unit", PrivateUnit(0xFD, 5, "abcdefghijklmnop") + tinyP,
-         1 << 20, {24, 6, 0}, {1, 1}},
+        {"a payload length below 17 is read as a scanned unit", PrivateUnit(0xFD, 5, "abcdefghijklmnop") + idr,
+         1 << 20, {24, 36, 0}, {1, 0}},
         {"a payload cut short", PrivateUnit(0xFC, 400, payload), 1 << 20, {qn_cloud::kUnitTruncated}, {}},
         {"a scanned unit longer than the buffer", idr + tinyP, 32, {qn_cloud::kUnitTooLong}, {}},
         {"no start code at all", std::string(100, 'x'), 1 << 20, {qn_cloud::kUnitNoStartCode}, {}},
