@@ -183,6 +183,21 @@ TEST_F(NetSdkMgrReplies, TheConfigurationRecordTakesAtMostEachSectionsSize)
     EXPECT_EQ(config.section1[0], 0) << "absent section";
 }
 
+TEST_F(NetSdkMgrReplies, AConfigurationSectionOfLengthZeroCopiesNothing)
+{
+    std::vector<uint8_t> frame = Reply(20353, 256);
+    for (int i = 0; i < 7; ++i) {
+        WriteU16(frame.data() + 20 + 8 + 4 * i, static_cast<uint16_t>(i + 1));  // every type, length 0
+        WriteU16(frame.data() + 20 + 10 + 4 * i, 0);
+    }
+    pending_request record("getconfigmsg");
+    ASSERT_EQ(Ask(kCamera, 19, frame, record), wait_outcome::replied);
+    ASSERT_EQ(record.length, 204);
+    // Only the seven pairs arrive; every section stays empty.
+    EXPECT_EQ(0, std::memcmp(record.data.get(), frame.data() + 20 + 8, 28));
+    EXPECT_EQ(std::vector<uint8_t>(record.data.get() + 28, record.data.get() + 204), std::vector<uint8_t>(176, 0));
+}
+
 TEST_F(NetSdkMgrReplies, ServerTextReachesTracesWithItsControlBytesEscaped)
 {
     std::vector<uint8_t> error = Reply(20202, 152);
