@@ -290,4 +290,34 @@ int PollReadable(std::vector<PollItem>& items, int64_t timeoutMs)
     return result;
 }
 
+PollWaker::PollWaker()
+{
+    int ends[2];
+    if (::pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) return;
+    readEnd_ = ends[0];
+    writeEnd_ = ends[1];
+}
+
+PollWaker::~PollWaker()
+{
+    if (readEnd_ >= 0) ::close(readEnd_);
+    if (writeEnd_ >= 0) ::close(writeEnd_);
+}
+
+void PollWaker::Wake()
+{
+    if (writeEnd_ < 0) return;
+    const char byte = 1;
+    // A full pipe already wakes the poll.
+    [[maybe_unused]] const ssize_t written = ::write(writeEnd_, &byte, 1);
+}
+
+void PollWaker::Drain()
+{
+    if (readEnd_ < 0) return;
+    char bytes[64];
+    while (::read(readEnd_, bytes, sizeof bytes) > 0) {
+    }
+}
+
 } // namespace platform

@@ -96,4 +96,24 @@ struct PollItem {
 // The number of ready items, 0 on time-out, -1 on failure.
 int PollReadable(std::vector<PollItem>& items, int64_t timeoutMs);
 
+// Ends a PollReadable wait from another thread: its descriptor goes into the
+// polled items and turns readable on Wake until Drain.
+class PollWaker {
+public:
+    PollWaker();
+    ~PollWaker();
+    PollWaker(const PollWaker&) = delete;
+    PollWaker& operator=(const PollWaker&) = delete;
+
+    bool ok() const { return readEnd_ >= 0; }
+    // The descriptor to poll, or kNoSocket when it could not be made.
+    int Descriptor() const { return readEnd_; }
+    void Wake();
+    void Drain();
+
+private:
+    int readEnd_ = kNoSocket;
+    int writeEnd_ = kNoSocket;
+};
+
 } // namespace platform

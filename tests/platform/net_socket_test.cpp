@@ -104,4 +104,19 @@ TEST(NetSocket, DatagramsReportTheirSourceAndTruncation)
     CloseSocket(receiver);
 }
 
+TEST(NetSocket, AWakerEndsAPollAtOnceUntilDrained)
+{
+    PollWaker waker;
+    ASSERT_TRUE(waker.ok());
+    std::vector<PollItem> items(1);
+    items[0].socket = waker.Descriptor();
+    EXPECT_EQ(PollReadable(items, 0), 0);
+    waker.Wake();
+    waker.Wake();
+    EXPECT_EQ(PollReadable(items, 5000), 1);
+    EXPECT_TRUE(items[0].readable);
+    waker.Drain();
+    EXPECT_EQ(PollReadable(items, 0), 0);
+}
+
 } // namespace

@@ -1,6 +1,8 @@
 #include "vqSDK/VlrNetSDK/process_recv.h"
 
+#include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 #include <vector>
@@ -19,6 +21,9 @@ thread_local bool t_inHandler = false;
 // Datagrams read from one socket per round, so a flooded socket cannot starve
 // the others.
 constexpr int kDatagramsPerRound = 64;
+// A removal waits at most this long for the thread to close its socket (the
+// thread is woken at once, so only a handler that blocks can make it wait).
+constexpr auto kRemovalWait = std::chrono::seconds(5);
 
 class slot_dispatch final : public frame_sink {
 public:
@@ -74,8 +79,22 @@ void process_recv::stop()
             if (slot.inUse) ++left;
         }
     }
+    waker_.Wake();
     if (thread_.joinable()) thread_.join();
+    {
+        // Removals made while the thread was ending are closed here.
+        std::lock_guard<std::mutex> lock(mutex_);
+        close_removed();
+    }
     if (left != 0) QNLogPrint("%s(%d) sockets still registered:%d\n", "process_recv::stop", __LINE__, left);
+}
+
+void process_recv::close_removed()
+{
+    if (removed_.empty()) return;
+    for (int socket : removed_) platform::CloseSocket(socket);
+    removed_.clear();
+    removedClosed_.notify_all();
 }
 
 void process_recv::clear_slot(slot_state& slot)
@@ -150,18 +169,29 @@ int process_recv::remove_socket(int socket)
 {
     assert(!t_inHandler);
     int result = -1;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (auto& slot : slots_) {
-            if (slot.inUse && slot.socket == socket) {
-                clear_slot(slot);
-                result = 0;
-            }
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (auto& slot : slots_) {
+        if (slot.inUse && slot.socket == socket) {
+            clear_slot(slot);
+            result = 0;
         }
     }
+    if (socket < 0) return result;
     // Closed only once no slot names it, so the thread never reads a reused
-    // descriptor for this connection.
-    platform::CloseSocket(socket);
+    // descriptor for this connection, and only between poll rounds.
+    if (!running_.load()) {
+        platform::CloseSocket(socket);
+        return result;
+    }
+    removed_.push_back(socket);
+    waker_.Wake();
+    const auto closed = [&] { return std::find(removed_.begin(), removed_.end(), socket) == removed_.end(); };
+    if (!removedClosed_.wait_for(lock, kRemovalWait, closed)) {
+        QNLogPrint("%s(%d) the receive thread did not close socket %d in time\n", "process_recv::remove_socket",
+                   __LINE__, socket);
+        removed_.erase(std::find(removed_.begin(), removed_.end(), socket));
+        platform::CloseSocket(socket);
+    }
     return result;
 }
 
@@ -239,8 +269,14 @@ void process_recv::run()
     while (running_.load()) {
         items.clear();
         owners.clear();
+        // The waker comes first; a removal wakes the thread to close its socket here.
+        platform::PollItem wake;
+        wake.socket = waker_.Descriptor();
+        items.push_back(wake);
+        owners.push_back({-1, 0});
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            close_removed();
             if (!running_.load()) break;
             for (int i = 0; i < kSlots; ++i) {
                 const slot_state& slot = slots_[i];
@@ -251,13 +287,9 @@ void process_recv::run()
                 owners.push_back({i, slot.generation});
             }
         }
-        if (items.empty()) {
-            // Nothing to wait on: keep the round length so stop is seen in time.
-            platform::PollReadable(items, kPollMs);
-            continue;
-        }
         if (platform::PollReadable(items, kPollMs) < 1) continue;
-        for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[0].readable) waker_.Drain();
+        for (std::size_t i = 1; i < items.size(); ++i) {
             if (!items[i].readable) continue;
             std::lock_guard<std::mutex> lock(mutex_);
             slot_state& slot = slots_[owners[i].index];

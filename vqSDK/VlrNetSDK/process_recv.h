@@ -7,14 +7,22 @@
 // A socket stays its owner's: only remove_socket closes it. A stream socket
 // whose peer closed is no longer polled and its owner is told once through
 // the disconnect handler.
+//
+// A removed socket is closed by the receive thread between two poll rounds,
+// never while its poll may still hold it (that would keep a UDP port bound
+// until the round ended); remove_socket returns once it is closed.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <vector>
+
+#include "platform/net_socket.h"
 
 namespace qn_net {
 
@@ -55,8 +63,8 @@ public:
     // Only datagrams from this IPv4 address (network order) are accepted on
     // the socket; 0 accepts any source.
     int set_udp_source(int socket, uint32_t ipv4);
-    // Unregisters the socket and closes it; 0, or -1 when it was not
-    // registered (it is closed all the same).
+    // Unregisters the socket and closes it, and returns once it is closed;
+    // 0, or -1 when it was not registered (it is closed all the same).
     int remove_socket(int socket);
 
     // One read of a registered socket; called by the thread with the lock held.
@@ -86,12 +94,17 @@ private:
     void dispatch(slot_state& slot, const uint8_t* data, std::size_t length);
     void mark_closed(slot_state& slot);
     slot_state* find(int socket);
+    // Closes the removed sockets; called with the lock held.
+    void close_removed();
 
     std::mutex lifecycle_;  // start and stop, one at a time
     mutable std::mutex mutex_;
     std::atomic<bool> running_{false};
     std::thread thread_;
     std::array<slot_state, kSlots> slots_{};
+    std::vector<int> removed_;  // removed sockets waiting for the thread to close them
+    std::condition_variable removedClosed_;
+    platform::PollWaker waker_;
 };
 
 } // namespace qn_net

@@ -200,6 +200,42 @@ TEST_F(NetSdkReceiveThread, RemovalWhileFramesArriveNeverReachesTheHandlerAgain)
     peer.join();
 }
 
+// The thread is in its poll with the socket when it is removed: the port must
+// be free for the next socket as soon as the removal returns.
+TEST_F(NetSdkReceiveThread, ARemovedUdpSocketHasFreedItsPortWhenRemovalReturns)
+{
+    const int sender = platform::OpenSocket(platform::NetFamily::IPv4, platform::NetKind::Datagram);
+    ASSERT_GE(sender, 0);
+    uint32_t loopback = 0;
+    ASSERT_TRUE(platform::TextToIPv4("127.0.0.1", &loopback));
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const int socket = qn_net::utils::instance().make_udp_socket("127.0.0.1", 0);
+        ASSERT_GE(socket, 0);
+        const uint16_t port = platform::LocalPort(socket);
+        Recorder recorder;
+        ASSERT_EQ(process_recv::instance().add_socket(socket, 0, 0), 0);
+        ASSERT_EQ(process_recv::instance().set_handler(recorder.Handlers(), socket), 0);
+        // A frame that arrived shows the socket in the thread's poll set; the
+        // thread is back in its poll right after handing it over.
+        uint8_t frame[20] = {};
+        qn_net::WriteU32(frame, 0xFFEEDDCC);
+        qn_net::WriteU32(frame + 4, 42);
+        qn_net::WriteU32(frame + 12, sizeof frame);
+        for (int i = 0; i < 500 && recorder.Count() == 0; ++i) {
+            platform::SendDatagram(sender, platform::NetFamily::IPv4, loopback, port, frame, sizeof frame);
+            platform::SleepMs(10);
+        }
+        ASSERT_GT(recorder.Count(), 0u);
+        ASSERT_EQ(process_recv::instance().remove_socket(socket), 0);
+        const int next = platform::OpenSocket(platform::NetFamily::IPv4, platform::NetKind::Datagram);
+        ASSERT_GE(next, 0);
+        EXPECT_EQ(platform::BindAny(next, platform::NetFamily::IPv4, port), 0);
+        platform::CloseSocket(next);
+    }
+    platform::CloseSocket(sender);
+}
+
 TEST(NetSdkReceiveThreadLife, StartsOnceAndStopsWithinAPollRound)
 {
     process_recv& receiver = process_recv::instance();

@@ -11,8 +11,11 @@ first: the client must ignore both. --hold-connect never answers a 40013,
 so the client's connect-video times out.
 
 A 40001 from a new address begins a new session with that client (the
-stream of the previous one ends); a 40015 from the client ends its stream,
-and its next connect-video starts the stream again.
+stream of the previous one ends), and so does one from the same address once
+its session has connected (a client that bound the same port again); the
+repeats of the 40001 that open a session are not answered again. A 40015
+from the client ends its stream, and its next connect-video starts the
+stream again.
 """
 
 import socket
@@ -52,6 +55,7 @@ def main(argv=None):
     stop = threading.Event()
     media_peer.stop_on_stdin_end(stop, args.max_seconds)
     client = None
+    connected = False  # the client's session got past its connect-video
     streaming = None
     ended = threading.Event()
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
@@ -75,15 +79,17 @@ def main(argv=None):
             if msg_id == media_blocks.TALK and len(body) >= 12:
                 extra['sequence'] = struct.unpack_from('<I', body, 8)[0]
             recorder.record(msg_id, total, body, **extra)
-            if msg_id == media_blocks.STUN_REQUEST and source != client:
+            if msg_id == media_blocks.STUN_REQUEST and (source != client or connected):
                 ended.set()
                 ended = threading.Event()
                 client = source
+                connected = False
                 streaming = None
                 sock.sendto(wire.frame(media_blocks.STUN_ANSWER, struct.pack('<III', args.camera, 0x3333, 0x4444)),
                             client)
             elif msg_id == media_blocks.CONNECT_VIDEO and source == client and not args.hold_connect:
                 sock.sendto(media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, args.camera), client)
+                connected = True
                 if streaming is None:
                     streaming = threading.Thread(target=stream_blocks, args=(sock, client, plan, args, ended),
                                                  daemon=True)

@@ -102,14 +102,8 @@ int PlayBackPublic(base_conn& conn, uint32_t camera, const card_playback& reques
     video.set_stream(kStreamPlayback);
     video.set_camera(camera);
     if (!video.make_bind_udp()) {
-        // The port may be taken, also by the socket of the stream just
-        // ended while the receive thread still holds it: one more try on
-        // the next port.
-        advance_local_udp_port();
-        if (!video.make_bind_udp()) {
-            video.close();
-            return 0;
-        }
+        video.close();
+        return 0;
     }
     const auto cam = static_cast<int32_t>(camera);
     {

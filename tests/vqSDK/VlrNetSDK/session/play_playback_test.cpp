@@ -137,7 +137,10 @@ TEST_F(CardAndTalk, PublicPlaybackReachesItsOwnCallbackAndEndsAtItsStop)
     next.values[39] = 2;
     FrameSink nextCard;
     const std::size_t firstDelivered = card.Video().size();
+    const uint16_t port = qn_net::objects().video.local_port();
     ASSERT_EQ(QN_NET_PlayBack(kCamera, &next, &FrameSink::OnData, 5, nextCard.Value()), 1) << LastError();
+    // The replaced stream's socket was closed before the next one was bound.
+    EXPECT_EQ(qn_net::objects().video.local_port(), port);
     EXPECT_TRUE(nextCard.WaitVideo([](const auto& video) { return !video.empty(); }, 15000))
         << "the second file did not stream";
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
@@ -164,7 +167,7 @@ TEST_F(CardAndTalk, PublicPlaybackReachesItsOwnCallbackAndEndsAtItsStop)
     EXPECT_EQ(minutes, (std::vector<uint32_t>{0, 0, 0, 0, 1, 1}));
 }
 
-TEST_F(CardAndTalk, APlaybackWhosePortIsTakenMovesToTheNextPort)
+TEST_F(CardAndTalk, APlaybackWhosePortIsTakenFailsWithTheBindCode)
 {
     SignIn(SessionPeers().NoCamera().Video("--stream 2"));
     const int32_t port = qn_net::global_set().local_udp_port.load();
@@ -173,12 +176,16 @@ TEST_F(CardAndTalk, APlaybackWhosePortIsTakenMovesToTheNextPort)
     ASSERT_EQ(platform::BindAny(taken, platform::NetFamily::IPv4, static_cast<uint16_t>(port)), 0);
     FrameSink card;
     QN_NET_REMOTE_FILE file = MorningFile();
-    EXPECT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 1);
-    EXPECT_EQ(qn_net::global_set().local_udp_port.load(), port + 1);
-    EXPECT_EQ(qn_net::objects().video.local_port(), port + 1);
+    EXPECT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_BIND);
+    EXPECT_EQ(qn_net::global_set().local_udp_port.load(), port);
+    EXPECT_FALSE(qn_net::objects().video.playing());
+    // Once the port is free again the playback starts on it.
+    platform::CloseSocket(taken);
+    ASSERT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 1) << LastError();
+    EXPECT_EQ(qn_net::objects().video.local_port(), port);
     EXPECT_TRUE(card.WaitVideo([](const auto& video) { return !video.empty(); }, 10000));
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
-    platform::CloseSocket(taken);
 }
 
 TEST_F(CardAndTalk, LocalPlaybackFollowsALocalLivePlay)
