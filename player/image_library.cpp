@@ -1,5 +1,6 @@
 // The picture library of the program: pictures in one block, exact copies,
 // JPEG files.
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -28,7 +29,10 @@ int pixel_bytes_per_row(const _vm_screen& p, int plane)
 bool has_extension(const char* path, const char* extension)
 {
     const size_t n = std::strlen(path), e = std::strlen(extension);
-    return n > e && strncasecmp(path + n - e, extension, e) == 0;
+    if (n <= e) return false;
+    for (size_t i = 0; i < e; ++i)
+        if (std::tolower(static_cast<unsigned char>(path[n - e + i])) != extension[i]) return false;
+    return true;
 }
 
 // Everything one read makes, freed in one place.
