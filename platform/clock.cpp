@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include "platform/event.h"
+
 #include <cerrno>
 #include <ctime>
 
@@ -82,6 +84,11 @@ void SleepMs(int64_t milliseconds)
     timespec ts{static_cast<std::time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
     while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
+}
+
+bool Clock::WaitFor(Event& wake, int64_t ms) const
+{
+    return wake.Wait(ms < 0 ? 0 : ms) == Event::kSignalled;
 }
 
 const Clock& Clock::System()

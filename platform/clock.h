@@ -8,6 +8,8 @@
 
 namespace platform {
 
+class Event;
+
 struct CivilTime {
     int year = 1970;
     int month = 1;   // 1-12
@@ -46,6 +48,11 @@ public:
     virtual ~Clock() = default;
     virtual int64_t MonotonicMs() const { return platform::MonotonicMs(); }
     virtual WallTime WallNow() const { return platform::WallNow(); }
+    // Waits up to `ms` milliseconds or until `wake` is set, whichever comes
+    // first; true when `wake` ended the wait. The system clock blocks on the
+    // event; a test clock moves its own time on by `ms` and returns at once,
+    // so paced loops run at full speed under test.
+    virtual bool WaitFor(Event& wake, int64_t ms) const;
     static const Clock& System();
 };
 

@@ -1,10 +1,12 @@
 #include "platform/clock.h"
+#include "platform/event.h"
 
 #include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <thread>
 
 namespace {
 
@@ -41,6 +43,31 @@ TEST(Clock, MonotonicClockMovesForward)
     int64_t before = platform::MonotonicMs();
     platform::SleepMs(20);
     EXPECT_GE(platform::MonotonicMs() - before, 20);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Clock, SystemWaitEndsAtTheEventOrTheTimeOut)
+{
+    platform::Event wake(true, false);
+    const platform::Clock& clock = platform::Clock::System();
+    int64_t before = platform::MonotonicMs();
+    EXPECT_FALSE(clock.WaitFor(wake, 20));
+    EXPECT_GE(platform::MonotonicMs() - before, 20);
+
+    std::thread setter([&wake] {
+        platform::SleepMs(10);
+        wake.Set();
+    });
+    before = platform::MonotonicMs();
+    EXPECT_TRUE(clock.WaitFor(wake, 60000));
+    EXPECT_LT(platform::MonotonicMs() - before, 30000);
+    setter.join();
+    // A negative wait (a loop that is already late) returns at once.
+    wake.Reset();
+    EXPECT_FALSE(clock.WaitFor(wake, -5));
 }
 
 } // namespace
