@@ -1,0 +1,241 @@
+// The recording writer and reader: files that ffprobe, ffmpeg and faad read
+// as written, read back in camera order and paced on a stepping clock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
+#include "recording_fixture.h"
+#include "support/run_command.h"
+#include "support/stepping_clock.h"
+#include "support/temp_folder.h"
+#include "support/wait_until.h"
+#include "vqSDK/QnMp4Helper/mp4_read_clock.h"
+#include "vqSDK/QnMp4Helper/mp4_v2_api.h"
+#include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
+
+namespace {
+
+using mp4_test::Bytes;
+using testing_support::RunCommand;
+
+std::string Probe(const std::string& file, const std::string& stream, const std::string& entries)
+{
+    return RunCommand("ffprobe -v error -select_streams " + stream + " -show_entries " + entries +
+                      " -of default=nw=1 " + file)
+        .output;
+}
+
+struct ReadBack {
+    std::mutex lock;
+    std::vector<std::pair<int, Bytes>> video;
+    int audio = 0;
+    std::atomic<int> ended{0};
+    int refuseFirst = 0; // frames to refuse before taking the first one
+    int offers = 0;
+    std::vector<QnMp4ReadTime> times;
+
+    static int OnFrame(uint8_t* data, int length, int code, QnMp4ReadTime* time, void* user)
+    {
+        auto* self = static_cast<ReadBack*>(user);
+        std::lock_guard<std::mutex> hold(self->lock);
+        if (code == QN_MP4_STREAM_FRAME_TYPE_AAC) {
+            ++self->audio;
+            return 1;
+        }
+        ++self->offers;
+        if (self->video.empty() && self->refuseFirst-- > 0) return 0;
+        self->video.emplace_back(code, Bytes(data, data + length));
+        self->times.push_back(*time);
+        return 1;
+    }
+    static void OnEvent(int code, int, void* user)
+    {
+        if (code == MP4_EVENT_READ_END) ++static_cast<ReadBack*>(user)->ended;
+    }
+};
+
+class Mp4V2Test : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!testing_support::HaveCommand("ffmpeg") || !testing_support::HaveCommand("ffprobe")) return;
+        folder_ = new testing_support::TempFolder;
+        made_ = mp4_test::MakeRecording(folder_->Path(), 2, recording_);
+        file_ = folder_->Path() + "/rec.mp4";
+        if (!made_ || !qn_MP4V2StartWrite(file_.c_str())) return;
+        for (const auto& frame : recording_.frames) {
+            written_ += qn_MP4V2WriteFrame(frame.data.data(), int(frame.data.size()), frame.code, &mp4_test::kPicture);
+        }
+        stopped_ = qn_MP4V2StopWrite();
+    }
+    static void TearDownTestSuite()
+    {
+        delete folder_;
+        folder_ = nullptr;
+    }
+    void SetUp() override
+    {
+        if (folder_ == nullptr) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+        ASSERT_TRUE(made_);
+        ASSERT_TRUE(stopped_);
+    }
+
+    static inline testing_support::TempFolder* folder_ = nullptr;
+    static inline mp4_test::Recording recording_;
+    static inline std::string file_;
+    static inline bool made_ = false, stopped_ = false;
+    static inline int written_ = 0;
+};
+
+TEST_F(Mp4V2Test, OutsideToolsReadTheRecordingAsWritten)
+{
+    EXPECT_TRUE(mp4CheckIsV2File(file_.c_str()));
+    EXPECT_EQ(qn_MP4V2CheckFile(file_.c_str()), 0);
+    Bytes whole = mp4_test::ReadFileBytes(file_);
+    EXPECT_EQ(Bytes(whole.end() - 8, whole.end()), (Bytes{0, 0, 0xFE, 0xEF, 0xC8, 0, 0, 0}));
+
+    EXPECT_EQ(Probe(file_, "v", "stream=codec_name,width,height,time_base,nb_frames"),
+              "codec_name=h264\nwidth=320\nheight=240\ntime_base=1/90000\nnb_frames=50\n");
+    EXPECT_EQ(Probe(file_, "a", "stream=codec_name,sample_rate,channels,time_base"),
+              "codec_name=aac\nsample_rate=8000\nchannels=1\ntime_base=1/8000\n");
+    std::string trace = RunCommand("ffprobe -v trace " + file_ + " 2>&1").output;
+    EXPECT_NE(trace.find("type:'iods'"), std::string::npos);
+    EXPECT_NE(trace.find("type:'stss'"), std::string::npos);
+
+    // The pictures decode exactly as the stream they came from.
+    auto md5 = [](const std::string& input, const std::string& options) {
+        std::string out = RunCommand("ffmpeg -v error " + options + " -i " + input + " -map 0:v -f framemd5 -").output;
+        std::string hashes;
+        for (std::size_t at = out.find("0,"); at != std::string::npos; at = out.find("\n0,", at + 1)) {
+            std::size_t end = out.find('\n', at + 1);
+            hashes += out.substr(out.rfind(',', end) + 1, end - out.rfind(',', end)) ;
+        }
+        return hashes;
+    };
+    std::string ours = md5(file_, "");
+    EXPECT_FALSE(ours.empty());
+    EXPECT_EQ(ours, md5(recording_.h264Path, "-f h264 -r 25"));
+
+    // The audio decodes with ffmpeg and with faad: 2 s of tone, less the encoder's delay.
+    EXPECT_EQ(RunCommand("ffmpeg -v error -i " + file_ + " -map 0:a -f null -").exitCode, 0);
+}
+
+TEST_F(Mp4V2Test, ReadsBackInCameraOrderPacedBySampleDurations)
+{
+    testing_support::SteppingClock clock;
+    qn_mp4::SetReadClock(&clock);
+    ReadBack back;
+    back.refuseFirst = 3;
+    ASSERT_TRUE(qn_MP4V2StarRead(file_.c_str(), &ReadBack::OnFrame, &back, &ReadBack::OnEvent, &back));
+    EXPECT_TRUE(testing_support::WaitUntil([&back] { return back.ended.load() == 1; }));
+    EXPECT_TRUE(qn_MP4V2StopRead());
+    qn_mp4::SetReadClock(nullptr);
+
+    std::lock_guard<std::mutex> hold(back.lock);
+    ASSERT_EQ(back.video.size(), 50u);
+    EXPECT_EQ(back.offers, 53); // a refused frame is offered again
+    EXPECT_GT(back.audio, 10);
+    // Every key frame reads back as private SEI, PPS, SPS, slice.
+    int keys = 0;
+    for (const auto& [code, frame] : back.video) {
+        if (code != QN_MP4_STREAM_FRAME_TYPE_I) continue;
+        Bytes sei = mp4_test::PrivateSei(uint8_t(keys++));
+        ASSERT_GE(frame.size(), sei.size());
+        EXPECT_EQ(Bytes(frame.begin(), frame.begin() + long(sei.size())), sei);
+        std::vector<Bytes> units = mp4_test::SplitNalUnits(frame);
+        ASSERT_EQ(units.size(), 4u);
+        EXPECT_EQ(mp4_test::NalType(units[1]), 8);
+        EXPECT_EQ(mp4_test::NalType(units[2]), 7);
+        EXPECT_EQ(mp4_test::NalType(units[3]), 5);
+    }
+    EXPECT_EQ(keys, recording_.keyFrames);
+    EXPECT_EQ(back.times.front().elapsedMs, 40);
+    EXPECT_EQ(back.times.back().elapsedMs, 2000);
+    EXPECT_EQ(back.times.back().totalMs, 2000);
+    // Each sample waited its own duration; the refused one once per offer.
+    int64_t audioMs = int64_t(back.audio) * 128;
+    EXPECT_EQ(clock.WaitedMs(), 53 * 40 + audioMs);
+}
+
+TEST_F(Mp4V2Test, FirstKeyFrameComesInReadingOrder)
+{
+    uint8_t* data = nullptr;
+    int length = 0;
+    ASSERT_EQ(qn_MP4ReadFirstIFrame(file_.c_str(), &data, &length), 0);
+    Bytes frame(data, data + length);
+    std::free(data);
+    std::vector<Bytes> units = mp4_test::SplitNalUnits(frame);
+    ASSERT_EQ(units.size(), 4u);
+    EXPECT_EQ(mp4_test::WithStartCode(units[0]), mp4_test::PrivateSei(0));
+    EXPECT_EQ(mp4_test::NalType(units[3]), 5);
+
+    std::string plain = folder_->Path() + "/plain.mp4";
+    mp4_test::WriteFileBytes(plain, Bytes(600, 0));
+    EXPECT_EQ(qn_MP4ReadFirstIFrame(plain.c_str(), &data, &length), -1);
+    EXPECT_FALSE(mp4CheckIsV2File((folder_->Path() + "/missing.mp4").c_str()));
+}
+
+TEST(Mp4V2WriterTest, StreamEdgesFollowTheRecordingRules)
+{
+    if (!testing_support::HaveCommand("ffmpeg") || !testing_support::HaveCommand("ffprobe")) GTEST_SKIP();
+    testing_support::TempFolder folder;
+    mp4_test::Recording recording;
+    ASSERT_TRUE(mp4_test::MakeRecording(folder.Path(), 2, recording));
+    std::string path = folder.Path() + "/edges.mp4";
+    std::vector<int> events;
+    qn_MP4V2SetWriteEvent([](int code, int, void* user) { static_cast<std::vector<int>*>(user)->push_back(code); },
+                          &events);
+    ASSERT_TRUE(qn_MP4V2StartWrite(path.c_str()));
+    EXPECT_FALSE(qn_MP4V2StartWrite(path.c_str()));
+    // Start in the middle of the first second: audio is kept, P frames wait for a key frame.
+    std::size_t start = 30;
+    for (std::size_t i = start; i < recording.frames.size(); ++i) {
+        const auto& frame = recording.frames[i];
+        bool ok = qn_MP4V2WriteFrame(frame.data.data(), int(frame.data.size()), frame.code, &mp4_test::kPicture);
+        if (frame.code == QN_MP4_STREAM_FRAME_TYPE_A_G711) {
+            EXPECT_TRUE(ok);
+        }
+    }
+    // A key frame of another size stops the recording's video.
+    const auto& key = recording.frames[3];
+    QnMp4FrameInfo other{640, 480, 25};
+    EXPECT_FALSE(qn_MP4V2WriteFrame(key.data.data(), int(key.data.size()), key.code, &other));
+    EXPECT_FALSE(qn_MP4V2WriteFrame(key.data.data(), int(key.data.size()), key.code, &mp4_test::kPicture));
+    EXPECT_EQ(events, std::vector<int>{MP4_EVENT_PICTURE_CHANGED});
+    ASSERT_TRUE(qn_MP4V2StopWrite());
+    qn_MP4V2SetWriteEvent(nullptr, nullptr);
+
+    EXPECT_EQ(Probe(path, "v", "stream=nb_frames"), "nb_frames=25\n");
+    std::string audio = Probe(path, "a", "stream=nb_frames");
+    EXPECT_GT(std::atoi(audio.substr(audio.find('=') + 1).c_str()), 5) << audio;
+    EXPECT_EQ(RunCommand("ffmpeg -v error -i " + path + " -f null -").exitCode, 0);
+}
+
+TEST(QnMp4CoderTest, RefusedCallsLeaveTheirReason)
+{
+    QnMp4Coder* coder = QnMp4Coder::getInstance();
+    EXPECT_EQ(coder->stopWrite(), -1);
+    EXPECT_EQ(coder->getLastError(), QnMp4Coder::kWrongState);
+    EXPECT_TRUE(coder->stopRead());
+    EXPECT_EQ(coder->getLastError(), QnMp4Coder::kWrongState);
+    EXPECT_FALSE(coder->writeFrame(nullptr, 0, 0, nullptr));
+
+    testing_support::TempFolder folder;
+    std::string path = folder.Path() + "/audio.mp4";
+    ASSERT_TRUE(coder->startWrite(path.c_str()));
+    EXPECT_FALSE(coder->startWrite((folder.Path() + "/second.mp4").c_str()));
+    EXPECT_EQ(coder->getLastError(), QnMp4Coder::kWrongState);
+    Bytes alaw(320, 0xD5);
+    for (int i = 0; i < 50; ++i) EXPECT_TRUE(coder->writeFrame(alaw.data(), int(alaw.size()), 3, nullptr));
+    char name[256] = {};
+    EXPECT_TRUE(coder->getFileName(name, sizeof name));
+    EXPECT_EQ(std::string(name), path);
+    // Audio alone is a readable recording of no video frames.
+    EXPECT_EQ(coder->stopWrite(), 0);
+    EXPECT_FALSE(coder->startRead((folder.Path() + "/missing.mp4").c_str()));
+    EXPECT_EQ(coder->getLastError(), QnMp4Coder::kReadStartFailed);
+}
+
+} // namespace
