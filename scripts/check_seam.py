@@ -10,6 +10,7 @@ support itself (tests/support/ and files named *test_support*) is exempt.
 
 usage: check_seam.py [SOURCE_DIR]
 """
+import os
 import pathlib
 import re
 import subprocess
@@ -51,10 +52,27 @@ def offences(root, relative):
             yield "%s:%d: calls %s; use platform::GetEnv (or ScopedEnv in tests)" % (relative, number, call.group(1))
 
 
+def source_files(root):
+    """The files git tracks or would track; without git (an unpacked tree, a
+    machine without it), every file outside build trees and tool folders."""
+    try:
+        listed = subprocess.run(["git", "-C", str(root), "ls-files", "--cached", "--others", "--exclude-standard"],
+                                check=True, capture_output=True, text=True).stdout.split()
+        if listed:
+            return listed
+    except (OSError, subprocess.CalledProcessError):
+        pass
+    skipped = re.compile(r"^(build.*|\..*|__pycache__)$")
+    found = []
+    for folder, subfolders, files in os.walk(root):
+        subfolders[:] = [name for name in subfolders if not skipped.match(name)]
+        found += [os.path.relpath(os.path.join(folder, name), root) for name in files]
+    return found
+
+
 def main(argv):
     root = pathlib.Path(argv[1] if len(argv) > 1 else pathlib.Path(__file__).resolve().parent.parent)
-    listed = subprocess.run(["git", "-C", str(root), "ls-files", "--cached", "--others", "--exclude-standard"],
-                            check=True, capture_output=True, text=True).stdout.split()
+    listed = source_files(root)
     found = [line for relative in sorted(set(listed)) for line in offences(root, relative)]
     for line in found:
         print(line)
