@@ -24,12 +24,20 @@ public:
     // An unsigned exponential-Golomb number, or kBadCode when 32 or more zero
     // bits lead it (its value would not fit in 32 bits).
     uint32_t read_ue();
+    // A signed exponential-Golomb number (codes 1, 2, 3, 4 ... map to 1, -1,
+    // 2, -2 ...); a code too long for read_ue gives 0 and counts as overrun.
+    int32_t read_se();
     bool at_end() const { return cursor_ >= end_; }
+    // Set once any read wanted a bit beyond the end of the range, or a code
+    // was too long to hold; a parser checks it after its reads instead of
+    // after each one. init clears it.
+    bool overrun() const { return overrun_; }
 
 private:
     const uint8_t* cursor_ = nullptr;
     const uint8_t* end_ = nullptr;
     int bitsLeft_ = 8;
+    bool overrun_ = false;
 };
 
 } // namespace qn_net

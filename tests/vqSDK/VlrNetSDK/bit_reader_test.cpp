@@ -58,6 +58,62 @@ TEST(NetSdkBitReader, ExpGolombCodesTooLongFor32BitsAreRefused)
     EXPECT_EQ(bad.read_ue(), bit_reader::kBadCode);
 }
 
+TEST(NetSdkBitReader, SignedExpGolombCodesAlternateInSign)
+{
+    // codes 0..6 as ue: 1 | 010 | 011 | 00100 | 00101 | 00110 | 00111, then 3 padding bits
+    const uint8_t bytes[] = {0b10100110, 0b01000010, 0b10011000, 0b11100000};
+    bit_reader bits(bytes, sizeof bytes);
+    for (int32_t expected : {0, 1, -1, 2, -2, 3, -3}) EXPECT_EQ(bits.read_se(), expected);
+    EXPECT_FALSE(bits.overrun());
+
+    // The largest code that fits, 2^32 - 2, is -(2^31 - 1); a longer one gives 0 and overrun.
+    std::vector<uint8_t> largest(8, 0);
+    largest[3] = 0x01;
+    for (int i = 4; i < 8; ++i) largest[i] = 0xFF;
+    largest[7] = 0xFE;
+    bit_reader big(largest.data(), largest.size());
+    EXPECT_EQ(big.read_se(), -2147483647);
+    EXPECT_FALSE(big.overrun());
+    std::vector<uint8_t> tooLong(9, 0);
+    tooLong[4] = 0x80;
+    bit_reader bad(tooLong.data(), tooLong.size());
+    EXPECT_EQ(bad.read_se(), 0);
+    EXPECT_TRUE(bad.overrun());
+}
+
+TEST(NetSdkBitReader, OverrunIsFlaggedOnlyWhenAReadPassesTheEnd)
+{
+    const uint8_t bytes[] = {0xA5, 0x0F};
+    struct Case {
+        const char* what;
+        int bits;     // read_bits first, this many
+        int then;     // 0 nothing, 1 read_bit, 2 read_ue, 3 read_se
+        bool overrun;
+    };
+    const Case cases[] = {
+        {"exactly all 16 bits", 16, 0, false},
+        {"one bit more than there is", 17, 0, true},
+        {"a bit after the last", 16, 1, true},
+        {"ue whose suffix is cut", 8, 2, true},   // 0000 1 then 3 of its 4 suffix bits
+        {"ue from the last bits", 13, 2, false},  // 1 -> code 0
+        {"se at the very end", 16, 3, true},
+    };
+    for (const Case& c : cases) {
+        bit_reader bits(bytes, sizeof bytes);
+        bits.read_bits(c.bits);
+        if (c.then == 1) bits.read_bit();
+        if (c.then == 2) bits.read_ue();
+        if (c.then == 3) bits.read_se();
+        EXPECT_EQ(bits.overrun(), c.overrun) << c.what;
+    }
+    bit_reader empty(nullptr, 0);
+    EXPECT_FALSE(empty.overrun());
+    empty.read_bit();
+    EXPECT_TRUE(empty.overrun());
+    empty.init(bytes, sizeof bytes);
+    EXPECT_FALSE(empty.overrun()) << "init starts a fresh range";
+}
+
 // The first sequence parameter set of an Annex B stream, without emulation
 // prevention bytes and without its NAL header byte.
 std::vector<uint8_t> FirstSps(const std::vector<uint8_t>& stream)
