@@ -211,7 +211,7 @@ bool CarriesLensRecord(SeiKind kind)
     }
 }
 
-int ParseLensSei(uint8_t* unit, std::size_t length, QnLensSeiInfo* info)
+int ParseLensSei(const uint8_t* unit, std::size_t length, QnLensSeiInfo* info)
 {
     if (info == nullptr) return 0;
     std::memset(info, 0, sizeof *info);
@@ -263,7 +263,7 @@ MontSeiInfo PackSeiInfo(const QnLensSeiInfo& info)
     return packed;
 }
 
-int ParseSeiPacked(uint8_t* unit, std::size_t length, MontSeiInfo* out)
+int ParseSeiPacked(const uint8_t* unit, std::size_t length, MontSeiInfo* out)
 {
     if (unit == nullptr || out == nullptr) return 0;
     if (!CarriesLensRecord(ClassifySei(unit, length))) return 0;

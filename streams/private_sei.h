@@ -98,7 +98,7 @@ struct QnLensSeiInfo {
     };
     uint16_t osdX, osdY;
     uint32_t securityLow, securityHigh;
-    uint8_t* securityAt; // the security flag inside the parsed unit
+    const uint8_t* securityAt; // the security flag inside the parsed unit
     uint16_t protectedKeyLength;
     uint16_t protectedOtherLength;
     uint16_t panRangeX10;
@@ -131,7 +131,7 @@ struct MontSeiInfo {
     uint32_t frameTimeOrOsd;
     uint32_t spare2;
     uint32_t securityLow, securityHigh;
-    uint8_t* securityAt;
+    const uint8_t* securityAt;
     uint16_t protectedKeyLength;
     uint16_t protectedOtherLength;
     uint16_t panRangeX10;
@@ -146,7 +146,7 @@ SeiKind ClassifySei(const uint8_t* unit, std::size_t length);
 // with a record (2, 3, 4, 5, 7), the valid bit telling whether its fields
 // made sense; 0 for kinds 6, 8, 9, 10; 1 with a cleared record for anything
 // else. The record points into `unit` (its security flag).
-int ParseLensSei(uint8_t* unit, std::size_t length, QnLensSeiInfo* info);
+int ParseLensSei(const uint8_t* unit, std::size_t length, QnLensSeiInfo* info);
 
 // True for the kinds whose record says whether the stream is a camera's.
 bool CarriesLensRecord(SeiKind kind);
@@ -155,7 +155,7 @@ MontSeiInfo PackSeiInfo(const QnLensSeiInfo& info);
 
 // 0 when an argument is missing or the unit is not a private SEI of a kind
 // with a record; otherwise 1 with the packed record.
-int ParseSeiPacked(uint8_t* unit, std::size_t length, MontSeiInfo* out);
+int ParseSeiPacked(const uint8_t* unit, std::size_t length, MontSeiInfo* out);
 
 // For a unit of kind 3 or 4, writes the security flag's low and high word in
 // place; other units stay as they are. 1 when written.

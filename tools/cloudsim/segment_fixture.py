@@ -7,12 +7,15 @@ usage:
       one line per NAL unit of the stream, in stream order, as ffmpeg's
       trace_headers filter reads it: "<nal_unit_type> <slice_type>", the
       slice type being "-" for units that are not slices
-  segment_fixture.py private IN.264 ALAW OUT.264
+  segment_fixture.py private IN.264 ALAW OUT.264 [--fields WIDTH HEIGHT RATE]
       wraps every access unit of IN.264 (which must carry access unit
       delimiters) as one private unit, 0xFC when it holds an IDR slice and
       0xFD otherwise, and after each one a 0xFA unit with the next 160 bytes of
       the A-law file ALAW while any are left; prints "<video units> <key units>
-      <audio units>"
+      <audio units>". Without --fields the header fields hold filler; with it
+      the 0xFC head carries stream kind 2, the frame rate and the picture size
+      (width / 8 and height / 8, high bits in byte 4) and the 0xFA head codec
+      14 (G.711 A-law) with sample-rate index 2 (8000 Hz)
 
 Only Python's standard library is used; ffmpeg must be on PATH.
 """
@@ -46,7 +49,19 @@ def access_units(data):
     return [(data[begin:end], idr) for begin, end, idr in groups]
 
 
-def wrap_private(source, alaw, out):
+def key_head(fields):
+    """Bytes 4-11 of a 0xFC unit: filler, or the stream's own fields."""
+    if fields is None:
+        return b"\x11" * 8
+    width, height, rate = fields
+    w8, h8 = width // 8, height // 8
+    if w8 >= 1 << 12 or h8 >= 1 << 10 or not 0 < rate < 256:
+        raise SystemExit("size or rate does not fit the key frame header")
+    kind = 2 | (w8 >> 8) << 4 | (h8 >> 8) << 6
+    return bytes([kind, rate, w8 & 0xFF, h8 & 0xFF]) + bytes(4)
+
+
+def wrap_private(source, alaw, out, fields=None):
     with open(source, "rb") as video_file, open(alaw, "rb") as audio_file:
         video, audio = video_file.read(), audio_file.read()
     counts = [0, 0, 0]
@@ -55,14 +70,15 @@ def wrap_private(source, alaw, out):
             if len(payload) < 17:
                 raise SystemExit("access unit of %d bytes is too short for the private form" % len(payload))
             if idr:
-                segment.write(b"\x00\x00\x01\xfc" + b"\x11" * 8 + struct.pack("<I", len(payload)) + payload)
+                segment.write(b"\x00\x00\x01\xfc" + key_head(fields) + struct.pack("<I", len(payload)) + payload)
                 counts[1] += 1
             else:
                 segment.write(b"\x00\x00\x01\xfd" + struct.pack("<I", len(payload)) + payload)
             counts[0] += 1
             chunk, audio = audio[:160], audio[160:]
             if chunk:
-                segment.write(b"\x00\x00\x01\xfa\x22\x22" + struct.pack("<H", len(chunk)) + chunk)
+                audio_head = b"\x22\x22" if fields is None else bytes([14, 2])
+                segment.write(b"\x00\x00\x01\xfa" + audio_head + struct.pack("<H", len(chunk)) + chunk)
                 counts[2] += 1
     print(*counts)
 
@@ -88,6 +104,8 @@ def main(argv):
         trace_nal_types(argv[2])
     elif len(argv) == 5 and argv[1] == "private":
         wrap_private(argv[2], argv[3], argv[4])
+    elif len(argv) == 9 and argv[1] == "private" and argv[5] == "--fields":
+        wrap_private(argv[2], argv[3], argv[4], tuple(int(v) for v in argv[6:9]))
     else:
         sys.stderr.write(__doc__)
         return 2
