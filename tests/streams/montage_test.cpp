@@ -291,6 +291,36 @@ TEST(Montage, NoSecurityEventWhenTheUnitSaysProtectedButCarriesNoFlag)
     EXPECT_EQ(p.Info(id, "ptz_video_cur_tilt"), "10.000000");
 }
 
+TEST(Montage, AZeroAspectDenominatorLeavesTheHeightUnknown)
+{
+    // A "Q3" record of nibble 2 with a zero denominator and no frame time.
+    Bytes unit(72, 0x55);
+    const uint8_t head[] = {0, 0, 0, 1, 0x06, 0xF0, 64, 'Q', '3'};
+    std::memcpy(unit.data(), head, sizeof head);
+    unit[71] = 0x80;
+    const uint32_t flags = 0;
+    std::memcpy(unit.data() + 19, &flags, 4);
+    const uint8_t osd[] = {40, 10, 12, 6}; // 160 x 40 at 96, 48
+    std::memcpy(unit.data() + 23, osd, 4);
+    const uint64_t code = 2 | 0ull << 4 | 3ull << 9 | 160ull << 14 | 1ull << 36;
+    std::memcpy(unit.data() + 39, &code, 8);
+
+    Platform p;
+    int id = p.montage.qn_mp_AddSource("single", "camera_01");
+    p.montage.qn_mp_Play(id);
+    ASSERT_EQ(p.montage.qn_mp_InputData(id, unit.data(), static_cast<int>(unit.size()), "video_h264_single"), 1);
+    LensState lens = p.Lens(id);
+    EXPECT_EQ(lens.width, 1280);
+    EXPECT_EQ(lens.height, kUnknown16);
+    EXPECT_EQ(lens.lensType, 1);
+    EXPECT_EQ(lens.frameTime, 1573032u) << "lens number 0 without a frame time";
+    EXPECT_EQ(p.Info(id, "time_osd_wid"), "160");
+    EXPECT_EQ(p.Info(id, "time_osd_y"), "48");
+    EXPECT_EQ(p.Info(id, "old_velmor"), "y");
+    EXPECT_NE(p.recorder.Find("pano_circle"), nullptr);
+    EXPECT_EQ(p.recorder.Find("frame_time"), nullptr);
+}
+
 TEST(MontageWithFfmpeg, LensRecordsAndSpsOfAStreamBecomeEventsAndItems)
 {
     if (!testing_support::HaveCommand("ffmpeg") || !testing_support::HaveCommand("python3")) {
