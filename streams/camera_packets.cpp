@@ -38,13 +38,13 @@ uint32_t KeyFrameHeight(const uint8_t* header)
 long MontPacketBuffer::Append(const uint8_t* data, std::size_t length)
 {
     if (consumed_ > 0) {
-        std::memmove(bytes_.data(), bytes_.data() + consumed_, used_ - consumed_);
+        std::memmove(bytes_.get(), bytes_.get() + consumed_, used_ - consumed_);
         used_ -= consumed_;
         consumed_ = 0;
     }
-    std::size_t room = bytes_.size() - used_;
+    std::size_t room = kCapacity - used_;
     if (length >= room) return static_cast<long>(room);
-    std::memcpy(bytes_.data() + used_, data, length);
+    std::memcpy(bytes_.get() + used_, data, length);
     used_ += length;
     return 0;
 }
@@ -53,7 +53,7 @@ void MontPacketBuffer::Scan(Visitor& visitor)
 {
     std::size_t at = consumed_;
     while (used_ - at >= kMinScan) {
-        const uint8_t* base = bytes_.data();
+        const uint8_t* base = bytes_.get();
         std::size_t start = at;
         while (start + 4 <= used_ &&
                !(base[start] == 0 && base[start + 1] == 0 && base[start + 2] == 1 && IsPacketType(base[start + 3]))) {
@@ -70,7 +70,7 @@ void MontPacketBuffer::Scan(Visitor& visitor)
             break;
         }
         uint32_t declared = DeclaredLength(base + start, type);
-        if (declared > bytes_.size() - headerSize) {
+        if (declared > kCapacity - headerSize) {
             visitor.OnBadLength(declared);
             at = start + 3;
             continue;

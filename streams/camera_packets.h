@@ -11,7 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace streams {
 
@@ -48,7 +48,8 @@ public:
     // Scanning needs this many bytes from the scan position.
     static constexpr std::size_t kMinScan = 64;
 
-    MontPacketBuffer() : bytes_(kCapacity) {}
+    // Bytes are only ever read below the used length, so they start unset.
+    MontPacketBuffer() : bytes_(std::make_unique_for_overwrite<uint8_t[]>(kCapacity)) {}
 
     // 0 when taken; otherwise the room there was (the content stays).
     long Append(const uint8_t* data, std::size_t length);
@@ -66,7 +67,7 @@ public:
     std::size_t Pending() const { return used_ - consumed_; }
 
 private:
-    std::vector<uint8_t> bytes_;
+    std::unique_ptr<uint8_t[]> bytes_;
     std::size_t used_ = 0;
     std::size_t consumed_ = 0;
 };
