@@ -9,7 +9,7 @@
 #include "engine_instance.h"
 #include "engine_steps_internal.h"
 #include "event_recorder.h"
-#include "lens_record_builder.h"
+#include "support/lens_record_builder.h"
 #include "lens_table.h"
 #include "qn_ptzlink.h"
 #include "test_support.h"

@@ -5,7 +5,7 @@
 
 #include "engine_context.h"
 #include "engine_instance.h"
-#include "lens_record_builder.h"
+#include "support/lens_record_builder.h"
 #include "lens_table.h"
 #include "qn_ptzlink.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <sstream>
 
-#include "lens_record_builder.h"
+#include "support/lens_record_builder.h"
 #include "lens_table.h"
 #include "qn_ptzlink.h"
 #include "test_support.h"

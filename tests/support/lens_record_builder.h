@@ -1,7 +1,7 @@
 // Builds 96-byte lens-correction records field by field, the way a camera
 // lays them out, for the tests.
-#ifndef OSTRELS_TESTS_PTZLINK_LENS_RECORD_BUILDER_H
-#define OSTRELS_TESTS_PTZLINK_LENS_RECORD_BUILDER_H
+#ifndef OSTRELS_TESTS_SUPPORT_LENS_RECORD_BUILDER_H
+#define OSTRELS_TESTS_SUPPORT_LENS_RECORD_BUILDER_H
 
 #include <array>
 #include <cstdint>
