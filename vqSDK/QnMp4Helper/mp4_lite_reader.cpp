@@ -24,6 +24,7 @@ struct LiteLayout {
     int32_t totalMs = 0;
     const qn_mp4::TrackInfo* video = nullptr;
     const qn_mp4::TrackInfo* audio = nullptr;
+    bool everyFrameKey = false; // a file without sync samples
     bool sideTables = false;
     std::vector<uint32_t> sideSizes, sideOffsets;
     Bytes keySide; // without side tables: the side piece of every key frame
@@ -54,6 +55,7 @@ bool ParseLayout(const qn_mp4::Mp4FileReader& file, LiteLayout& layout)
     layout.video = &movie.tracks[0];
     layout.audio = &movie.tracks[1];
     layout.totalMs = int32_t(movie.duration);
+    layout.everyFrameKey = layout.video->FirstSyncSample() < 0;
 
     const Bytes& body = file.MovieBody();
     qn_mp4::BoxView skip;
@@ -138,7 +140,7 @@ void VideoThread(LiteReader& r)
     for (std::size_t index = 0; index < track.samples.size(); ++index) {
         if (!WaitWhilePaused(r)) return;
         pacer.Start();
-        bool key = track.samples[index].sync;
+        bool key = track.samples[index].sync || r.layout.everyFrameKey;
         frame.clear();
         if (r.layout.sideTables) {
             uint32_t size = r.layout.sideSizes[index];

@@ -166,7 +166,10 @@ bool WriteFrameLocked(LiteWriter& w, const uint8_t* data, std::size_t length, in
     case QN_MP4_STREAM_FRAME_TYPE_AAC:
         WriteAudioSample(w, data, length);
         return true;
+    // The key frame's private SEI goes with the others: it carries the
+    // panorama parameters the player needs for that picture.
     case QN_MP4_STREAM_FRAME_TYPE_SEI:
+    case QN_MP4_STREAM_FRAME_TYPE_SEI_QN:
     case QN_MP4_STREAM_FRAME_TYPE_SPS:
     case QN_MP4_STREAM_FRAME_TYPE_PPS:
         w.side.insert(w.side.end(), data, data + length);

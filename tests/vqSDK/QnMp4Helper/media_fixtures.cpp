@@ -64,6 +64,18 @@ bool Ffmpeg(const std::string& arguments)
     return testing_support::RunCommand("ffmpeg -nostdin -v error -y " + arguments + " 2>&1").exitCode == 0;
 }
 
+std::string VideoFrameMd5s(const std::string& input, const std::string& options)
+{
+    std::string out =
+        testing_support::RunCommand("ffmpeg -v error " + options + " -i " + input + " -map 0:v:0 -f framemd5 -").output;
+    std::string hashes;
+    for (std::size_t at = out.find("0,"); at != std::string::npos; at = out.find("\n0,", at + 1)) {
+        std::size_t end = out.find('\n', at + 1);
+        hashes += out.substr(out.rfind(',', end) + 1, end - out.rfind(',', end));
+    }
+    return hashes;
+}
+
 bool MakeH264(const std::string& path, int seconds, const std::string& size)
 {
     return Ffmpeg("-f lavfi -i testsrc2=size=" + size + ":rate=25 -t " + std::to_string(seconds) +

@@ -31,6 +31,10 @@ std::vector<AdtsFrame> SplitAdtsFrames(const Bytes& stream);
 // Runs ffmpeg quietly with `arguments`; true when it succeeded.
 bool Ffmpeg(const std::string& arguments);
 
+// The picture hashes of the first video stream of `input` as ffmpeg decodes
+// it (`options` go before the input), one after the other; empty on failure.
+std::string VideoFrameMd5s(const std::string& input, const std::string& options = "");
+
 // `seconds` of a 25 frame-a-second test picture, no B-frames, a key frame
 // every 25 frames, as Annex-B H.264 in `path`.
 bool MakeH264(const std::string& path, int seconds, const std::string& size = "320x240");

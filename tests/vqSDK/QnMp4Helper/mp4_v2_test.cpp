@@ -106,18 +106,9 @@ TEST_F(Mp4V2Test, OutsideToolsReadTheRecordingAsWritten)
     EXPECT_NE(trace.find("type:'stss'"), std::string::npos);
 
     // The pictures decode exactly as the stream they came from.
-    auto md5 = [](const std::string& input, const std::string& options) {
-        std::string out = RunCommand("ffmpeg -v error " + options + " -i " + input + " -map 0:v -f framemd5 -").output;
-        std::string hashes;
-        for (std::size_t at = out.find("0,"); at != std::string::npos; at = out.find("\n0,", at + 1)) {
-            std::size_t end = out.find('\n', at + 1);
-            hashes += out.substr(out.rfind(',', end) + 1, end - out.rfind(',', end)) ;
-        }
-        return hashes;
-    };
-    std::string ours = md5(file_, "");
+    std::string ours = mp4_test::VideoFrameMd5s(file_);
     EXPECT_FALSE(ours.empty());
-    EXPECT_EQ(ours, md5(recording_.h264Path, "-f h264 -r 25"));
+    EXPECT_EQ(ours, mp4_test::VideoFrameMd5s(recording_.h264Path, "-f h264 -r 25"));
 
     // The audio decodes with ffmpeg. faad cannot read this file: its MP4 reader takes a track's samples as
     // one run from the first chunk offset, so audio chunks between video chunks (as ffmpeg's own muxer also
