@@ -5,6 +5,7 @@
 
 #include "Depend/qn_log.h"
 #include "platform/net_socket.h"
+#include "vqSDK/VlrNetSDK/mgr_messages.h"
 #include "vqSDK/VlrNetSDK/msg_header.h"
 #include "vqSDK/VlrNetSDK/net_utils.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
@@ -32,13 +33,13 @@ bool connection_guard(int32_t camera)
         SetLastError(QN_NET_ERR_NOT_INIT);
         return false;
     }
-    const int32_t state = connection_state().load();
-    if (state == 3 && camera < 0) {
+    const conn_state state = connection_state().load();
+    if (state == conn_state::mgr_online && camera < 0) {
         QNConsoleTrace("illegal param\n");
         SetLastError(QN_NET_ERR_ILLEGAL_PARAM);
         return false;
     }
-    if (state == 3 || state == 4) return true;
+    if (state == conn_state::mgr_online || state == conn_state::local_online) return true;
     QNConsoleTrace("base_connect no link\n");
     SetLastError(QN_NET_ERR_NO_LINK);
     return false;
@@ -63,7 +64,7 @@ bool base_conn::send(const encoded_request& request, pending_request* record)
 
 bool base_conn::send_twice(const encoded_request& request, pending_request* record)
 {
-    if (record != nullptr) pending_.add(request.key_camera, 1, record);
+    if (record != nullptr) pending_.add(request.key_camera, kind_value(mgr_row(mgr_msg::online_query).kind), record);
     std::lock_guard<std::mutex> lock(sendMutex_);
     const int socket = socket_.load();
     if (socket < 0) return false;

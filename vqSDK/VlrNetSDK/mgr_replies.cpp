@@ -10,6 +10,7 @@
 #include "vqSDK/VlrNetSDK/base_conn.h"
 #include "vqSDK/VlrNetSDK/camera_command.h"
 #include "vqSDK/VlrNetSDK/md5_text.h"
+#include "vqSDK/VlrNetSDK/mgr_messages.h"
 #include "vqSDK/VlrNetSDK/msg_header.h"
 #include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
@@ -53,44 +54,37 @@ std::vector<uint8_t> Slice(const reply& r, std::size_t offset, std::size_t count
     return out;
 }
 
-void Complete(base_conn& conn, uint32_t camera, int32_t result, int32_t kind, const std::vector<uint8_t>& data = {})
+using m = mgr_msg;
+
+void Complete(base_conn& conn, uint32_t camera, int32_t result, pending_kind kind,
+              const std::vector<uint8_t>& data = {})
 {
-    conn.pending().complete(static_cast<int32_t>(camera), result, kind, data.empty() ? nullptr : data.data(),
-                            static_cast<int32_t>(data.size()));
+    conn.pending().complete(static_cast<int32_t>(camera), result, kind_value(kind),
+                            data.empty() ? nullptr : data.data(), static_cast<int32_t>(data.size()));
 }
 
-// Rows that complete a request with a slice of the body.
-struct completion_row {
-    uint32_t id;
-    uint32_t total;  // exact total; 0: any
-    int32_t kind;
-    int resultAt;    // body offset of the result, -1: the result is 1
-    std::size_t dataAt;
-    std::size_t dataLength;  // 0: no data
-};
+// The waiting request of `reply`'s row, keyed by the message it answers
+// rather than by a camera.
+void CompleteKeyed(base_conn& conn, mgr_msg reply, const std::vector<uint8_t>& data = {}, int32_t result = 1)
+{
+    const mgr_message& row = *mgr_row_answered_by(reply);
+    Complete(conn, wire_id(row.id), result, row.kind, data);
+}
 
-constexpr completion_row kCompletions[] = {
-    {20251, 96, 16, -1, 8, 68},  {20276, 44, 5, 12, 0, 0},   {20283, 36, 2, 8, 0, 16},
-    {20306, 60, 4, 24, 24, 16},  {20325, 44, 10, -1, 8, 16}, {20327, 136, 11, -1, 0, 116},
-    {20339, 36, 13, 8, 0, 0},    {20340, 32, 14, 8, 0, 0},   {20341, 32, 15, 8, 0, 0},
-    {20345, 52, 17, -1, 8, 24},  {20347, 40, 18, -1, 0, 20}, {20349, 32, 20, -1, 0, 12},
-    {20358, 36, 33, -1, 0, 16},
-};
-
-struct command_row {
-    uint32_t sub;
-    int32_t kind;
-    std::size_t innerAt;
-    std::size_t innerLength;
-};
-
-constexpr command_row kCameraReplies[] = {
-    {20372, 22, 8, 156}, {20377, 31, 0, 152}, {20380, 32, 0, 84},  {20383, 30, 0, 100},
-    {20392, 35, 0, 12},  {93002, 27, 0, 220}, {93004, 29, 0, 216}, {94003, 34, 0, 16},
-};
+bool HasRowTotal(mgr_msg answer, const reply& r) { return r.total == mgr_row_answered_by(answer)->reply_total; }
 
 constexpr uint32_t kCameraCommandTotal = 256;
 constexpr uint32_t kErrorStatusTotal = 152;
+constexpr uint32_t kConfigTotalMax = 256;
+
+// A reply that hands its row's slice of the body, with its result.
+void CompleteFromRow(base_conn& conn, const mgr_message& row, const reply& r)
+{
+    if (row.reply_total != 0 && row.reply_total != r.total) return;
+    const int32_t result = row.result_at < 0 ? 1 : static_cast<int32_t>(r.u32(static_cast<std::size_t>(row.result_at)));
+    Complete(conn, r.u32(0), result, row.kind,
+             row.data_length == 0 ? std::vector<uint8_t>{} : Slice(r, row.data_at, row.data_length));
+}
 
 void ConfigRecord(base_conn& conn, const reply& r)
 {
@@ -119,20 +113,20 @@ void ConfigRecord(base_conn& conn, const reply& r)
     QNConsoleTrace("get config xxx:%d\n", static_cast<int>(r.total));
     std::vector<uint8_t> data(sizeof config);
     std::memcpy(data.data(), &config, sizeof config);
-    Complete(conn, r.u32(0), 1, 19, data);
+    Complete(conn, r.u32(0), 1, mgr_row(m::get_config).kind, data);
 }
 
-void CloudSignPart(base_conn& conn, const reply& r, uint32_t sub, const uint8_t* inner)
+void CloudSignPart(base_conn& conn, const reply& r, mgr_msg part, const uint8_t* inner)
 {
     std::lock_guard<std::mutex> lock(g_signMutex);
     auto* sign = reinterpret_cast<uint8_t*>(&g_sign);
-    if (sub == 90002) {
+    if (part == m::cloud_sign_head) {
         std::memcpy(sign, inner, 12);
         std::memcpy(sign + 12, inner + 24, 160);
         std::memcpy(sign + 2220, inner + 12, 12);
         return;
     }
-    if (sub == 90003) {
+    if (part == m::cloud_sign_token) {
         uint32_t entry = ReadU32(inner + 12);
         if (entry >= kTokenPieces) return;  // outside the token area: refused
         std::memcpy(sign + 172 + entry * kTokenPiece, inner + 20, kTokenPiece);
@@ -141,28 +135,26 @@ void CloudSignPart(base_conn& conn, const reply& r, uint32_t sub, const uint8_t*
     std::memcpy(sign + 2232, inner + 12, 112);
     std::vector<uint8_t> whole(sizeof g_sign);
     std::memcpy(whole.data(), sign, sizeof g_sign);
-    Complete(conn, r.u32(0), 1, 24, whole);
+    Complete(conn, r.u32(0), 1, mgr_row(m::cloud_get_sign).kind, whole);
 }
 
 void CameraReply(base_conn& conn, const reply& r)
 {
     if (r.total != kCameraCommandTotal) return;
-    const uint32_t sub = r.u32(12);
+    const auto sub = static_cast<mgr_msg>(r.u32(12));
     const uint8_t* inner = r.body + kInnerOffset;  // 220 bytes: the total was checked
-    if (r.id == 20401) {
-        if (sub == 20374) {
-            RaiseEvent(const_cast<uint8_t*>(inner), QN_NET_EVENT_NOTICE_20374, 0, 204);
-            return;
-        }
-        for (const command_row& row : kCameraReplies) {
-            if (row.sub == sub) Complete(conn, r.u32(0), 1, row.kind, Slice(r, kInnerOffset + row.innerAt, row.innerLength));
-        }
+    const mgr_msg carrier = r.id == wire_id(m::camera_answer) ? m::camera_command : m::cloud_command;
+    if (carrier == m::camera_command && sub == m::camera_notice) {
+        RaiseEvent(const_cast<uint8_t*>(inner), QN_NET_EVENT_NOTICE_20374, 0, 204);
         return;
     }
-    if (sub == 90005) {
-        Complete(conn, r.u32(0), 1, 26, Slice(r, kInnerOffset, 220));
-    } else if (sub == 90002 || sub == 90003 || sub == 90006) {
+    if (carrier == m::cloud_command &&
+        (sub == m::cloud_sign_head || sub == m::cloud_sign_token || sub == m::cloud_sign_tail)) {
         CloudSignPart(conn, r, sub, inner);
+        return;
+    }
+    if (const mgr_message* row = mgr_row_answered_by(sub, carrier)) {
+        Complete(conn, r.u32(0), 1, row->kind, Slice(r, kInnerOffset + row->data_at, row->data_length));
     }
 }
 
@@ -175,16 +167,17 @@ void OnlineState(base_conn& conn, const reply& r)
     }
     if (!r.has(0, 12)) return;
     const uint32_t camera = r.u32(4);
+    const pending_kind kind = mgr_row(m::online_query).kind;
     uint8_t record[8];
     WriteU32(record, last_login().login_number);
     WriteU32(record + 4, camera);
     const uint32_t entries = r.u32(8);
     if (entries > 0 && r.has(12, 12)) {
         global_set().connection_value.store(static_cast<int32_t>(r.u32(12)));
-        Complete(conn, camera, 1, 1);
+        Complete(conn, camera, 1, kind);
         RaiseEvent(record, QN_NET_EVENT_CAMERA_ONLINE, static_cast<int32_t>(camera), 8);
     } else if (entries == 0) {
-        Complete(conn, camera, 0, 1);
+        Complete(conn, camera, 0, kind);
         RaiseEvent(record, QN_NET_EVENT_CAMERA_OFFLINE, static_cast<int32_t>(camera), 8);
     }
 }
@@ -211,14 +204,59 @@ void UpgradeProgress(base_conn& conn, const reply& r)
 
 void Refusal(base_conn& conn, const reply& r)
 {
-    struct refused {
-        uint32_t request;
-        int32_t kind;
+    // The requests a refusal may name; the server names a guard query by
+    // its answer's id.
+    struct refusable {
+        mgr_msg named;
+        mgr_msg request;
     };
-    constexpr refused kRefusals[] = {{20348, 20}, {20352, 19}, {20357, 33}, {20368, 21}, {20370, 23}, {20372, 22}};
-    for (const refused& row : kRefusals) {
-        if (row.request == r.u32(8)) conn.pending().fail_all(static_cast<int32_t>(r.u32(0)), 0, row.kind);
+    constexpr refusable kRefusable[] = {{m::set_config, m::set_config},       {m::get_config, m::get_config},
+                                        {m::get_fw_params, m::get_fw_params}, {m::set_ap_password, m::set_ap_password},
+                                        {m::set_guard, m::set_guard},         {m::guard, m::get_guard}};
+    for (const refusable& row : kRefusable) {
+        if (wire_id(row.named) == r.u32(8)) {
+            conn.pending().fail_all(static_cast<int32_t>(r.u32(0)), 0, kind_value(mgr_row(row.request).kind));
+        }
     }
+}
+
+void RemoteFiles(base_conn& conn, const reply& r)
+{
+    const pending_kind kind = mgr_row(m::search_remote_file).kind;
+    const uint32_t count = r.u32(16);
+    if (r.total == 2664 && count <= 16) {
+        Complete(conn, r.u32(0), static_cast<int32_t>(count), kind, Slice(r, 20, count * kRemoteFileEntry));
+    } else if (r.total == 2536 && count <= 208) {
+        Complete(conn, r.u32(0), static_cast<int32_t>(count), kind, Slice(r, 20, count * kCompactFileEntry));
+    }
+}
+
+void PicturePart(base_conn& conn, const reply& r)
+{
+    const pending_kind kind = mgr_row(m::get_alarm_pic).kind;
+    const int32_t status = static_cast<int32_t>(r.u32(24));
+    if (status == 0 || status == -1) {
+        Trace("%s", status == 0 ? "no pic" : "no tf card");
+        conn.picture().set_idle();
+        Complete(conn, r.u32(0), status == 0 ? 0 : 2, kind);
+        return;
+    }
+    // The first block (index 0) tells the waiting request that the picture
+    // comes. The download takes it first, so that a request made as soon
+    // as the waiter wakes finds the download running and does not restart it.
+    conn.picture().take_block(r.body, r.length);
+    if (r.has(20, 2) && ReadU16(r.body + 20) == 0) Complete(conn, r.u32(0), 1, kind);
+}
+
+void UpgradeState(const reply& r)
+{
+    if (r.total != 48 || r.u32(12) != 16) return;
+    uint8_t record[16];
+    WriteU32(record, r.u32(0));
+    WriteU32(record + 4, 1000);
+    WriteU32(record + 8, r.u32(20));
+    WriteU32(record + 12, 0);
+    RaiseEvent(record, QN_NET_EVENT_UPGRADE_STATE, 0, 16);
 }
 
 } // namespace
@@ -231,113 +269,85 @@ void handle_mgr_reply(base_conn& conn, const uint8_t* frame, std::size_t length)
     // Any message shows the peer is alive.
     conn.live_count.store(0);
 
-    for (const completion_row& row : kCompletions) {
-        if (row.id != r.id) continue;
-        if (row.total != 0 && row.total != r.total) return;
-        int32_t result = row.resultAt < 0 ? 1 : static_cast<int32_t>(r.u32(static_cast<std::size_t>(row.resultAt)));
-        Complete(conn, r.u32(0), result, row.kind,
-                 row.dataLength == 0 ? std::vector<uint8_t>{} : Slice(r, row.dataAt, row.dataLength));
-        return;
-    }
-    switch (r.id) {
-    case 20200:
+    const auto id = static_cast<mgr_msg>(r.id);
+    switch (id) {
+    case m::sign_in:
         // Body 0 is the server's status: anything but 0 refuses the sign-in.
-        if (r.total == 152) Complete(conn, 20200, r.u32(0) == 0 ? 1 : 0, 0);
+        if (HasRowTotal(id, r)) CompleteKeyed(conn, id, {}, r.u32(0) == 0 ? 1 : 0);
         return;
-    case 20204:
-        if (r.total != 60) return;
+    case m::video_address_answer:
+        if (!HasRowTotal(id, r)) return;
         conn.set_address_area(r.body, 40);
-        Complete(conn, 20203, 1, 7);
+        CompleteKeyed(conn, id);
         return;
-    case 20227: {
-        const uint32_t count = r.u32(16);
-        if (r.total == 2664 && count <= 16) {
-            Complete(conn, r.u32(0), static_cast<int32_t>(count), 3, Slice(r, 20, count * kRemoteFileEntry));
-        } else if (r.total == 2536 && count <= 208) {
-            Complete(conn, r.u32(0), static_cast<int32_t>(count), 3, Slice(r, 20, count * kCompactFileEntry));
-        }
-        return;
-    }
-    case 20312: {
-        if (r.total != 76) return;
+    case m::local_address_answer: {
+        if (!HasRowTotal(id, r)) return;
         {
             std::lock_guard<std::mutex> lock(g_localMutex);
             g_local = local_camera_address{r.u32(24), r.u32(28)};
         }
         TraceShort("local ip address receive success");
-        Complete(conn, 20311, 1, 8);
+        CompleteKeyed(conn, id);
         return;
     }
-    case 20331: {
+    case m::remote_files:
+        RemoteFiles(conn, r);
+        return;
+    case m::tf_info: {
         // The card state is of any length: hand over what the body holds of
         // it, so that a cut state reaches the caller as short, not as zeros.
         std::vector<uint8_t> data(kCardState, 0);
         if (r.u32(8) != 0) data = Slice(r, 8, std::min(kCardState, r.length - std::min<std::size_t>(8, r.length)));
-        Complete(conn, r.u32(0), 1, 12, data);
+        Complete(conn, r.u32(0), 1, mgr_row(m::get_tf_info).kind, data);
         return;
     }
-    case 20353:
-        if (r.total <= 256) ConfigRecord(conn, r);
+    case m::config:
+        if (r.total <= kConfigTotalMax) ConfigRecord(conn, r);
         return;
-    case 20369: {
-        if (r.total != 92) return;
-        std::vector<uint8_t> data = Slice(r, 0, 72);
+    case m::ap_password: {
+        const mgr_message& row = *mgr_row_answered_by(id);
+        if (r.total != row.reply_total) return;
+        std::vector<uint8_t> data = Slice(r, row.data_at, row.data_length);
         WriteU32(data.data(), 0);
-        Complete(conn, r.u32(0), 1, 21, data);
+        Complete(conn, r.u32(0), 1, row.kind, data);
         return;
     }
-    case 20401:
-    case 20403:
+    case m::camera_answer:
+    case m::cloud_answer:
         CameraReply(conn, r);
         return;
-    case 20202:
+    case m::online_query:
         OnlineState(conn, r);
         return;
-    case 20206:
-    case 20207:
-        if (r.total == 28) RaiseEvent(const_cast<uint8_t*>(r.body), static_cast<int32_t>(r.id), static_cast<int32_t>(r.u32(4)), 8);
+    case m::camera_offline:
+    case m::camera_online:
+        if (r.total == 28) {
+            RaiseEvent(const_cast<uint8_t*>(r.body), static_cast<int32_t>(r.id), static_cast<int32_t>(r.u32(4)), 8);
+        }
         return;
-    case 20240:
+    case m::pushed_message:
         RaiseEvent(const_cast<uint8_t*>(r.body), QN_NET_EVENT_PUSHED_MESSAGE, static_cast<int32_t>(r.u32(0)),
                    static_cast<int32_t>(r.length));
         return;
-    case 20313:
+    case m::upgrade_progress:
         if (r.total == 52) UpgradeProgress(conn, r);
         return;
-    case 20316:
-        if (r.total == 48 && r.u32(12) == 16) {
-            uint8_t record[16];
-            WriteU32(record, r.u32(0));
-            WriteU32(record + 4, 1000);
-            WriteU32(record + 8, r.u32(20));
-            WriteU32(record + 12, 0);
-            RaiseEvent(record, QN_NET_EVENT_UPGRADE_STATE, 0, 16);
-        }
+    case m::upgrade_state:
+        UpgradeState(r);
         return;
-    case 20320:
+    case m::notice:
         if (r.total != 64) return;
         conn.send(mgr_request::acknowledge(r.u32(4)));
         RaiseEvent(const_cast<uint8_t*>(r.body), QN_NET_EVENT_NOTICE_20320, static_cast<int32_t>(r.u32(12)), 44);
         return;
-    case 20323: {
-        const int32_t status = static_cast<int32_t>(r.u32(24));
-        if (status == 0 || status == -1) {
-            Trace("%s", status == 0 ? "no pic" : "no tf card");
-            conn.picture().set_idle();
-            Complete(conn, r.u32(0), status == 0 ? 0 : 2, 6);
-            return;
-        }
-        // The first block (index 0) tells the waiting request that the picture
-        // comes. The download takes it first, so that a request made as soon
-        // as the waiter wakes finds the download running and does not restart it.
-        conn.picture().take_block(r.body, r.length);
-        if (r.has(20, 2) && ReadU16(r.body + 20) == 0) Complete(conn, r.u32(0), 1, 6);
+    case m::alarm_pic_block:
+        PicturePart(conn, r);
         return;
-    }
-    case 20351:
+    case m::refusal:
         if (r.total == 36) Refusal(conn, r);
         return;
     default:
+        if (const mgr_message* row = mgr_row_answered_by(id)) CompleteFromRow(conn, *row, r);
         return;
     }
 }

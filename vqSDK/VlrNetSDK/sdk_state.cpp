@@ -27,9 +27,9 @@ service_ports& ports()
     return values;
 }
 
-std::atomic<int32_t>& connection_state()
+std::atomic<conn_state>& connection_state()
 {
-    static std::atomic<int32_t> state{0};
+    static std::atomic<conn_state> state{conn_state::none};
     return state;
 }
 

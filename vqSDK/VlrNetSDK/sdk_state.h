@@ -19,9 +19,15 @@ struct global_settings {
 };
 global_settings& global_set();
 
-// The current connection's state: 0 none, 1 management connecting, 2 local
-// connecting, 3 management online, 4 local online.
-std::atomic<int32_t>& connection_state();
+// The current connection's state.
+enum class conn_state : int32_t {
+    none = 0,
+    mgr_connecting = 1,
+    local_connecting = 2,
+    mgr_online = 3,
+    local_online = 4,
+};
+std::atomic<conn_state>& connection_state();
 
 // The next local UDP port: one up, back to the first above the last.
 int32_t advance_local_udp_port();

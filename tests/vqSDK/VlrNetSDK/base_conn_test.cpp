@@ -57,7 +57,7 @@ protected:
     {
         platform::CloseSocket(peer_);
         platform::CloseSocket(listener_);
-        connection_state().store(0);
+        connection_state().store(conn_state::none);
         QN_NET_Cleanup();
     }
     int Accept()
@@ -76,18 +76,22 @@ protected:
 TEST_F(NetSdkConnections, TheGuardChecksInitialisationCameraAndState)
 {
     const struct {
-        int32_t state, camera;
+        conn_state state;
+        int32_t camera;
         bool passes;
         int32_t code;
-    } cases[] = {{0, 5, false, QN_NET_ERR_NO_LINK}, {1, 5, false, QN_NET_ERR_NO_LINK},
-                 {3, -1, false, QN_NET_ERR_ILLEGAL_PARAM}, {3, 5, true, 0}, {4, -1, true, 0}};
+    } cases[] = {{conn_state::none, 5, false, QN_NET_ERR_NO_LINK},
+                 {conn_state::mgr_connecting, 5, false, QN_NET_ERR_NO_LINK},
+                 {conn_state::mgr_online, -1, false, QN_NET_ERR_ILLEGAL_PARAM},
+                 {conn_state::mgr_online, 5, true, 0},
+                 {conn_state::local_online, -1, true, 0}};
     for (const auto& c : cases) {
         connection_state().store(c.state);
         SetLastError(0);
-        EXPECT_EQ(connection_guard(c.camera), c.passes) << c.state << " " << c.camera;
+        EXPECT_EQ(connection_guard(c.camera), c.passes) << static_cast<int>(c.state) << " " << c.camera;
         EXPECT_EQ(LastError(), c.code);
     }
-    connection_state().store(0);
+    connection_state().store(conn_state::none);
     QN_NET_Cleanup();
     EXPECT_FALSE(connection_guard(5));
     EXPECT_EQ(LastError(), QN_NET_ERR_NOT_INIT);

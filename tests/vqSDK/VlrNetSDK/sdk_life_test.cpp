@@ -73,7 +73,7 @@ TEST(NetSdkLife, CleanupIsRefusedWhileSignedInAndLogoutNeedsAConnection)
 
     // As a local connection that is on line.
     qn_net::set_current(qn_net::current_kind::local);
-    qn_net::connection_state().store(4);
+    qn_net::connection_state().store(qn_net::conn_state::local_online);
     EXPECT_EQ(QN_NET_Cleanup(), 0);
     EXPECT_TRUE(qn_net::process_recv::instance().running());
     EXPECT_TRUE(qn_net::IsInitialised());

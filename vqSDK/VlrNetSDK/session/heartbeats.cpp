@@ -91,13 +91,13 @@ bool MgrPeriod()
         }
         {
             std::lock_guard<std::mutex> lock(mgr.state_mutex());
-            connection_state().store(0);
+            connection_state().store(conn_state::none);
             mgr.mgr_delete();
         }
         QN_NET_Base_connect(1, 0, 0, 0);
     } else {
         std::lock_guard<std::mutex> lock(mgr.state_mutex());
-        connection_state().store(0);
+        connection_state().store(conn_state::none);
         mgr.mgr_delete();
     }
     QNLogPrint("%s(%d) mgr disconnect  please sign in again\n", "MgrHeatBeatThreadProc", __LINE__);
@@ -108,7 +108,7 @@ bool MgrPeriod()
 bool LocalPeriod()
 {
     local_conn& local = objects().local;
-    if (connection_state().load() == 4 && current() == current_kind::local) {
+    if (connection_state().load() == conn_state::local_online && current() == current_kind::local) {
         if (local.live_count.load() <= 9 && !local.peer_gone.load()) {
             local.send_raw(mgr_request::heartbeat(current_request_values()));
             local.live_count.fetch_add(1);
@@ -117,7 +117,7 @@ bool LocalPeriod()
     }
     {
         std::lock_guard<std::mutex> lock(local.state_mutex());
-        if (current() == current_kind::local) connection_state().store(0);
+        if (current() == current_kind::local) connection_state().store(conn_state::none);
         local.local_delete();
     }
     QNLogPrint("%s(%d) local   disconnect  please sign in again\n", "LocalHeatProc", __LINE__);

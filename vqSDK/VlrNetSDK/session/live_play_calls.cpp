@@ -147,7 +147,7 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
         Trace("QN_NET_StartRealPlay failed(illegal param)");
         return 0;
     }
-    if (connection_state().load() == 4 && current() == current_kind::local) {
+    if (connection_state().load() == conn_state::local_online && current() == current_kind::local) {
         uint32_t address = 0;
         int32_t port = 0;
         if (LocalDevice(&address, &port) && QN_NET_LocalRealPlay(camera, address, port) == 1) {
@@ -157,7 +157,7 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
         Trace("QN_NET_LocalRealPlay failed");
         return 0;
     }
-    if (connection_state().load() != 3) {
+    if (connection_state().load() != conn_state::mgr_online) {
         Trace("QN_NET_StartRealPlay not connect");
         return 0;
     }

@@ -54,7 +54,7 @@ bool end_local_stream()
 void stop_local_route()
 {
     ipc_conn& ipc = objects().ipc;
-    if (!ipc.streaming() && connection_state().load() != 4) {
+    if (!ipc.streaming() && connection_state().load() != conn_state::local_online) {
         objects().mgr.pending().complete(kLocalAddressKey, 0, kLocalAddressKind, nullptr, 0);
     }
     if (ipc.streaming()) ipc.close_channel(ipc.camera());

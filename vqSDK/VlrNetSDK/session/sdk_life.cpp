@@ -24,7 +24,7 @@ std::mutex g_lifeMutex;
 
 bool SignedIn()
 {
-    return connection_state().load() == 4 || objects().mgr.connected() == mgr_conn::kSignedIn;
+    return connection_state().load() == conn_state::local_online || objects().mgr.connected() == mgr_conn::kSignedIn;
 }
 
 } // namespace
@@ -47,7 +47,7 @@ extern "C" int QN_NET_Init(const char* login_server)
     local_mark().store(0);
     global_set().local_udp_port.store(ports().udp_first.load());
     set_login_server(login_server);
-    connection_state().store(0);
+    connection_state().store(conn_state::none);
     set_current(current_kind::none);
     if (process_recv::instance().start() != 1) {
         SetLastError(QN_NET_ERR_NO_DATA);
@@ -82,7 +82,7 @@ extern "C" int QN_NET_Cleanup(void)
     heartbeats::stop_local();
     sdk.local.local_delete();
     frame_pool::instance().reset();
-    connection_state().store(0);
+    connection_state().store(conn_state::none);
     set_current(current_kind::none);
     SetInitialised(false);
     Trace("QN_NET_Cleanup success");
@@ -95,7 +95,7 @@ extern "C" int QN_NET_SetRealDataCallBack(QN_NET_REAL_DATA_CALLBACK callback, in
     if (!report.RequireInit()) return 0;
     SetRealDataCallback(callback, value);
     objects().ipc.set_data_callback(callback, value);
-    if (connection_state().load() == 3) frame_deck::instance().set_data_callback(callback, value);
+    if (connection_state().load() == conn_state::mgr_online) frame_deck::instance().set_data_callback(callback, value);
     return report.Succeed();
 }
 

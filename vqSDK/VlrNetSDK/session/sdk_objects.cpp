@@ -33,9 +33,9 @@ base_conn* current_conn()
 
 base_conn* online_conn()
 {
-    const int32_t state = connection_state().load();
-    if (state == 3 && current() == current_kind::mgr) return &objects().mgr;
-    if (state == 4 && current() == current_kind::local) return &objects().local;
+    const conn_state state = connection_state().load();
+    if (state == conn_state::mgr_online && current() == current_kind::mgr) return &objects().mgr;
+    if (state == conn_state::local_online && current() == current_kind::local) return &objects().local;
     return nullptr;
 }
 

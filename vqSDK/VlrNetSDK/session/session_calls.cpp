@@ -15,6 +15,7 @@
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/session/heartbeats.h"
 #include "vqSDK/VlrNetSDK/session/live_play_race.h"
+#include "vqSDK/VlrNetSDK/session/play_keys.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
 
 using namespace qn_net;
@@ -24,9 +25,6 @@ namespace {
 constexpr int kConnectSeconds = 2;
 constexpr int kConnectTenths = 5;
 constexpr int64_t kLocalAddressWaitMs = 2000;
-// The key of the local-address wait: the request id stands for the camera.
-constexpr int32_t kLocalAddressKey = 20311;
-constexpr int32_t kLocalAddressKind = 8;
 
 void OnPeerGone(int, void* user) { static_cast<base_conn*>(user)->peer_closed(); }
 
@@ -54,7 +52,7 @@ int SignInFailed(int32_t code, const char* trace)
         objects().mgr.mgr_delete();
         // A local connection that is the current one stays as it is.
         if (current() == current_kind::mgr) {
-            connection_state().store(0);
+            connection_state().store(conn_state::none);
             set_current(current_kind::none);
         }
     }
@@ -68,14 +66,14 @@ int SignInFailed(int32_t code, const char* trace)
 // thread refuses it, `drop` closes it, the state goes back to none and 12000
 // is left.
 template <typename Drop>
-bool BecomeCurrent(base_conn& conn, current_kind kind, int32_t connectingState, Drop drop)
+bool BecomeCurrent(base_conn& conn, current_kind kind, conn_state connectingState, Drop drop)
 {
     set_current(kind);
     connection_state().store(connectingState);
     if (AttachMgrHandlers(conn)) return true;
     Trace("QN_NET_Base_connect failed");
     drop();
-    connection_state().store(0);
+    connection_state().store(conn_state::none);
     SetLastError(QN_NET_ERR_SOCKET);
     return false;
 }
@@ -90,12 +88,12 @@ int ConnectMgr(std::unique_lock<std::mutex>& mgrLock, std::unique_lock<std::mute
         SetLastError(QN_NET_ERR_MGR_CONNECT);
         return 0;
     }
-    if (!BecomeCurrent(mgr, current_kind::mgr, 1, [&mgr] { mgr.mgr_delete(); })) return 0;
+    if (!BecomeCurrent(mgr, current_kind::mgr, conn_state::mgr_connecting, [&mgr] { mgr.mgr_delete(); })) return 0;
     // Sign-in waits for the receive thread, whose disconnect path must not
     // find this mutex held.
     mgrLock.unlock();
     if (QN_NET_Mgr_SignIn() == 0) return 0;
-    connection_state().store(3);
+    connection_state().store(conn_state::mgr_online);
     return 1;
 }
 
@@ -111,13 +109,15 @@ int ConnectLocal(uint32_t address, int32_t port, int32_t mark, std::unique_lock<
         Trace("QN_NET_Base_connect failed");
         return 0;
     }
-    if (!BecomeCurrent(local, current_kind::local, 2, [&local] { local.local_delete(); })) return 0;
+    if (!BecomeCurrent(local, current_kind::local, conn_state::local_connecting, [&local] { local.local_delete(); })) {
+        return 0;
+    }
     // The heartbeat's callbacks may call back into the SDK: it is started,
     // like every watcher is joined, with no connection lock held.
     localLock.unlock();
     heartbeats::start_local();
     local.send(mgr_request::local_connect(current_request_values(), mark));
-    connection_state().store(4);
+    connection_state().store(conn_state::local_online);
     return 1;
 }
 
@@ -134,12 +134,12 @@ extern "C" int QN_NET_Base_connect(int32_t type, uint32_t address, int32_t port,
     }
     std::unique_lock<std::mutex> mgrLock(objects().mgr.state_mutex());
     std::unique_lock<std::mutex> localLock(objects().local.state_mutex());
-    const int32_t state = connection_state().load();
-    if (current() != current_kind::none && state == 3) {
+    const conn_state state = connection_state().load();
+    if (current() != current_kind::none && state == conn_state::mgr_online) {
         Trace("QN_NET_Base_connect inline");
         return 1;
     }
-    if (current() != current_kind::none && state == 4) {
+    if (current() != current_kind::none && state == conn_state::local_online) {
         // A running local connection serves the request that carries its mark.
         if (local_mark().load() != 0 && local_mark().load() == mark) {
             Trace("QN_NET_Base_connect local inline");
@@ -148,7 +148,7 @@ extern "C" int QN_NET_Base_connect(int32_t type, uint32_t address, int32_t port,
         local_mark().store(mark);
         QNLogPrint("%s(%d)\n", "QN_NET_Base_connect", __LINE__);
         DropLocalLocked();
-        connection_state().store(0);
+        connection_state().store(conn_state::none);
         localLock.unlock();
         mgrLock.unlock();
         heartbeats::stop_local();
@@ -207,14 +207,14 @@ extern "C" int QN_NET_Base_DisConnect(void)
         Trace("QN_NET_Base_DisConnect baseconn==NULL");
         return 0;
     }
-    const int32_t state = connection_state().load();
-    if (state != 3 && state != 4) {
+    const conn_state state = connection_state().load();
+    if (state != conn_state::mgr_online && state != conn_state::local_online) {
         SetLastError(QN_NET_ERR_NO_LINK);
         Trace("QN_NET_Base_DisConnect failed(no link)");
         return 0;
     }
     local_conn& local = objects().local;
-    if (state == 4) {
+    if (state == conn_state::local_online) {
         {
             std::lock_guard<std::mutex> lock(local.state_mutex());
             DropLocalLocked();
@@ -232,7 +232,7 @@ extern "C" int QN_NET_Base_DisConnect(void)
     QNTestLog("%s(%d)\n", "QN_NET_Base_DisConnect", __LINE__);
     {
         std::lock_guard<std::mutex> lock(objects().mgr.state_mutex());
-        connection_state().store(0);
+        connection_state().store(conn_state::none);
     }
     // Raised once the state says so: a handler that connects again must not
     // find the dropped connection still on line.
@@ -283,7 +283,7 @@ extern "C" int QN_NET_LocalConnect(int32_t camera)
         Trace("QN_NET_LocalConnect failed(parameter error)");
         return 0;
     }
-    if (connection_state().load() != 3) {
+    if (connection_state().load() != conn_state::mgr_online) {
         SetLastError(QN_NET_ERR_NO_LINK);
         Trace("QN_NET_LocalConnect failed(connect type error)");
         return 0;
@@ -295,7 +295,7 @@ extern "C" int QN_NET_LocalConnect(int32_t camera)
     // video-address request: wait for it before asking, or a quick server's
     // answer finds no one waiting.
     pending_request localAddress("localaddress");
-    mgr.pending().add(kLocalAddressKey, kLocalAddressKind, &localAddress);
+    mgr.pending().add(play::kLocalAddressKey, play::kLocalAddressKind, &localAddress);
     {
         pending_request videoAddress("videoaddress");
         const bool sent = mgr.send(
@@ -356,7 +356,7 @@ extern "C" int QN_NET_Logout(uint32_t user_id)
         QNLogPrint("[%s(%d)]\n", "QN_NET_Logout", __LINE__);
         sdk.mgr.mgr_delete();
     }
-    if (connection_state().load() == 4 || sdk.local.is_open()) {
+    if (connection_state().load() == conn_state::local_online || sdk.local.is_open()) {
         {
             std::lock_guard<std::mutex> lock(sdk.local.state_mutex());
             QNLogPrint("[%s(%d)] localconn->base_tcp:%d\n", "QN_NET_Logout", __LINE__, sdk.local.socket());
@@ -370,6 +370,6 @@ extern "C" int QN_NET_Logout(uint32_t user_id)
         Trace("QN_NET_Login failed");
         return 0;
     }
-    connection_state().store(0);
+    connection_state().store(conn_state::none);
     return report.Succeed();
 }

@@ -24,7 +24,7 @@ protected:
         uint32_t address = 0;
         ASSERT_TRUE(platform::TextToIPv4("127.0.0.1", &address));
         ASSERT_EQ(QN_NET_Base_connect(2, address, Peer().Port(), kMark), 1);
-        ASSERT_EQ(qn_net::connection_state().load(), 4);
+        ASSERT_EQ(qn_net::connection_state().load(), qn_net::conn_state::local_online);
     }
 };
 

@@ -215,7 +215,9 @@ protected:
     void TearDown() override
     {
         QN_NET_StopRealPlay(kCamera);
-        if (qn_net::connection_state().load() != 0 || qn_net::objects().mgr.connected() != 0) QN_NET_Logout(kUser);
+        if (qn_net::connection_state().load() != qn_net::conn_state::none || qn_net::objects().mgr.connected() != 0) {
+            QN_NET_Logout(kUser);
+        }
         EXPECT_EQ(QN_NET_Cleanup(), 1);
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
         QN_NET_SetDebugCallBack(nullptr);

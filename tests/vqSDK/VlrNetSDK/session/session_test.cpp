@@ -187,7 +187,7 @@ protected:
     }
     void TearDown() override
     {
-        if (connection_state().load() != 0 || objects().mgr.connected() != 0) QN_NET_Logout(kUser);
+        if (connection_state().load() != conn_state::none || objects().mgr.connected() != 0) QN_NET_Logout(kUser);
         EXPECT_EQ(QN_NET_Cleanup(), 1);
         global_set().camera_timeout_ms.store(3000);
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
@@ -218,7 +218,7 @@ TEST_F(NetSdkSession, ManagementSignInHappensOnceAndDisconnectReportsTheLoss)
     auto mgr = StartMgr();
     UseMgr(*mgr);
     ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
-    EXPECT_EQ(connection_state().load(), 3);
+    EXPECT_EQ(connection_state().load(), conn_state::mgr_online);
     EXPECT_EQ(objects().mgr.connected(), mgr_conn::kSignedIn);
     // On line already: no second connection, no second sign-in.
     EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
@@ -230,7 +230,7 @@ TEST_F(NetSdkSession, ManagementSignInHappensOnceAndDisconnectReportsTheLoss)
     EXPECT_EQ(QN_NET_Camera_Mgr_DisConnect(42), 1);
 
     EXPECT_EQ(QN_NET_Base_DisConnect(), 1);
-    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(connection_state().load(), conn_state::none);
     EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 1);
     EXPECT_EQ(ExtraSockets(), 0);
     EXPECT_EQ(QN_NET_Base_DisConnect(), 0);
@@ -251,13 +251,13 @@ TEST_F(NetSdkSession, AnUnansweredSignInLeavesNothingBehindAndARetryWorks)
     EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2900));
     EXPECT_EQ(LastError(), QN_NET_ERR_SIGN_IN);
-    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(connection_state().load(), conn_state::none);
     EXPECT_EQ(ExtraSockets(), 0);
 
     auto answering = StartMgr();
     UseMgr(*answering);
     EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
-    EXPECT_EQ(connection_state().load(), 3);
+    EXPECT_EQ(connection_state().load(), conn_state::mgr_online);
     EXPECT_EQ(ExtraSockets(), 1);
 }
 
@@ -278,7 +278,7 @@ TEST_F(NetSdkSession, ARefusedOrDroppedSignInFailsAtOnceAndNothingFollows)
         EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 0);
         EXPECT_LT(platform::MonotonicMs() - started, 10000);
         EXPECT_EQ(LastError(), QN_NET_ERR_SIGN_IN);
-        EXPECT_EQ(connection_state().load(), 0);
+        EXPECT_EQ(connection_state().load(), conn_state::none);
         EXPECT_EQ(current(), current_kind::none);
         EXPECT_EQ(objects().mgr.connected(), mgr_conn::kClosed);
         EXPECT_EQ(ExtraSockets(), 0);
@@ -345,18 +345,18 @@ TEST_F(NetSdkSession, LocalConnectionIsKeptForItsMarkAndReplacedForAnother)
 {
     auto device = StartMgr();
     ASSERT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 7), 1);
-    EXPECT_EQ(connection_state().load(), 4);
+    EXPECT_EQ(connection_state().load(), conn_state::local_online);
     EXPECT_EQ(current(), current_kind::local);
     EXPECT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 7), 1);
     EXPECT_EQ(ExtraSockets(), 1);
     EXPECT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 8), 1);
     EXPECT_EQ(ExtraSockets(), 1);
-    EXPECT_EQ(connection_state().load(), 4);
+    EXPECT_EQ(connection_state().load(), conn_state::local_online);
     // Device calls pass the camera check with any id on a local connection.
     EXPECT_TRUE(connection_guard(-1));
 
     EXPECT_EQ(QN_NET_Base_DisConnect(), 1);
-    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(connection_state().load(), conn_state::none);
     EXPECT_EQ(ExtraSockets(), 0);
     EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 1);
     // Two connections were made, each announced with its mark.
@@ -413,7 +413,7 @@ TEST_F(NetSdkSession, ServerThatClosesIsReconnectedOnceAndTheLossIsReported)
     QN_NET_Camera_Mgr_DisConnect(42);  // the server hangs up on it
     ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_SERVER_LOST, 1, std::chrono::milliseconds(6000)));
     // The heartbeat signed in again on a new connection.
-    EXPECT_EQ(connection_state().load(), 3);
+    EXPECT_EQ(connection_state().load(), conn_state::mgr_online);
     EXPECT_EQ(ReceivedSoon(*mgr, 20200, 2), 2);
     EXPECT_EQ(ExtraSockets(), 1);
     EXPECT_EQ(events_.CountOf(QN_NET_EVENT_SERVER_LOST), 1);
@@ -429,7 +429,7 @@ TEST_F(NetSdkSession, ServerThatResetsIsReconnectedAndTheProcessSurvives)
     ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
     ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_SERVER_LOST, 1, std::chrono::milliseconds(6000)));
     EXPECT_EQ(server.SignIns(), 2);
-    EXPECT_EQ(connection_state().load(), 3);
+    EXPECT_EQ(connection_state().load(), conn_state::mgr_online);
     EXPECT_EQ(ExtraSockets(), 1);
 }
 
@@ -449,7 +449,7 @@ TEST_F(NetSdkSession, FrozenServerIsGivenUpAfterTenSilentPeriods)
     ASSERT_TRUE(lost);
     // Ten heartbeats without an answer, one every two seconds.
     EXPECT_GE(after, std::chrono::seconds(18));
-    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(connection_state().load(), conn_state::none);
     EXPECT_EQ(objects().mgr.connected(), mgr_conn::kClosed);
     EXPECT_EQ(ExtraSockets(), 0);
     // From the third silent period to the eighth the heartbeat also asked
@@ -487,7 +487,7 @@ TEST_F(NetSdkSession, LogoutSignsOutAndAllowsCleanup)
     ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
     EXPECT_EQ(QN_NET_Cleanup(), 0);  // still signed in
     EXPECT_EQ(QN_NET_Logout(kUser), 1);
-    EXPECT_EQ(connection_state().load(), 0);
+    EXPECT_EQ(connection_state().load(), conn_state::none);
     EXPECT_EQ(ExtraSockets(), 0);
     EXPECT_EQ(ReceivedSoon(*mgr, 20201, 1), 1);
 }
