@@ -37,8 +37,8 @@ if(NOT TARGET fuzzers)
   add_custom_target(fuzzers)
 endif()
 
-# ostrels_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [SINGLE] [TIMEOUT s]
-#                   [RESOURCE_LOCK name] [DEPENDS target...])
+# ostrels_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [SINGLE] [WHOLE] [TIMEOUT s]
+#                   [WHOLE_TIMEOUT s] [RESOURCE_LOCK name] [DEPENDS target...])
 #
 # One GoogleTest executable. Each test becomes its own CTest entry, unless SINGLE
 # is given: then the binary is one entry (for binaries slow to start). The label
@@ -46,11 +46,17 @@ endif()
 # tests that share something outside their temporary folder (a process name, a
 # shared-memory name) from running at the same time. DEPENDS names programs the
 # tests run; each is built first and its path reaches the test as the macro
-# <TARGET>_PATH (upper case).
+# <TARGET>_PATH (upper case). WHOLE adds the entry <name>.whole, which runs the
+# binary whole in one process (within WHOLE_TIMEOUT, 600 s unless given), so
+# that a test which passes only on its own, after state an earlier test left
+# behind, shows.
 function(ostrels_add_gtest name)
-  cmake_parse_arguments(T "SINGLE" "TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS;LABELS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(T "SINGLE;WHOLE" "TIMEOUT;WHOLE_TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS;LABELS;DEPENDS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
+  endif()
+  if(NOT T_WHOLE_TIMEOUT)
+    set(T_WHOLE_TIMEOUT 600)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} test_support ostrels_platform GTest::gtest GTest::gtest_main
@@ -89,6 +95,11 @@ function(ostrels_add_gtest name)
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ${extra_properties})
+    if(T_WHOLE)
+      add_test(NAME ${name}.whole COMMAND ${name})
+      set_tests_properties(${name}.whole PROPERTIES TIMEOUT ${T_WHOLE_TIMEOUT} LABELS "${T_LABELS};whole"
+        ${extra_properties})
+    endif()
   endif()
 endfunction()
 

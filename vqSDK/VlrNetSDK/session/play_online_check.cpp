@@ -4,6 +4,7 @@
 #include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+#include "vqSDK/VlrNetSDK/session/sdk_session.h"
 
 namespace qn_net::play {
 
@@ -63,13 +64,6 @@ void online_check::stop()
     join_locked();
 }
 
-online_check& online()
-{
-    // The connections outlive this object: its thread uses the management
-    // connection until it is joined.
-    objects();
-    static online_check check;
-    return check;
-}
+online_check& online() { return session().online; }
 
 } // namespace qn_net::play

@@ -46,6 +46,7 @@ private:
     int64_t lastSecond_ = -1;
 };
 
+// The current session's check (sdk_session.h).
 online_check& online();
 
 } // namespace qn_net::play

@@ -1,14 +1,11 @@
 #include "vqSDK/VlrNetSDK/session/play_state.h"
 
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+#include "vqSDK/VlrNetSDK/session/sdk_session.h"
 
 namespace qn_net::play {
 
-shared_state& state_locked()
-{
-    static shared_state state;
-    return state;
-}
+shared_state& state_locked() { return session().play; }
 
 int32_t current_route()
 {

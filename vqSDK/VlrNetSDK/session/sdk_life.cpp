@@ -14,6 +14,7 @@
 #include "vqSDK/VlrNetSDK/session/heartbeats.h"
 #include "vqSDK/VlrNetSDK/session/live_play_race.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+#include "vqSDK/VlrNetSDK/session/sdk_session.h"
 
 using namespace qn_net;
 
@@ -44,6 +45,7 @@ extern "C" int QN_NET_Init(const char* login_server)
         QNLogPrint("%s(%d) ERROR_ILLEGAL_PARAM\n", "QN_NET_Init", __LINE__);
         return 0;
     }
+    renew_session();
     local_mark().store(0);
     global_set().local_udp_port.store(ports().udp_first.load());
     set_login_server(login_server);
@@ -71,6 +73,7 @@ extern "C" int QN_NET_Cleanup(void)
     }
     sdk_objects& sdk = objects();
     play::end_play_threads();
+    renew_session();
     heartbeats::stop_connection_watchers();
     sdk.video.close();
     frame_deck::instance().reset();

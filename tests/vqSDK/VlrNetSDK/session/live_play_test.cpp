@@ -144,6 +144,12 @@ struct BlockCount {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return calls.size() >= count; });
     }
+    // Each test counts afresh: the calls of an earlier test in the same process stay out.
+    static void Clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.clear();
+    }
     static std::vector<std::pair<int32_t, int32_t>> Calls()
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -161,6 +167,7 @@ TEST_F(LivePlay, BlocksAreCountedOnThePublicRouteOnly)
     int32_t route = -1;
     ASSERT_EQ(QN_NET_StartRealPlay(kCamera, &route), 1);
     ASSERT_EQ(route, qn_net::play::kPublicRoute);
+    BlockCount::Clear();
     ASSERT_EQ(QN_NET_CountStreamBlocks(1, &BlockCount::On), 1);
     ASSERT_TRUE(BlockCount::WaitCalls(1, 4000));
     EXPECT_GT(BlockCount::Calls()[0].second, 0);
@@ -173,6 +180,7 @@ TEST_F(LivePlay, LocalRealPlayGoesStraightToTheCamera)
     ASSERT_EQ(QN_NET_LocalRealPlay(kCamera, netsdk_test::LoopbackIPv4(), camera->Port()), 1);
     EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
     EXPECT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
+    BlockCount::Clear();
     ASSERT_EQ(QN_NET_CountStreamBlocks(1, &BlockCount::On), 1);
     EXPECT_EQ(BlockCount::Calls(), (std::vector<std::pair<int32_t, int32_t>>{{-1, 0}}));
     EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
