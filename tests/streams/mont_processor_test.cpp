@@ -25,8 +25,9 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Nal(std::initializer_list<uint8_t> body, std::size_t padTo = 0)
 {
-    Bytes unit = {0, 0, 0, 1};
-    unit.insert(unit.end(), body);
+    Bytes unit(4 + body.size(), 0);
+    unit[3] = 1;
+    std::copy(body.begin(), body.end(), unit.begin() + 4);
     while (unit.size() < padTo) unit.push_back(0x5A);
     return unit;
 }

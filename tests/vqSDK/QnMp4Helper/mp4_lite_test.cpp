@@ -122,10 +122,6 @@ std::size_t FindBox(const Bytes& file, const char* type, std::size_t from = 0)
     return file.size();
 }
 
-uint32_t BigEndian32(const Bytes& bytes, std::size_t at)
-{
-    return uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 | uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
-}
 
 class Mp4LiteTest : public ::testing::Test {
 protected:
@@ -228,7 +224,9 @@ TEST_F(Mp4LiteTest, ReaderDeliversEverySampleWithItsSidePiece)
             ASSERT_EQ(frame.code, QN_MP4_STREAM_FRAME_TYPE_P);
             bool withSei = ++pFrames % kPFrameSeiEvery == 0;
             ASSERT_EQ(units.size(), withSei ? 2u : 1u) << "frame " << i;
-            if (withSei) EXPECT_EQ(units[0], PFrameSei(pFrames));
+            if (withSei) {
+                EXPECT_EQ(units[0], PFrameSei(pFrames));
+            }
         }
         stream.insert(stream.end(), frame.data.begin(), frame.data.end());
     }
@@ -348,7 +346,9 @@ TEST_F(Mp4LiteTest, PacingMakesUpForALateConsumer)
             int64_t due = int64_t(i) * 40;
             int64_t at = back.video[i].clockMs - start;
             EXPECT_GE(at, due) << "frame " << i;
-            if (i <= c.lagFrame || i >= onTimeFrom) EXPECT_EQ(at, due) << "frame " << i;
+            if (i <= c.lagFrame || i >= onTimeFrom) {
+                EXPECT_EQ(at, due) << "frame " << i;
+            }
             EXPECT_EQ(back.video[i].time.elapsedMs, int(i + 1) * 40);
         }
     }
