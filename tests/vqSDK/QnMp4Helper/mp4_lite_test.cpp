@@ -87,13 +87,19 @@ struct LiteReadBack {
 };
 
 // Reads the whole file on a stepping clock; false when the read did not start.
-bool ReadAll(const std::string& path, LiteReadBack& back, testing_support::SteppingClock& clock)
+// Reads the file through until its end event and, since the audio thread
+// paces itself apart from the video, until `audioSamples` audio frames came.
+bool ReadAll(const std::string& path, LiteReadBack& back, testing_support::SteppingClock& clock,
+             std::size_t audioSamples = 0)
 {
     qn_mp4::SetReadClock(&clock);
     back.clock = &clock;
     bool started = qn_MP4LiteStartRead(path.c_str(), &LiteReadBack::OnFrame, &back, &LiteReadBack::OnEvent, &back);
     if (started) {
-        EXPECT_TRUE(testing_support::WaitUntil([&back] { return back.ended.load() >= 1; }));
+        EXPECT_TRUE(testing_support::WaitUntil([&back, audioSamples] {
+            std::lock_guard<std::mutex> hold(back.lock);
+            return back.ended.load() >= 1 && back.audio.size() >= audioSamples;
+        }));
         qn_MP4LiteStopRead();
     }
     qn_mp4::SetReadClock(nullptr);
@@ -192,7 +198,7 @@ TEST_F(Mp4LiteTest, ReaderDeliversEverySampleWithItsSidePiece)
 
     testing_support::SteppingClock clock;
     LiteReadBack back;
-    ASSERT_TRUE(ReadAll(file_, back, clock));
+    ASSERT_TRUE(ReadAll(file_, back, clock, audioSamples));
     EXPECT_EQ(back.ended.load(), 1);
     std::lock_guard<std::mutex> hold(back.lock);
     ASSERT_EQ(back.video.size(), 50u);
