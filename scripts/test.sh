@@ -63,7 +63,7 @@ run_ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
 
 skipped=$(grep -E '^[[:space:]]*[0-9]+ - .* \(Skipped\)$' "$ctest_log" || true)
 if [ -n "$skipped" ]; then
-    echo "== $(wc -l <<<"$skipped") test(s) skipped (see their SKIPPED lines above):"
+    echo "== $(wc -l <<<"$skipped") test(s) skipped (an outside oracle is missing: the set-up said which at its start):"
     echo "$skipped"
 else
     echo "== every test ran"
