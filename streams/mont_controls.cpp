@@ -149,14 +149,9 @@ int ClearControl(MontPlatform& platform, MontSource& source, const std::string& 
 
 int Montage::qn_mp_Ctrl(int id, const char* rawName, const char* value)
 {
-    MontPlatform* platform = LookupPlatform(handle_);
-    if (platform == nullptr) return 0;
-    platform->BeginOperation();
-    MontSource* source = platform->Source(id);
-    if (source == nullptr) {
-        platform->Report(" Illegal source ID.");
-        return 0;
-    }
+    MontPlatform* platform = nullptr;
+    MontSource* source = EnterSource(handle_, id, platform);
+    if (source == nullptr) return 0;
     if (rawName == nullptr || value == nullptr) {
         platform->Report(" Illegal parameter.");
         return 0;
@@ -190,14 +185,9 @@ int Montage::qn_mp_Ctrl(int id, const char* rawName, const char* value)
 
 int Montage::qn_mp_GetInfo(int id, const char* rawName, char* out, int size)
 {
-    MontPlatform* platform = LookupPlatform(handle_);
-    if (platform == nullptr) return 0;
-    platform->BeginOperation();
-    MontSource* source = platform->Source(id);
-    if (source == nullptr) {
-        platform->Report(" Illegal source ID.");
-        return 0;
-    }
+    MontPlatform* platform = nullptr;
+    MontSource* source = EnterSource(handle_, id, platform);
+    if (source == nullptr) return 0;
     if (rawName == nullptr || out == nullptr || size < kMinInfoBuffer) return 0;
     const std::string name = NormalName(rawName);
     const auto capacity = static_cast<std::size_t>(size);

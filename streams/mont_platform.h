@@ -90,6 +90,11 @@ struct MontPlatform {
 
 MontPlatform* LookupPlatform(int handle);
 
+// The source `id` of the platform `handle`, with an operation begun on that
+// platform (`platform` set); null when either is missing, an unknown source
+// reported as " Illegal source ID.".
+MontSource* EnterSource(int handle, int id, MontPlatform*& platform);
+
 // A copy of a source's lens fields and its input cache size (0 without a
 // cache), for the platform's own checks; false for no such source.
 bool InspectSource(int handle, int id, LensState* lens, std::size_t* cacheSize);

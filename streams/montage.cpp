@@ -109,6 +109,16 @@ MontPlatform* LookupPlatform(int handle)
     return g_platforms[handle];
 }
 
+MontSource* EnterSource(int handle, int id, MontPlatform*& platform)
+{
+    platform = LookupPlatform(handle);
+    if (platform == nullptr) return nullptr;
+    platform->BeginOperation();
+    MontSource* source = platform->Source(id);
+    if (source == nullptr) platform->Report(" Illegal source ID.");
+    return source;
+}
+
 bool InspectSource(int handle, int id, LensState* lens, std::size_t* cacheSize)
 {
     MontPlatform* platform = LookupPlatform(handle);
@@ -247,13 +257,8 @@ int Montage::qn_mp_AddSource(const char* name, const char* kind)
 
 int Montage::qn_mp_RemoveSource(int id)
 {
-    MontPlatform* platform = LookupPlatform(handle_);
-    if (platform == nullptr) return 0;
-    platform->BeginOperation();
-    if (platform->Source(id) == nullptr) {
-        platform->Report(" Illegal source ID.");
-        return 0;
-    }
+    MontPlatform* platform = nullptr;
+    if (EnterSource(handle_, id, platform) == nullptr) return 0;
     FreeSource(*platform, id);
     return 1;
 }
@@ -303,14 +308,9 @@ int Montage::qn_mp_SetEventCallBack(MontEventCallback callback, void* value1, vo
 
 int Montage::qn_mp_SetStreamCallBack(int id, MontFrameCallback callback, void* user, int userValue)
 {
-    MontPlatform* platform = LookupPlatform(handle_);
-    if (platform == nullptr) return 0;
-    platform->BeginOperation();
-    MontSource* source = platform->Source(id);
-    if (source == nullptr) {
-        platform->Report(" Illegal source ID.");
-        return 0;
-    }
+    MontPlatform* platform = nullptr;
+    MontSource* source = EnterSource(handle_, id, platform);
+    if (source == nullptr) return 0;
     if (!source->processor) {
         platform->Report(" There is no platform .");
         return 0;
@@ -378,14 +378,9 @@ int Montage::qn_mp_InputData(int id, const uint8_t* data, int length, const char
 
 int Montage::qn_mp_Play(int id)
 {
-    MontPlatform* platform = LookupPlatform(handle_);
-    if (platform == nullptr) return 0;
-    platform->BeginOperation();
-    MontSource* source = platform->Source(id);
-    if (source == nullptr) {
-        platform->Report(" Illegal source ID.");
-        return 0;
-    }
+    MontPlatform* platform = nullptr;
+    MontSource* source = EnterSource(handle_, id, platform);
+    if (source == nullptr) return 0;
     bool cacheOn;
     {
         std::lock_guard<std::recursive_mutex> exists(source->cacheMutex);
@@ -410,14 +405,9 @@ int Montage::qn_mp_Play(int id)
 
 int Montage::qn_mp_Pause(int id)
 {
-    MontPlatform* platform = LookupPlatform(handle_);
-    if (platform == nullptr) return 0;
-    platform->BeginOperation();
-    MontSource* source = platform->Source(id);
-    if (source == nullptr) {
-        platform->Report(" Illegal source ID.");
-        return 0;
-    }
+    MontPlatform* platform = nullptr;
+    MontSource* source = EnterSource(handle_, id, platform);
+    if (source == nullptr) return 0;
     if (source->playState.load() != static_cast<int>(PlayState::Playing)) return 1;
     platform->Notify(kKindInfo, "Engine paused");
     source->playState = static_cast<int>(PlayState::Paused);
@@ -428,14 +418,9 @@ int Montage::qn_mp_Pause(int id)
 
 int Montage::qn_mp_Stop(int id)
 {
-    MontPlatform* platform = LookupPlatform(handle_);
-    if (platform == nullptr) return 0;
-    platform->BeginOperation();
-    MontSource* source = platform->Source(id);
-    if (source == nullptr) {
-        platform->Report(" Illegal source ID.");
-        return 0;
-    }
+    MontPlatform* platform = nullptr;
+    MontSource* source = EnterSource(handle_, id, platform);
+    if (source == nullptr) return 0;
     StopCacheThread(*source);
     return 1;
 }
