@@ -37,6 +37,37 @@ if(NOT TARGET fuzzers)
   add_custom_target(fuzzers)
 endif()
 
+# Test code is checked for what it asserts, not for its speed: -O1 compiles it
+# far faster than -O2 (the libraries under test keep their own level). Set
+# OSTRELS_TEST_OPTIMIZE empty to build tests like everything else.
+set(OSTRELS_TEST_OPTIMIZE "-O1" CACHE STRING "Optimisation flag for test code")
+
+# ostrels_add_test_prelude(<header>)
+#
+# Precompiles <header> once, as the target test_prelude; every test binary
+# reuses it. A prelude needs the same flags as the code that includes it, so
+# the target carries the tests' options and definitions. libFuzzer builds,
+# which build no tests, skip it.
+function(ostrels_add_test_prelude header)
+  if(OSTRELS_FUZZ)
+    return()
+  endif()
+  string(REGEX REPLACE "\\.h$" ".cpp" source ${header})
+  add_library(test_prelude OBJECT ${source})
+  _ostrels_test_flags(test_prelude)
+  target_link_libraries(test_prelude PRIVATE GTest::gtest Threads::Threads)
+  target_precompile_headers(test_prelude PRIVATE ${header})
+endfunction()
+
+# Test code is position independent in one way (-fPIC, as Qt asks of code
+# that uses it) so that every test can reuse the one prelude.
+function(_ostrels_test_flags target)
+  target_compile_options(${target} PRIVATE ${OSTRELS_TEST_OPTIMIZE} -fPIC)
+  target_compile_definitions(${target} PRIVATE
+    OSTRELS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    OSTRELS_BINARY_DIR="${PROJECT_BINARY_DIR}")
+endfunction()
+
 # ostrels_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [SINGLE] [WHOLE] [TIMEOUT s]
 #                   [WHOLE_TIMEOUT s] [RESOURCE_LOCK name] [DEPENDS target...])
 #
@@ -46,10 +77,12 @@ endif()
 # tests that share something outside their temporary folder (a process name, a
 # shared-memory name) from running at the same time. DEPENDS names programs the
 # tests run; each is built first and its path reaches the test as the macro
-# <TARGET>_PATH (upper case). WHOLE adds the entry <name>.whole, which runs the
-# binary whole in one process (within WHOLE_TIMEOUT, 600 s unless given), so
-# that a test which passes only on its own, after state an earlier test left
-# behind, shows.
+# <TARGET>_PATH (upper case). WHOLE runs the binary whole in one process, as
+# the entry <name>.whole (within WHOLE_TIMEOUT, 600 s unless given), so that a
+# test which passes only on its own, or only after state an earlier test left
+# behind, shows: the normal build runs such a binary only whole, the sanitizer
+# builds each test on its own, so both ways are covered without running every
+# test twice.
 function(ostrels_add_gtest name)
   cmake_parse_arguments(T "SINGLE;WHOLE" "TIMEOUT;WHOLE_TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS;LABELS;DEPENDS" ${ARGN})
   if(NOT T_TIMEOUT)
@@ -61,9 +94,10 @@ function(ostrels_add_gtest name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} test_support ostrels_platform GTest::gtest GTest::gtest_main
                         Threads::Threads)
-  target_compile_definitions(${name} PRIVATE
-    OSTRELS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    OSTRELS_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  _ostrels_test_flags(${name})
+  if(TARGET test_prelude)
+    target_precompile_headers(${name} REUSE_FROM test_prelude)
+  endif()
   foreach(program IN LISTS T_DEPENDS)
     add_dependencies(${name} ${program})
     string(TOUPPER ${program} macro)
@@ -91,18 +125,14 @@ function(ostrels_add_gtest name)
     # shows as skipped, not as passed.
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ${extra_properties}
       SKIP_REGULAR_EXPRESSION "\\[  PASSED  \\] 0 tests")
+  elseif(T_WHOLE AND NOT OSTRELS_SANITIZE)
+    add_test(NAME ${name}.whole COMMAND ${name})
+    set_tests_properties(${name}.whole PROPERTIES TIMEOUT ${T_WHOLE_TIMEOUT} LABELS "${T_LABELS};whole"
+      ${extra_properties} SKIP_REGULAR_EXPRESSION "\\[  PASSED  \\] 0 tests")
   else()
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ${extra_properties})
-    # Order dependence between tests is a matter of logic, not of memory or
-    # threads: the normal build's run whole finds it, the sanitizer builds
-    # need not repeat it.
-    if(T_WHOLE AND NOT OSTRELS_SANITIZE)
-      add_test(NAME ${name}.whole COMMAND ${name})
-      set_tests_properties(${name}.whole PROPERTIES TIMEOUT ${T_WHOLE_TIMEOUT} LABELS "${T_LABELS};whole"
-        ${extra_properties})
-    endif()
   endif()
 endfunction()
 

@@ -18,6 +18,8 @@ launcher=()
 if command -v ccache >/dev/null; then
     export CCACHE_BASEDIR="$root"
     export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-20G}
+    # Tests share one precompiled prelude; the cache may reuse their objects.
+    export CCACHE_SLOPPINESS=pch_defines,time_macros
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 

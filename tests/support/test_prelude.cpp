@@ -1,0 +1,1 @@
+// The precompiled test prelude needs one translation unit to be built from.
