@@ -77,11 +77,11 @@ TEST(StreamKeyText, AgreesWithOpensslMd5)
         const std::string d2 = md5.Hex(c.label.substr(0, 24) + d1.substr(0, 16));
         ASSERT_EQ(d2.size(), 32u);
         const std::string ours = Derive(c.text, c.label);
-        EXPECT_EQ(ours, Interleave(d1, d2)) << "text of " << c.text.size() << " characters, label " << c.label;
+        EXPECT_TRUE(ours == Interleave(d1, d2)) << "text of " << c.text.size() << " characters, label " << c.label;
         EXPECT_EQ(ours.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUV"), std::string::npos);
     }
     // Only the label's first 24 characters count.
-    EXPECT_EQ(Derive("same", label24), Derive("same", label24 + "tail"));
+    EXPECT_TRUE(Derive("same", label24) == Derive("same", label24 + "tail"));
 }
 
 constexpr char kPythonDerivation[] = R"(import hashlib, sys
@@ -130,7 +130,7 @@ TEST(StreamKeyText, AgreesWithPythonOnRandomTexts)
     std::istringstream lines(result.output);
     std::string line;
     std::size_t index = 0;
-    while (std::getline(lines, line) && index < expected.size()) EXPECT_EQ(line, expected[index++]) << "case " << index;
+    while (std::getline(lines, line) && index < expected.size()) EXPECT_TRUE(line == expected[index++]) << "case " << index;
     EXPECT_EQ(index, expected.size());
 }
 

@@ -5,9 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <mutex>
-#include <unistd.h>
 
 #include "cloud_test_support.h"
 #include "platform/clock.h"
@@ -15,6 +13,7 @@
 #include "vqSDK/VlrNetSDK/cloud/corvul_cs_server.h"
 #include "vqSDK/VlrNetSDK/cloud/digest.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+#include "support/descriptor_capture.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -27,28 +26,6 @@ void CollectTrace(const char* text)
     std::lock_guard<std::mutex> hold(g_traceLock);
     g_sdkTrace += text;
 }
-
-// Sends this process's standard error to a file while it lives.
-class StderrCapture {
-public:
-    explicit StderrCapture(const std::string& path)
-    {
-        std::fflush(stderr);
-        saved_ = ::dup(2);
-        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(file, 2);
-        ::close(file);
-    }
-    ~StderrCapture()
-    {
-        std::fflush(stderr);
-        ::dup2(saved_, 2);
-        ::close(saved_);
-    }
-
-private:
-    int saved_;
-};
 
 TEST(CloudTraces, NeverShowSecrets)
 {
@@ -67,7 +44,7 @@ TEST(CloudTraces, NeverShowSecrets)
     const std::string token = "TOKENtokenTOKENtoken/session+token==";
 
     {
-        StderrCapture capture(folder.File("stderr.txt"));
+        testing_support::DescriptorCapture capture(2, folder.File("stderr.txt"));
         EXPECT_EQ(QN_NET_Clond_Storage_Download_Aws(7, endpoint.c_str(), "cn-north-1", "s3",
                                                     folder.File("a").c_str(), "status/403", "object.264",
                                                     "ASIAFIXTURE", secret.c_str(), token.c_str(), 0, 10),
