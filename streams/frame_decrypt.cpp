@@ -11,10 +11,7 @@ constexpr int kBlocksPerInterval = 8;
 constexpr int64_t kBlockSpacing = 16;
 constexpr int64_t kRecordBlockBase = 256;
 
-int64_t Step(uint32_t info)
-{
-    return static_cast<int64_t>(info & crypt_info::kIntervalMask) + kStepBase;
-}
+int64_t Step(uint32_t info) { return static_cast<int64_t>(info & crypt_info::kIntervalMask) + kStepBase; }
 
 int64_t ClearLength(uint32_t info)
 {

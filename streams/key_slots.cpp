@@ -33,10 +33,7 @@ const SlotKind* FindSlotKind(const char* name)
     return nullptr;
 }
 
-bool InAlphabet(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'V');
-}
+bool InAlphabet(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'V'); }
 
 // 0-9 for digits, 10-35 for capitals, 0 otherwise, kept to 5 bits.
 uint32_t CheckValue(char c)
@@ -66,10 +63,7 @@ void CheckWords(const char* t, uint32_t* a, uint32_t* b)
          (mixed & 0xFF) << 19;
 }
 
-void WipeSlot(QnKeySlot& slot)
-{
-    OPENSSL_cleanse(&slot, sizeof slot);
-}
+void WipeSlot(QnKeySlot& slot) { OPENSSL_cleanse(&slot, sizeof slot); }
 
 std::unique_ptr<QnKeySlots> NewTable()
 {
@@ -98,7 +92,7 @@ bool FillSlot(QnKeySlot& slot, const SlotKind& kind, const char* password)
         uint32_t checkA = 0;
         uint32_t checkB = 0;
         CheckWords(first, &checkA, &checkB);
-        slot.wordA = kind.keyType | checkA;
+        slot.wordA |= checkA;
         slot.wordB = checkB;
         slot.flags |= key_slot::kHoldsKey;
 
@@ -183,14 +177,16 @@ int qnSetSecurityKey(SecurityKeys& keys, const char* password, const char* name)
     QnKeySlot& slot = table.slots[kind->slot];
 
     table.wordA = (table.wordA & ~key_slot::kTypeMask) | kind->keyType;
+    // The frame kinds of the slot's last check stay in its word A.
+    const uint32_t emptyWordA = kind->keyType | (slot.wordA & key_slot::kKindMask);
     WipeSlot(slot);
-    slot.wordA = kind->keyType;
+    slot.wordA = emptyWordA;
     // An empty code takes the key out of its slot: streams of that key type
     // then report the code as needed.
     if (password[0] == '\0') return 1;
     if (!FillSlot(slot, *kind, password)) {
         WipeSlot(slot);
-        slot.wordA = kind->keyType;
+        slot.wordA = emptyWordA;
         return 0;
     }
     table.wordA = slot.wordA;
@@ -217,10 +213,10 @@ std::string qnGetSecurityKeyText(const SecurityKeys& keys, const char* name)
     if (!keys.table_) return {};
     const QnKeySlots& table = *keys.table_;
     int index = -1;
-    if (std::strcmp(name, "default") == 0) index = key_slot::Default;
-    else if (std::strcmp(name, "custom") == 0) index = key_slot::Custom;
-    else if (std::strcmp(name, "temp") == 0) index = key_slot::Temp;
-    else {
+    const SlotKind* named = FindSlotKind(name);
+    if (named != nullptr && named->slot != key_slot::DefaultOld) {
+        index = named->slot;
+    } else {
         const uint32_t kinds = (table.wordA & key_slot::kKindMask) >> key_slot::kKindShift;
         // Only kinds 1-4 name a slot; the field holds up to 255.
         if ((table.wordA & key_slot::kTypeMask) != 0 && kinds >= 1 && kinds <= key_slot::Count)

@@ -57,7 +57,7 @@ static_assert(offsetof(QnKeySlot, blockOffsets) == 72 && offsetof(QnKeySlot, sch
               offsetof(QnKeySlot, wordA) == 1520);
 
 struct QnKeySlots {
-    char name[16];          // the current key type's name; "no_code" at creation
+    char name[16];           // the current key type's name; "no_code" at creation
     uint8_t blockOffsets[8]; // 3, 5, 7, 11, 13, 17, 19, 23: where the blocks of an interval lie
     uint32_t wordA;          // the words of the last key set
     uint32_t wordB;

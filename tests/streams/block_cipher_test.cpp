@@ -4,8 +4,8 @@
 // only in the one round-key bit that its permuted choice 2 changes.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <random>
@@ -37,7 +37,8 @@ Block Reversed(Block bytes)
 Block FromHex(const std::string& hex)
 {
     Block bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
@@ -83,9 +84,9 @@ public:
         if (file == nullptr) return std::nullopt;
         std::fwrite(plain.data(), 1, plain.size(), file);
         std::fclose(file);
-        const auto result = testing_support::RunCommand(
-            "openssl enc -des-ecb -nopad -provider legacy -provider default -K " + ToHex(key) + " -in '" + in +
-            "' 2>/dev/null | od -An -v -tx1 | tr -d ' \\n'");
+        const auto result =
+            testing_support::RunCommand("openssl enc -des-ecb -nopad -provider legacy -provider default -K " +
+                                        ToHex(key) + " -in '" + in + "' 2>/dev/null | od -An -v -tx1 | tr -d ' \\n'");
         if (result.exitCode != 0 || result.output.size() != 2 * plain.size()) return std::nullopt;
         return FromHex(result.output);
     }

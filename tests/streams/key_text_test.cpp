@@ -124,13 +124,14 @@ TEST(StreamKeyText, AgreesWithPythonOnRandomTexts)
         expected.push_back(Derive(text, label));
     }
     std::ofstream(folder.Path() + "/input.txt") << input.str();
-    const auto result = testing_support::RunCommand("python3 '" + folder.Path() + "/derive.py' < '" + folder.Path() +
-                                                    "/input.txt'");
+    const auto result =
+        testing_support::RunCommand("python3 '" + folder.Path() + "/derive.py' < '" + folder.Path() + "/input.txt'");
     ASSERT_EQ(result.exitCode, 0);
     std::istringstream lines(result.output);
     std::string line;
     std::size_t index = 0;
-    while (std::getline(lines, line) && index < expected.size()) EXPECT_TRUE(line == expected[index++]) << "case " << index;
+    while (std::getline(lines, line) && index < expected.size())
+        EXPECT_TRUE(line == expected[index++]) << "case " << index;
     EXPECT_EQ(index, expected.size());
 }
 

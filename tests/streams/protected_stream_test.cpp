@@ -40,8 +40,8 @@ std::vector<Unit> SplitUnits(const Bytes& stream)
 
 // Key frames are kind 1 and other slices kind 2; a 64-byte clear header keeps
 // the start code and slice header readable, as cameras do.
-int ProtectOrOpen(Bytes& stream, const testing_support::StreamEncryptor* camera, SecurityKeys* keys,
-                  uint32_t low, uint32_t high)
+int ProtectOrOpen(Bytes& stream, const testing_support::StreamEncryptor* camera, SecurityKeys* keys, uint32_t low,
+                  uint32_t high)
 {
     const uint32_t info = crypt_info::Make(1024, 64);
     int worst = 0;

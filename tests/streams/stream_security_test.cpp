@@ -44,10 +44,14 @@ TEST(StreamSecurity, KeySetsAnswerAndNameTheCurrentKeyType)
         int result;
         const char* current; // name of the current key type afterwards
     } steps[] = {
-        {"1234", "bogus", 0, "no_code"},       {nullptr, "custom", 0, "no_code"},
-        {"1234", nullptr, 0, "no_code"},       {"1234", "default", 1, "default"},
-        {"1234", "custom", 1, "custom"},       {"1234", "temp", 1, "temp"},
-        {"1234", "default_old", 1, "default"}, {tooLong.c_str(), "custom", 0, "custom"},
+        {"1234", "bogus", 0, "no_code"},
+        {nullptr, "custom", 0, "no_code"},
+        {"1234", nullptr, 0, "no_code"},
+        {"1234", "default", 1, "default"},
+        {"1234", "custom", 1, "custom"},
+        {"1234", "temp", 1, "temp"},
+        {"1234", "default_old", 1, "default"},
+        {tooLong.c_str(), "custom", 0, "custom"},
         {nullptr, "no_security", 1, "no_security"},
     };
     for (const auto& step : steps) {
@@ -154,6 +158,20 @@ TEST(StreamSecurity, KeyTextsByName)
     EXPECT_TRUE(qnGetSecurityKeyText(keys, "temp") == temp.FirstKeyText()) << "key texts are not printed";
     EXPECT_EQ(qnGetSecurityKeyText(keys, "custom"), "");
     EXPECT_EQ(qnGetSecurityKeyText(keys, "other"), "") << "the last key set names no frame kinds";
+
+    // Other names pick the slot numbered by the frame kinds that the last
+    // key set's slot saw in its last check, minus 1; kinds beyond 4 name none.
+    const StreamEncryptor custom("c", 2);
+    ASSERT_EQ(qnSetSecurityKey(keys, "c", "custom"), 1);
+    ASSERT_EQ(qnCheckSecurity(keys, custom.Low(3), custom.High()), QNPS_RETURN_VAL_OK);
+    ASSERT_EQ(qnSetSecurityKey(keys, "c", "custom"), 1);
+    EXPECT_TRUE(qnGetSecurityKeyText(keys, "other") == temp.FirstKeyText()) << "kinds 3 pick slot 2";
+    ASSERT_EQ(qnCheckSecurity(keys, custom.Low(2), custom.High()), QNPS_RETURN_VAL_OK);
+    ASSERT_EQ(qnSetSecurityKey(keys, "c", "custom"), 1);
+    EXPECT_TRUE(qnGetSecurityKeyText(keys, "other") == custom.FirstKeyText()) << "kinds 2 pick slot 1";
+    ASSERT_EQ(qnCheckSecurity(keys, custom.Low(0x80), custom.High()), QNPS_RETURN_VAL_OK);
+    ASSERT_EQ(qnSetSecurityKey(keys, "c", "custom"), 1);
+    EXPECT_EQ(qnGetSecurityKeyText(keys, "other"), "");
     EXPECT_EQ(qnGetSecurityKeyText(keys, nullptr), "");
 }
 
@@ -241,12 +259,8 @@ TEST(StreamSecurity, RecordsDecryptToWhatTheCameraEncrypted)
         int result;
         bool encrypted;
     } records[] = {
-        {512, 0, 0, kQnpsBufferShort, false},
-        {513, 0, 0, 0, false},
-        {900, 0, 0, 0, true},
-        {4000, 0, 100, 0, true},
-        {20000, 3000, 1023, 0, true},
-        {600, 0, 1023, 0, false},
+        {512, 0, 0, kQnpsBufferShort, false}, {513, 0, 0, 0, false},    {900, 0, 0, 0, true}, {4000, 0, 100, 0, true},
+        {20000, 3000, 1023, 0, true},         {600, 0, 1023, 0, false},
     };
     uint32_t seed = 100;
     for (const auto& r : records) {

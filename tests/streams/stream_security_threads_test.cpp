@@ -41,9 +41,8 @@ TEST(StreamSecurityThreads, KeySetsNeverMeetADecryptionHalfway)
     int refused = 0;
     for (int round = 0; !done || round < 50; ++round) {
         std::vector<uint8_t> frame = encrypted;
-        const int result =
-            qnStreamDecrypt(keys, CryptBuffer{frame.data(), static_cast<uint32_t>(frame.size()), info}, 1,
-                            camera.Low(1), camera.High());
+        const int result = qnStreamDecrypt(keys, CryptBuffer{frame.data(), static_cast<uint32_t>(frame.size()), info},
+                                           1, camera.Low(1), camera.High());
         if (result == QNPS_RETURN_VAL_OK) {
             ++decrypted;
             ASSERT_EQ(frame, plain) << "round " << round;
