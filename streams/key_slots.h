@@ -69,12 +69,6 @@ static_assert(offsetof(QnKeySlots, wordA) == 24 && offsetof(QnKeySlots, slots) =
 // What a play module owns: its key table, made on the first key set, and the
 // lock that keeps a key set from meeting a decryption halfway. The key
 // material is wiped when the table is cleared or freed.
-class SecurityKeys;
-int qnSetSecurityKey(SecurityKeys& keys, const char* password, const char* name);
-std::string qnGetSecurityKeyName(SecurityKeys& keys);
-std::string qnGetSecurityKeyText(const SecurityKeys& keys, const char* name);
-int qnCheckSecurity(SecurityKeys& keys, uint32_t low, uint32_t high);
-
 class SecurityKeys {
 public:
     SecurityKeys() = default;
