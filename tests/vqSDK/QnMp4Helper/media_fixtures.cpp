@@ -53,6 +53,7 @@ std::vector<AdtsFrame> SplitAdtsFrames(const Bytes& stream)
         frame.frequencyIndex = (h[2] >> 2) & 0x0F;
         frame.channels = (h[2] & 1) << 2 | h[3] >> 6;
         frame.payload.assign(h + header, h + length);
+        frame.whole.assign(h, h + length);
         frames.push_back(std::move(frame));
         at += length;
     }

@@ -24,6 +24,7 @@ struct AdtsFrame {
     int frequencyIndex = 0;
     int channels = 0;
     Bytes payload; // the raw frame behind the header
+    Bytes whole;   // header and payload
 };
 // The frames of an ADTS stream; stops at the first header that does not parse.
 std::vector<AdtsFrame> SplitAdtsFrames(const Bytes& stream);
