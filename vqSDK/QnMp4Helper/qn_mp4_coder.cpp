@@ -4,6 +4,16 @@
 #include "platform/text.h"
 #include "vqSDK/QnMp4Helper/mp4_v2_api.h"
 
+namespace {
+
+struct BusyScope {
+    explicit BusyScope(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
+    ~BusyScope() { flag_ = false; }
+    std::atomic<bool>& flag_;
+};
+
+} // namespace
+
 QnMp4Coder::QnMp4Coder() { qn_MP4V2SetWriteEvent(&QnMp4Coder::forwardEvent, this); }
 
 QnMp4Coder* QnMp4Coder::getInstance()
@@ -21,6 +31,7 @@ bool QnMp4Coder::startWrite(const char* fileName)
         lastError_ = kWrongState;
         return false;
     }
+    BusyScope busy(busy_);
     if (fileName == nullptr || !qn_MP4V2StartWrite(fileName)) {
         lastError_ = kWriteStartFailed;
         return false;
@@ -35,8 +46,12 @@ bool QnMp4Coder::startWrite(const char* fileName)
 
 bool QnMp4Coder::writeFrame(const uint8_t* data, int length, int code, const QnMp4FrameInfo* info)
 {
-    std::unique_lock<std::recursive_mutex> hold(lock_, std::try_to_lock);
-    if (!hold.owns_lock() || writeState_ == 0) {
+    if (busy_) {
+        lastError_ = kWrongState;
+        return false;
+    }
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (writeState_ == 0) {
         lastError_ = kWrongState;
         return false;
     }
@@ -57,6 +72,7 @@ int QnMp4Coder::stopWrite()
         lastError_ = kWrongState;
         return -1;
     }
+    BusyScope busy(busy_);
     int result = writtenFrames_;
     if (!qn_MP4V2StopWrite()) {
         lastError_ = kWriteCloseFailed;

@@ -24,7 +24,8 @@ public:
     static QnMp4Coder* getInstance();
 
     bool startWrite(const char* fileName);
-    // Never waits: a frame that meets a start, a stop or another writer is dropped.
+    // Waits for another writer's frame (audio and video come from two
+    // threads); a frame that arrives during a start or a stop is dropped.
     bool writeFrame(const uint8_t* data, int length, int code, const QnMp4FrameInfo* info);
     // The video frames written since the first key frame; -1 not writing,
     // -2 the close failed, -3 the written file cannot be read.
@@ -63,4 +64,5 @@ private:
     std::recursive_mutex readLock_;
     std::string fileName_;
     bool keyFrameWritten_ = false;
+    std::atomic<bool> busy_{false}; // a start or a stop of the recording is under way
 };

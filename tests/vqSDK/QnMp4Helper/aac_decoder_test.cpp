@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ struct DecodeCase {
     int channels;
     Framing framing;
 };
+void PrintTo(const DecodeCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<int16_t> TwoTones(int channels)
 {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "pcm_checks.h"
 #include "recording_fixture.h"
@@ -15,6 +16,7 @@
 #include "vqSDK/QnMp4Helper/mp4_read_clock.h"
 #include "vqSDK/QnMp4Helper/mp4_v2_api.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
+#include "vqSDK/QnMp4Helper/qnfaaddecoder.h"
 
 namespace {
 
@@ -32,6 +34,7 @@ struct ReadBack {
     std::mutex lock;
     std::vector<std::pair<int, Bytes>> video;
     int audio = 0;
+    std::vector<Bytes> aac;
     std::atomic<int> ended{0};
     int refuseFirst = 0; // frames to refuse before taking the first one
     int offers = 0;
@@ -43,6 +46,7 @@ struct ReadBack {
         std::lock_guard<std::mutex> hold(self->lock);
         if (code == QN_MP4_STREAM_FRAME_TYPE_AAC) {
             ++self->audio;
+            self->aac.emplace_back(data, data + length);
             return 1;
         }
         ++self->offers;
@@ -264,6 +268,107 @@ TEST(QnMp4CoderTest, RefusedCallsLeaveTheirReason)
     EXPECT_EQ(coder->stopWrite(), 0);
     EXPECT_FALSE(coder->startRead((folder.Path() + "/missing.mp4").c_str()));
     EXPECT_EQ(coder->getLastError(), QnMp4Coder::kReadStartFailed);
+}
+
+// The way the program records and plays: the camera's video and audio come
+// from two threads into the one coder, and the file plays back through it.
+TEST(QnMp4CoderTest, RecordsFromTwoThreadsAndPlaysBackWhatWasRecorded)
+{
+    if (!testing_support::HaveCommand("ffmpeg") || !testing_support::HaveCommand("ffprobe")) GTEST_SKIP();
+    testing_support::TempFolder folder;
+    mp4_test::Recording recording;
+    ASSERT_TRUE(mp4_test::MakeRecording(folder.Path(), 2, recording));
+    std::vector<const mp4_test::CameraFrame*> video, audio;
+    for (const auto& frame : recording.frames) {
+        (frame.code == QN_MP4_STREAM_FRAME_TYPE_A_G711 ? audio : video).push_back(&frame);
+    }
+
+    QnMp4Coder* coder = QnMp4Coder::getInstance();
+    std::string path = folder.Path() + "/coder.mp4";
+    ASSERT_TRUE(coder->startWrite(path.c_str()));
+    auto writeAll = [coder](const std::vector<const mp4_test::CameraFrame*>& frames) {
+        // Side units before the track exists only fill its sample description and report false; every
+        // picture and audio block is taken.
+        int refused = 0;
+        for (const auto* frame : frames) {
+            bool taken = coder->writeFrame(frame->data.data(), int(frame->data.size()), frame->code, &mp4_test::kPicture);
+            refused += !taken && frame->code <= QN_MP4_STREAM_FRAME_TYPE_A_G711;
+        }
+        return refused;
+    };
+    int videoRefused = -1, audioRefused = -1;
+    std::thread audioThread([&] { audioRefused = writeAll(audio); });
+    videoRefused = writeAll(video);
+    audioThread.join();
+    // Neither thread loses a frame to the other.
+    EXPECT_EQ(videoRefused, 0);
+    EXPECT_EQ(audioRefused, 0);
+    EXPECT_EQ(coder->stopWrite(), recording.videoFrames);
+
+    EXPECT_EQ(Probe(path, "v", "stream=codec_name,width,height,nb_frames"),
+              "codec_name=h264\nwidth=320\nheight=240\nnb_frames=" + std::to_string(recording.videoFrames) + "\n");
+    std::string audioFrames = Probe(path, "a", "stream=nb_frames");
+    int aacFrames = std::atoi(audioFrames.substr(audioFrames.find('=') + 1).c_str());
+    // 320 A-law bytes a video frame, 1024 samples an AAC frame, less the encoder's three silent blocks.
+    EXPECT_EQ(aacFrames, int(audio.size()) * 320 / 1024 - 3) << audioFrames;
+    EXPECT_EQ(mp4_test::VideoFrameMd5s(path), mp4_test::VideoFrameMd5s(recording.h264Path, "-f h264 -r 25"));
+    std::string reference = folder.Path() + "/reference.pcm";
+    ASSERT_TRUE(mp4_test::Ffmpeg("-i " + path + " -map 0:a -f s16le -ac 1 " + reference));
+
+    testing_support::SteppingClock clock;
+    qn_mp4::SetReadClock(&clock);
+    ReadBack back;
+    coder->setFrameCallback(&ReadBack::OnFrame, &back);
+    coder->setEventCallback(&ReadBack::OnEvent, &back);
+    ASSERT_TRUE(coder->startRead(path.c_str()));
+    EXPECT_TRUE(testing_support::WaitUntil([&back, aacFrames] {
+        std::lock_guard<std::mutex> hold(back.lock);
+        return back.ended.load() == 1 && back.audio == aacFrames;
+    }));
+    EXPECT_TRUE(coder->stopRead());
+    coder->setFrameCallback(nullptr, nullptr);
+    coder->setEventCallback(nullptr, nullptr);
+    qn_mp4::SetReadClock(nullptr);
+
+    // Every picture comes back in order: its slice as recorded, a key frame behind its private SEI and
+    // parameter sets.
+    std::lock_guard<std::mutex> hold(back.lock);
+    std::vector<Bytes> slices;
+    for (const Bytes& unit : mp4_test::SplitNalUnits(mp4_test::ReadFileBytes(recording.h264Path))) {
+        if (mp4_test::NalType(unit) == 1 || mp4_test::NalType(unit) == 5) slices.push_back(unit);
+    }
+    ASSERT_EQ(back.video.size(), slices.size());
+    int keys = 0;
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        const auto& [code, frame] = back.video[i];
+        std::vector<Bytes> units = mp4_test::SplitNalUnits(frame);
+        ASSERT_FALSE(units.empty());
+        EXPECT_EQ(units.back(), slices[i]) << "picture " << i;
+        EXPECT_EQ(code, mp4_test::NalType(slices[i]) == 5 ? QN_MP4_STREAM_FRAME_TYPE_I : QN_MP4_STREAM_FRAME_TYPE_P);
+        if (code == QN_MP4_STREAM_FRAME_TYPE_I) {
+            EXPECT_EQ(mp4_test::WithStartCode(units.front()), mp4_test::PrivateSei(uint8_t(keys++)));
+        }
+    }
+    EXPECT_EQ(keys, recording.keyFrames);
+
+    // The audio comes back as the AAC frames of the file: our decoder makes of them what ffmpeg makes of the
+    // file, the recorded 1 kHz tone.
+    std::vector<int16_t> decoded;
+    qnfaaddecoder decoder;
+    ASSERT_TRUE(decoder.open());
+    decoder.setCallback(
+        [](const uint8_t* pcm, int length, void* user) {
+            const auto* first = reinterpret_cast<const int16_t*>(pcm);
+            auto* out = static_cast<std::vector<int16_t>*>(user);
+            out->insert(out->end(), first, first + length / 2);
+        },
+        &decoded);
+    for (const Bytes& frame : back.aac) EXPECT_TRUE(decoder.input(frame.data(), int(frame.size()), true));
+    decoder.close();
+    ASSERT_EQ(decoded.size(), (back.aac.size() - 1) * 1024);
+    std::vector<int16_t> expected = mp4_test::ReadS16le(reference);
+    EXPECT_GE(mp4_test::BestAlignedSnrDb(expected, decoded, 2048, decoded.size() - 4096, 2048), 60.0);
+    EXPECT_GT(mp4_test::ToneShare(std::vector<int16_t>(decoded.begin() + 1024, decoded.end()), 8000, 1000), 0.9);
 }
 
 } // namespace
