@@ -459,4 +459,65 @@ TEST_F(Engine, ProjectsA640x480StreamAsNumpyAndOpenCvDo)
     EXPECT_LE(worst, 2) << "OpenCV interpolates with 5-bit fractions, we with 10";
 }
 
+// A lens that only scales (P = a u, Q = a v) makes the projection a centred
+// crop and resize: with a = 3/4, a 768 x 576 view of a 640 x 480 picture
+// shows its middle 576 x 432 (from 32, 24) enlarged, as FFmpeg's crop and
+// bilinear scale of the same picture do.
+TEST_F(Engine, APureScaleLensCropsAndScalesAsFfmpegDoes)
+{
+    if (!testing_support::HaveCommand("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+    testing_support::TempFolder dir;
+    const std::string source = dir.Path() + "/source.yuv", ours = dir.Path() + "/ours.yuv",
+                      theirs = dir.Path() + "/theirs.yuv";
+    const int sw = 640, sh = 480, dw = 768, dh = 576;
+    // FFmpeg's bilinear scale samples pixel centres, ours pixel corners: an eighth of a pixel apart here,
+    // which a slightly softened picture hides and a wrong crop or scale does not.
+    ASSERT_EQ(testing_support::RunCommand("ffmpeg -hide_banner -nostdin -loglevel error -y -f lavfi -i "
+                                          "testsrc2=size=640x480,gblur=sigma=1.5 -frames:v 1 -pix_fmt yuv420p -f "
+                                          "rawvideo " + source)
+                  .exitCode,
+              0);
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(player_test::ReadFileBytes(source, file));
+    const player_test::RawYuv raw = player_test::FrameOf(file, sw, sh, 0);
+
+    LensFields lens;
+    lens.input_width = dw;
+    lens.input_height = dh;
+    lens.output_width = sw;
+    lens.output_height = sh;
+    lens.a[1] = kCoefficientOne / 4 * 3;
+    lens.b[3] = kCoefficientOne / 4 * 3;
+    Open(dw, dh, 900, &lens, 22);
+    _vm_screen* picture = nullptr;
+    ASSERT_EQ(qnCreateImage(&picture, sw, sh, VM_FMT_YUV420), 0);
+    player_test::FillFromRaw(raw, *picture);
+    ASSERT_TRUE(view.inputFrame(picture, 1));
+    qnReleaseImage(&picture);
+    _vm_screen out{};
+    ViewCrop crop;
+    ASSERT_EQ(view.outputFrame(&out, &crop), 1);
+    ASSERT_EQ(out.width, dw);
+    ASSERT_EQ(out.height, dh);
+    ASSERT_TRUE(player_test::WriteFileBytes(ours, player_test::ToRaw(out).bytes));
+
+    ASSERT_EQ(testing_support::RunCommand("ffmpeg -hide_banner -nostdin -loglevel error -y -f rawvideo -pix_fmt "
+                                          "yuv420p -s 640x480 -i " + source +
+                                          " -vf crop=576:432:32:24,scale=768:576:flags=bilinear -f rawvideo "
+                                          "-pix_fmt yuv420p " + theirs)
+                  .exitCode,
+              0);
+    const std::string format = "-f rawvideo -pix_fmt yuv420p -s 768x576 -i ";
+    const double psnr = player_test::FfmpegPsnr(format + ours, format + theirs);
+    EXPECT_GE(psnr, 40.0);
+    // The same crop two pixels to the side (FFmpeg crops 4:2:0 at even places) falls well below.
+    ASSERT_EQ(testing_support::RunCommand("ffmpeg -hide_banner -nostdin -loglevel error -y -f rawvideo -pix_fmt "
+                                          "yuv420p -s 640x480 -i " + source +
+                                          " -vf crop=576:432:34:24,scale=768:576:flags=bilinear -f rawvideo "
+                                          "-pix_fmt yuv420p " + theirs)
+                  .exitCode,
+              0);
+    EXPECT_LT(player_test::FfmpegPsnr(format + ours, format + theirs), 35.0) << "PSNR " << psnr;
+}
+
 }  // namespace
