@@ -3,10 +3,12 @@
 // once and through the decode thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "media_fixtures.h"
@@ -198,6 +200,44 @@ TEST(AacDecoderLifeTest, AFrameFaadRejectsGivesNothingAndDecodingGoesOn)
     EXPECT_TRUE(testing_support::WaitUntil([&] { return queued.Size() >= direct.samples.size(); }));
     EXPECT_TRUE(later.close());
     EXPECT_EQ(queued.samples, direct.samples);
+}
+
+// A player closes and reopens its decoder while frames still come in from
+// another thread: no frame meets a closed or half-closed decoder.
+TEST(AacDecoderLifeTest, CloseAndOpenWhileAnotherThreadFeedsFrames)
+{
+    if (!testing_support::HaveCommand("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+    testing_support::TempFolder folder;
+    std::string aac = folder.Path() + "/tone.aac";
+    ASSERT_TRUE(mp4_test::MakeAdts(aac, 1));
+    std::vector<mp4_test::AdtsFrame> frames = mp4_test::SplitAdtsFrames(mp4_test::ReadFileBytes(aac));
+    ASSERT_FALSE(frames.empty());
+
+    qnfaaddecoder decoder;
+    PcmSink sink;
+    decoder.setCallback(&PcmSink::Take, &sink);
+    ASSERT_TRUE(decoder.open());
+    std::atomic<bool> feeding{true};
+    std::atomic<int> fed{0};
+    std::thread feeder([&] {
+        for (int i = 0; feeding; ++i) {
+            const Bytes& frame = frames[std::size_t(i) % frames.size()].whole;
+            decoder.input(frame.data(), int(frame.size()), i % 2 == 0);
+            ++fed;
+        }
+    });
+    for (int round = 0; round < 20; ++round) {
+        int before = fed;
+        EXPECT_TRUE(testing_support::WaitUntil([&] { return fed > before + 5; }));
+        EXPECT_TRUE(decoder.close());
+        EXPECT_TRUE(decoder.open());
+    }
+    feeding = false;
+    feeder.join();
+    std::size_t before = sink.Size();
+    for (const auto& frame : frames) EXPECT_TRUE(decoder.input(frame.whole.data(), int(frame.whole.size()), true));
+    EXPECT_GT(sink.Size(), before);
+    EXPECT_TRUE(decoder.close());
 }
 
 } // namespace
