@@ -291,7 +291,8 @@ TEST(QnMp4CoderTest, RecordsFromTwoThreadsAndPlaysBackWhatWasRecorded)
         // picture and audio block is taken.
         int refused = 0;
         for (const auto* frame : frames) {
-            bool taken = coder->writeFrame(frame->data.data(), int(frame->data.size()), frame->code, &mp4_test::kPicture);
+            bool taken =
+                coder->writeFrame(frame->data.data(), int(frame->data.size()), frame->code, &mp4_test::kPicture);
             refused += !taken && frame->code <= QN_MP4_STREAM_FRAME_TYPE_A_G711;
         }
         return refused;
