@@ -471,8 +471,8 @@ TEST_F(Engine, APureScaleLensCropsAndScalesAsFfmpegDoes)
                       theirs = dir.Path() + "/theirs.yuv";
     const int sw = 640, sh = 480, dw = 768, dh = 576;
     const auto ffmpeg = [](const std::string& arguments) {
-        return testing_support::RunCommand("ffmpeg -hide_banner -nostdin -loglevel error -y " + arguments).exitCode ==
-               0;
+        const std::string command = "ffmpeg -hide_banner -nostdin -loglevel error -y " + arguments;
+        return testing_support::RunCommand(command).exitCode == 0;
     };
     // FFmpeg's bilinear scale samples pixel centres, ours pixel corners: an eighth of a pixel apart here,
     // which a slightly softened picture hides and a wrong crop or scale does not.
