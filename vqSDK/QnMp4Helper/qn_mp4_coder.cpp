@@ -155,6 +155,8 @@ void QnMp4Coder::setSpeed(float factor) { qn_MP4V2SetSpeed(factor); }
 
 bool QnMp4Coder::getFileName(char* buffer, int size)
 {
+    // A stop on another thread frees the name.
+    std::lock_guard<std::recursive_mutex> hold(lock_);
     if (buffer != nullptr && size > 0 && fileName_.size() > 2) platform::CopyBounded(buffer, std::size_t(size), fileName_);
     return true;
 }
