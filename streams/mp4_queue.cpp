@@ -216,7 +216,6 @@ bool MP4QUE::PutAudio(uint32_t n, const uint8_t* data, uint32_t length, uint32_t
 {
     bool completes = (word0 & kCompletesBit) != 0;
     int index = static_cast<int>(n % kSlotCount);
-    if (currentAudio_ >= 0 && currentAudio_ != index) slots_[currentAudio_].flags |= kAudioComplete;
     Slot& slot = slots_[index];
     if (currentAudio_ == index && n == lastAudio_ && slot.audioLength != 0) {
         // A further piece: taken only where it continues the frame's audio.
@@ -229,8 +228,9 @@ bool MP4QUE::PutAudio(uint32_t n, const uint8_t* data, uint32_t length, uint32_t
         return true;
     }
     if (currentAudio_ >= 0) {
+        // Pieces come in number order; moving on completes the frame before.
         if (n < lastAudio_) return false;
-        if (n != lastAudio_) MoveOn(lastAudio_, n, false);
+        MoveOn(lastAudio_, n, false);
     }
     if ((slot.flags & kAudioComplete) != 0 || length == 0) return false;
     int64_t offset = audio_.Place(length, kAudioPool - kReserve);
