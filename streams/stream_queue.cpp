@@ -218,8 +218,7 @@ bool StreamQueue::PutAudio(Ring& ring, const Frame& frame)
     // when another frame follows or it passes the merge limit.
     if (ring.openAudio >= 0) {
         Slot& open = ring.slots[ring.openAudio];
-        if (open.lastFrame == frame.frameNumber && open.length <= kAudioMergeLimit &&
-            ring.pool.CanGrow(frame.length)) {
+        if (open.lastFrame == frame.frameNumber && open.length <= kAudioMergeLimit && ring.pool.CanGrow(frame.length)) {
             std::memcpy(ring.pool.At(open.offset) + open.length, frame.data, frame.length);
             ring.pool.Grow(frame.length);
             open.length += frame.length;

@@ -119,7 +119,7 @@ private:
         bool hasLast = false;
         uint32_t lastFrame = 0; // of the newest frame put
         int lastWritten = -1;
-        int openAudio = -1;     // the audio slot still taking pieces
+        int openAudio = -1; // the audio slot still taking pieces
         int beingRead = -1;
         BytePool pool;
         std::size_t poolSize = 0;

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
-#include <string>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -54,8 +54,8 @@ TEST(StreamQueueThreads, ProducerAndConsumerAgreeOnEveryFrame)
             for (int kind : {1, 2}) {
                 bool video = kind == 1;
                 std::vector<uint8_t> data = PatternBytes(video ? i : i + 7, video ? videoLength[i] : audioLength[i]);
-                StreamFrameRecord record{video && i % 25 == 0 ? 1u : 0u, i + 1, data.data(),
-                                         static_cast<uint32_t>(data.size()), kind, i * 10 + kind};
+                StreamFrameRecord record{video && i % 25 == 0 ? 1u : 0u,     i + 1, data.data(),
+                                         static_cast<uint32_t>(data.size()), kind,  i * 10 + kind};
                 StreamQueueStats stats;
                 // A refused put waits for the consumer to make room.
                 if (!WaitUntil([&] { return queue.Put(kOwner, record, &stats) == 1; }, testing_support::kEventBoundMs,

@@ -8,10 +8,10 @@
 #include <random>
 #include <string>
 
+#include "queue_bytes.h"
 #include "streams/stream_queue.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"
-#include "queue_bytes.h"
 
 namespace {
 
@@ -168,14 +168,14 @@ void CheckWithModel(QueueCapacity capacity, uint32_t seed, int calls)
         TracedQueue queue(capacity, out);
         RandomRun(queue, seed, calls);
     }
-    auto result = testing_support::RunCommand("python3 " OSTRELS_SOURCE_DIR "/tests/streams/stream_queue_model.py --coverage " +
-                                              trace + " 2>&1");
+    auto result = testing_support::RunCommand(
+        "python3 " OSTRELS_SOURCE_DIR "/tests/streams/stream_queue_model.py --coverage " + trace + " 2>&1");
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("calls agree"), std::string::npos) << result.output;
 }
 
-TEST(StreamQueueModel, SmallSetAgreesWithTheModel) { CheckWithModel(QueueCapacity::Small, 2549, 40000); }
+TEST(StreamQueueModel, SmallSetAgreesWithTheModel) { CheckWithModel(QueueCapacity::Small, 2549, 25000); }
 
-TEST(StreamQueueModel, LargeSetAgreesWithTheModel) { CheckWithModel(QueueCapacity::Large, 104, 40000); }
+TEST(StreamQueueModel, LargeSetAgreesWithTheModel) { CheckWithModel(QueueCapacity::Large, 104, 15000); }
 
 } // namespace

@@ -108,8 +108,7 @@ const EdgeCase kCases[] = {
          ASSERT_EQ(f.queue.State(1, &state), 1);
          EXPECT_EQ(Queued(state), 0u);
      }},
-    {"a frame that reaches the pool's end goes to 0 only once the reader has passed its bytes",
-     QueueCapacity::Small,
+    {"a frame that reaches the pool's end goes to 0 only once the reader has passed its bytes", QueueCapacity::Small,
      [](Fixture& f) {
          for (uint32_t n = 1; n <= 3; ++n) ASSERT_EQ(f.Put(kVideo, n, 300000, n), 1);
          // Nothing read yet: starting over at 0 would overwrite frame 1.
@@ -160,8 +159,7 @@ const EdgeCase kCases[] = {
          EXPECT_EQ(f.Readable(kVideo), 1);
          EXPECT_EQ(f.queue.Command(1, "need_cache", "maybe"), 0);
      }},
-    {"audio pieces of one frame number form one slot, readable once another number follows",
-     QueueCapacity::Large,
+    {"audio pieces of one frame number form one slot, readable once another number follows", QueueCapacity::Large,
      [](Fixture& f) {
          ASSERT_EQ(f.Put(kAudio, 5, 300, 1), 1);
          ASSERT_EQ(f.Put(kAudio, 5, 200, 301), 1);
