@@ -2,7 +2,9 @@
 // a fresh queue opened for owner 1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "queue_bytes.h"
@@ -206,6 +208,112 @@ TEST(Mp4Queue, EdgeCases)
         Fixture fixture;
         edge.check(fixture);
     }
+}
+
+// A random interleaving of video and audio pieces, with whole frames and
+// single sides lost, and a reader that takes frames out at random moments:
+// every number is read once, in order, with exactly the bytes put.
+TEST(Mp4Queue, RandomPiecesComeOutWholeAndInOrder)
+{
+    struct Side {
+        std::vector<std::vector<uint8_t>> pieces; // empty: lost
+        std::vector<uint8_t> bytes;
+    };
+    struct Frame {
+        Side video, audio;
+        bool key = false;
+    };
+    constexpr uint32_t kFirst = 1000;
+    constexpr int kFrames = 600;
+    std::mt19937 random(1125);
+    auto upTo = [&](uint32_t n) { return std::uniform_int_distribution<uint32_t>(1, n)(random); };
+    std::vector<Frame> frames(kFrames);
+    uint32_t seed = 0;
+    for (Frame& frame : frames) {
+        frame.key = upTo(10) == 1;
+        bool lost = upTo(40) == 1;
+        for (Side* side : {&frame.video, &frame.audio}) {
+            if (lost || upTo(60) == 1) continue;
+            int pieces = static_cast<int>(upTo(3));
+            for (int p = 0; p < pieces; ++p) {
+                // Further pieces stay within the room the pool keeps behind a frame.
+                bool video = side == &frame.video;
+                uint32_t length = p > 0                    ? upTo(video && frame.key ? 80000 : 5000)
+                                  : video && upTo(12) == 1 ? upTo(600000)
+                                  : video                  ? upTo(40000)
+                                                           : upTo(6000);
+                side->pieces.push_back(PatternBytes(++seed, length));
+                side->bytes.insert(side->bytes.end(), side->pieces.back().begin(), side->pieces.back().end());
+            }
+        }
+    }
+
+    MP4QUE queue;
+    ASSERT_EQ(queue.Open(3), 1);
+    struct Cursor {
+        int frame = 0;
+        std::size_t piece = 0;
+    } cursors[2];
+    int taken = 0, refused = 0;
+    uint32_t fullest = 0; // video pool fill in thousandths
+    auto putNext = [&](int side) {
+        Cursor& at = cursors[side];
+        while (at.frame < kFrames && (side == 0 ? frames[at.frame].video : frames[at.frame].audio).pieces.empty()) {
+            ++at.frame;
+        }
+        if (at.frame >= kFrames) return;
+        const Frame& frame = frames[at.frame];
+        const Side& put = side == 0 ? frame.video : frame.audio;
+        bool last = at.piece + 1 == put.pieces.size();
+        StreamFrameHead head{(frame.key ? 0x10u : 0u) | (last ? 0x20u : 0u), kFirst + at.frame, 320, 240};
+        Mp4QueueStats stats;
+        const std::vector<uint8_t>& piece = put.pieces[at.piece];
+        if (queue.Put(3, piece.data(), static_cast<uint32_t>(piece.size()), &head, side == 0 ? 1 : 2, &stats) != 1) {
+            ++refused;
+            return;
+        }
+        fullest = std::max<uint32_t>(fullest, (stats.word >> 5) & 0x3FF);
+        if (last) {
+            ++at.frame;
+            at.piece = 0;
+        } else {
+            ++at.piece;
+        }
+    };
+    auto takeNext = [&] {
+        Mp4QueueStats stats;
+        if (queue.Read(3, &stats) != 1) return;
+        const Frame& frame = frames[taken];
+        EXPECT_EQ(Bytes(stats.videoData, stats.videoLength), frame.video.bytes) << taken;
+        EXPECT_EQ(Bytes(stats.audioData, stats.audioLength), frame.audio.bytes) << taken;
+        if (!frame.video.pieces.empty()) {
+            EXPECT_EQ(stats.word & 1u, frame.key ? 1u : 0u) << taken;
+        }
+        ASSERT_EQ(queue.Release(3), 1);
+        ++taken;
+    };
+    // Phases in which the reader falls behind, and phases in which it catches up.
+    for (int step = 0; step < 200000 && taken < kFrames - 1; ++step) {
+        bool filling = (step / 3000) % 2 == 0;
+        uint32_t r = upTo(30);
+        if (r <= (filling ? 14u : 10u)) {
+            putNext(0);
+        } else if (r <= (filling ? 28u : 20u)) {
+            putNext(1);
+        } else {
+            takeNext();
+        }
+    }
+    // The last frame has nothing behind it to complete a lost side.
+    EXPECT_GE(taken, kFrames - 1) << "video at " << cursors[0].frame << "." << cursors[0].piece << ", audio at "
+                                  << cursors[1].frame << "." << cursors[1].piece << "; frame " << taken << " has "
+                                  << frames[taken].video.pieces.size() << " video and "
+                                  << frames[taken].audio.pieces.size() << " audio pieces";
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(fullest, 850u) << "the video pool never filled";
+    Mp4QueueState state;
+    ASSERT_EQ(queue.State(3, &state), 1);
+    EXPECT_LE(state.word & 0x3FF, 150u);
 }
 
 } // namespace
