@@ -1,0 +1,167 @@
+// Talk audio against a real sound server: a private PulseAudio daemon whose
+// null sink plays what we play and whose microphone is that sink's monitor.
+// A tone sent as received audio goes through decoding, the noise filter and
+// the output device, comes back through the microphone, is encoded to A-law
+// by the capture side and reaches the talk callback; Python's audioop decodes
+// it and numpy finds the tone (Debian's interpreter, which carries numpy).
+#include "pulse_server.h"
+
+#include "AudioPlay.h"
+#include "TalkManager.h"
+#include "support/run_command.h"
+#include "support/this_process.h"
+#include "support/wait_until.h"
+#include "vqSDK/QnMp4Helper/g711_alaw.h"
+
+#include <QAudioDeviceInfo>
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 8000;
+
+// A-law of a tone, optionally with white noise of the given amplitude.
+std::vector<char> AlawTone(double frequency, int amplitude, int samples, int noise = 0)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> noiseSample(-noise, noise);
+    const double pi = std::acos(-1.0);
+    std::vector<char> alaw(std::size_t(samples), 0);
+    for (int i = 0; i < samples; ++i) {
+        double value = amplitude * std::sin(2 * pi * frequency * i / kRate) + (noise ? noiseSample(random) : 0);
+        alaw[std::size_t(i)] = char(qn_g711::EncodeAlawSample(int16_t(std::lround(value))));
+    }
+    return alaw;
+}
+
+void Collect(const char* data, int length, void* user)
+{
+    auto* captured = static_cast<std::vector<char>*>(user);
+    captured->insert(captured->end(), data, data + length);
+}
+
+// Captured samples louder than a quiet room: the tone has come back.
+int LoudSamples(const std::vector<char>& alaw)
+{
+    int loud = 0;
+    for (char code : alaw) loud += std::abs(qn_g711::kAlawToLinear[uint8_t(code)]) > 1000;
+    return loud;
+}
+
+struct ToneAnalysis {
+    double peakHz = 0;
+    double toneShare = 0; // of the energy within 30 Hz of the peak
+    double rms = 0;
+};
+
+// audioop decodes the capture, numpy finds its strongest frequency.
+ToneAnalysis Analyse(const std::string& folder, const std::vector<char>& alaw)
+{
+    std::string raw = folder + "/captured.alaw", script = folder + "/analyse.py";
+    std::ofstream(raw, std::ios::binary).write(alaw.data(), std::streamsize(alaw.size()));
+    std::ofstream(script) << "import audioop, sys, numpy as np\n"
+                             "pcm = np.frombuffer(audioop.alaw2lin(open(sys.argv[1], 'rb').read(), 2), '<i2')\n"
+                             "x = pcm.astype(float)\n"
+                             "spectrum = np.abs(np.fft.rfft(x)) ** 2\n"
+                             "hz = np.fft.rfftfreq(len(x), 1 / 8000)\n"
+                             "peak = hz[np.argmax(spectrum[1:]) + 1]\n"
+                             "share = spectrum[np.abs(hz - peak) <= 30].sum() / spectrum[1:].sum()\n"
+                             "print(peak, share, np.sqrt(np.mean(x ** 2)))\n";
+    auto result = testing_support::RunCommand("/usr/bin/python3 -W ignore " + script + " " + raw + " 2>&1");
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    ToneAnalysis analysis;
+    std::istringstream(result.output) >> analysis.peakHz >> analysis.toneShare >> analysis.rms;
+    return analysis;
+}
+
+class TalkAudio : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_pulse = new player_test::PulseServer;
+        if (!s_pulse->Running()) return;
+        // Qt's audio engine lives for the process; made once, before any count of threads.
+        static int argc = 1;
+        static char name[] = "talk_audio_test";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication* application = new QCoreApplication(argc, argv);
+        (void)application;
+        QAudioDeviceInfo::availableDevices(QAudio::AudioOutput);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_pulse;
+        s_pulse = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!s_pulse->Running()) GTEST_SKIP() << s_pulse->Error();
+        if (!testing_support::HaveCommand("/usr/bin/python3")) GTEST_SKIP() << "Debian's python3 with numpy is needed";
+        m_threadsBefore = testing_support::ThreadCount();
+    }
+    void TearDown() override
+    {
+        // Capture runs on this thread's events; the player's thread must be gone.
+        EXPECT_TRUE(WaitWithEvents([&] { return testing_support::ThreadCount() == m_threadsBefore; }))
+            << testing_support::ThreadCount() << " threads, " << m_threadsBefore << " before";
+    }
+
+    // Waits for `condition` while this thread's events (capture) are served.
+    template <typename Condition>
+    static bool WaitWithEvents(Condition&& condition)
+    {
+        return testing_support::WaitUntil([&] {
+            QCoreApplication::processEvents();
+            return condition();
+        });
+    }
+
+    static player_test::PulseServer* s_pulse;
+    int m_threadsBefore = 0;
+};
+
+player_test::PulseServer* TalkAudio::s_pulse = nullptr;
+
+TEST_F(TalkAudio, ReceivedToneIsPlayedAndComesBackEncodedThroughTheMicrophone)
+{
+    std::vector<char> captured;
+    {
+        TalkManager talk;
+        talk.setTalkCallback(Collect, &captured);
+        ASSERT_TRUE(talk.open());
+        EXPECT_TRUE(talk.isTalkOpen());
+        talk.setListen(true);
+        ASSERT_TRUE(talk.isListening());
+        ASSERT_TRUE(talk.setTalk(true));
+        ASSERT_TRUE(talk.isTalking());
+
+        // One second of 1 kHz in camera-sized blocks.
+        std::vector<char> tone = AlawTone(1000, 8000, kRate);
+        for (std::size_t at = 0; at < tone.size(); at += 320) talk.pushPlayback(tone.data() + at, 320);
+        ASSERT_TRUE(WaitWithEvents([&] { return LoudSamples(captured) >= kRate / 2; }))
+            << captured.size() << " bytes captured, " << LoudSamples(captured) << " loud";
+
+        talk.setTalk(false);
+        EXPECT_FALSE(talk.isTalking());
+        talk.setListen(false);
+        EXPECT_FALSE(talk.isListening());
+        talk.release();
+        EXPECT_FALSE(talk.isTalkOpen());
+    }
+    ToneAnalysis analysis = Analyse(s_pulse->Folder(), captured);
+    EXPECT_NEAR(analysis.peakHz, 1000, 15);
+    EXPECT_GT(analysis.toneShare, 0.8);
+    EXPECT_GT(analysis.rms, 1000);
+}
+
+} // namespace
