@@ -30,15 +30,18 @@ namespace {
 
 constexpr int kRate = 8000;
 
-// A-law of a tone, optionally with white noise of the given amplitude.
-std::vector<char> AlawTone(double frequency, int amplitude, int samples, int noise = 0)
+// A-law of a tone, optionally in white noise of the given amplitude and
+// sounding only in the first half of every `burst` samples.
+std::vector<char> AlawTone(double frequency, int amplitude, int samples, int noise = 0, int burst = 0)
 {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> noiseSample(-noise, noise);
     const double pi = std::acos(-1.0);
     std::vector<char> alaw(std::size_t(samples), 0);
     for (int i = 0; i < samples; ++i) {
-        double value = amplitude * std::sin(2 * pi * frequency * i / kRate) + (noise ? noiseSample(random) : 0);
+        bool sounding = burst == 0 || i % burst < burst / 2;
+        double value = (sounding ? amplitude * std::sin(2 * pi * frequency * i / kRate) : 0) +
+                       (noise ? noiseSample(random) : 0);
         alaw[std::size_t(i)] = char(qn_g711::EncodeAlawSample(int16_t(std::lround(value))));
     }
     return alaw;
@@ -62,6 +65,9 @@ struct ToneAnalysis {
     double peakHz = 0;
     double toneShare = 0; // of the energy within 30 Hz of the peak
     double rms = 0;
+    // Levels of 20 ms frames: the quietest fifth and the loudest fifth.
+    double quietFrames = 0;
+    double loudFrames = 0;
 };
 
 // audioop decodes the capture, numpy finds its strongest frequency.
@@ -76,11 +82,13 @@ ToneAnalysis Analyse(const std::string& folder, const std::vector<char>& alaw)
                              "hz = np.fft.rfftfreq(len(x), 1 / 8000)\n"
                              "peak = hz[np.argmax(spectrum[1:]) + 1]\n"
                              "share = spectrum[np.abs(hz - peak) <= 30].sum() / spectrum[1:].sum()\n"
-                             "print(peak, share, np.sqrt(np.mean(x ** 2)))\n";
+                             "frames = np.sqrt(np.mean(x[: len(x) // 160 * 160].reshape(-1, 160) ** 2, axis=1))\n"
+                             "print(peak, share, np.sqrt(np.mean(x ** 2)), *np.percentile(frames, [20, 80]))\n";
     auto result = testing_support::RunCommand("/usr/bin/python3 -W ignore " + script + " " + raw + " 2>&1");
     EXPECT_EQ(result.exitCode, 0) << result.output;
     ToneAnalysis analysis;
-    std::istringstream(result.output) >> analysis.peakHz >> analysis.toneShare >> analysis.rms;
+    std::istringstream(result.output) >> analysis.peakHz >> analysis.toneShare >> analysis.rms >>
+        analysis.quietFrames >> analysis.loudFrames;
     return analysis;
 }
 
@@ -162,6 +170,74 @@ TEST_F(TalkAudio, ReceivedToneIsPlayedAndComesBackEncodedThroughTheMicrophone)
     EXPECT_NEAR(analysis.peakHz, 1000, 15);
     EXPECT_GT(analysis.toneShare, 0.8);
     EXPECT_GT(analysis.rms, 1000);
+}
+
+TEST_F(TalkAudio, NoiseFilterLowersTheNoiseFloorOfReceivedAudio)
+{
+    // Three seconds of 1 kHz bursts, 200 ms on and 200 ms off, in steady
+    // white noise, fed no faster than they play so that nothing is dropped.
+    // The filter learns the noise in the first part; in the last second and
+    // a half the pauses between bursts must have grown quieter against the
+    // bursts.
+    std::vector<char> noisy = AlawTone(1000, 4000, 3 * kRate, 1500, 2 * kRate / 5);
+    std::vector<char> captured;
+    {
+        TalkManager talk;
+        talk.setTalkCallback(Collect, &captured);
+        ASSERT_TRUE(talk.open());
+        talk.setListen(true);
+        ASSERT_TRUE(talk.setTalk(true));
+        std::size_t pushed = 0;
+        constexpr std::size_t kBlock = 320, kAhead = kRate / 2;
+        ASSERT_TRUE(WaitWithEvents([&] {
+            while (pushed < noisy.size() && pushed < captured.size() + kAhead) {
+                talk.pushPlayback(noisy.data() + pushed, int(kBlock));
+                pushed += kBlock;
+            }
+            return pushed == noisy.size() && captured.size() >= noisy.size();
+        })) << pushed << " bytes pushed, " << captured.size() << " captured";
+        talk.release();
+    }
+    const std::ptrdiff_t tail = 3 * kRate / 2;
+    ToneAnalysis sent = Analyse(s_pulse->Folder(), std::vector<char>(noisy.end() - tail, noisy.end()));
+    ToneAnalysis heard = Analyse(s_pulse->Folder(), std::vector<char>(captured.end() - tail, captured.end()));
+    EXPECT_NEAR(heard.peakHz, 1000, 15);
+    // Pauses against bursts: at least 10 dB lower than sent.
+    double sentContrast = sent.quietFrames / sent.loudFrames, heardContrast = heard.quietFrames / heard.loudFrames;
+    EXPECT_LT(heardContrast, sentContrast / std::sqrt(10.0))
+        << "sent " << sent.quietFrames << "/" << sent.loudFrames << ", heard " << heard.quietFrames << "/"
+        << heard.loudFrames;
+}
+
+TEST_F(TalkAudio, ClosingWhileAudioArrivesOnAnotherThread)
+{
+    // The stream thread keeps delivering while the GUI thread closes and
+    // reopens: the player and its filter must never be freed under it.
+    TalkManager talk;
+    std::vector<char> tone = AlawTone(1000, 8000, kRate / 10);
+    std::atomic<bool> done{false};
+    std::atomic<int> deliveries{0};
+    std::thread stream([&] {
+        while (!done) {
+            talk.pushPlayback(tone.data(), int(tone.size()));
+            ++deliveries;
+            std::this_thread::yield();
+        }
+    });
+    for (int round = 0; round < 6; ++round) {
+        ASSERT_TRUE(talk.open()) << round;
+        talk.setListen(true);
+        int before = deliveries;
+        ASSERT_TRUE(testing_support::WaitUntil([&] { return deliveries >= before + 20; })) << round;
+        if (round % 2 == 0) {
+            talk.close();
+            EXPECT_FALSE(talk.isListening()) << round;
+        } else {
+            talk.release();
+        }
+    }
+    done = true;
+    stream.join();
 }
 
 } // namespace
