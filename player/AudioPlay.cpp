@@ -1,8 +1,8 @@
 #include "AudioPlay.h"
 
+#include "Depend/qn_log.h"
 #include "event_loop_thread.h"
 #include "talk_audio_format.h"
-#include "Depend/qn_log.h"
 #include "vqSDK/QnMp4Helper/g711_alaw.h"
 
 #include <QAudioOutput>
@@ -72,10 +72,7 @@ private:
 
 AudioPlay::AudioPlay(QObject* parent) : QObject(parent) {}
 
-AudioPlay::~AudioPlay()
-{
-    release();
-}
+AudioPlay::~AudioPlay() { release(); }
 
 bool AudioPlay::init()
 {
@@ -154,9 +151,8 @@ void AudioPlay::inputData(const uint8_t* alaw, int count)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_preprocess == nullptr) return;
     SpeexPreprocessState* preprocess = m_preprocess;
-    std::size_t dropped = m_buffer.Append(pcm.data(), pcm.size(), [preprocess](int16_t* block) {
-        return speex_preprocess_run(preprocess, block) != 0;
-    });
+    std::size_t dropped = m_buffer.Append(
+        pcm.data(), pcm.size(), [preprocess](int16_t* block) { return speex_preprocess_run(preprocess, block) != 0; });
     if (dropped != 0) {
         QNLogPrint("####%s(%d) Len:%d Remove Buffer:%d Mid:%d\n", "AudioPlay::inputData", __LINE__, count,
                    int(m_buffer.PlayableBytes() + dropped), int(dropped));

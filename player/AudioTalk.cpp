@@ -1,7 +1,7 @@
 #include "AudioTalk.h"
 
-#include "talk_audio_format.h"
 #include "Depend/qn_log.h"
+#include "talk_audio_format.h"
 #include "vqSDK/QnMp4Helper/g711_alaw.h"
 
 #include <QAudioDeviceInfo>
@@ -11,10 +11,7 @@
 
 AudioTalk::AudioTalk(QObject* parent) : QObject(parent) {}
 
-AudioTalk::~AudioTalk()
-{
-    release();
-}
+AudioTalk::~AudioTalk() { release(); }
 
 bool AudioTalk::init()
 {

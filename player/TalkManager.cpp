@@ -2,10 +2,7 @@
 
 #include "AudioPlay.h"
 
-TalkManager::~TalkManager()
-{
-    release();
-}
+TalkManager::~TalkManager() { release(); }
 
 void TalkManager::clear()
 {
@@ -53,15 +50,9 @@ void TalkManager::setListen(bool on)
     }
 }
 
-bool TalkManager::isTalkOpen() const
-{
-    return m_talk != nullptr && m_talk->isInitialised();
-}
+bool TalkManager::isTalkOpen() const { return m_talk != nullptr && m_talk->isInitialised(); }
 
-bool TalkManager::isTalking() const
-{
-    return m_talk != nullptr && m_talk->isCapturing();
-}
+bool TalkManager::isTalking() const { return m_talk != nullptr && m_talk->isCapturing(); }
 
 bool TalkManager::isListening() const
 {

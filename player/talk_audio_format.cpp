@@ -14,9 +14,6 @@ QAudioFormat TalkFormat()
     return format;
 }
 
-bool DeviceTakesTalkFormat(const QAudioDeviceInfo& device)
-{
-    return device.isFormatSupported(TalkFormat());
-}
+bool DeviceTakesTalkFormat(const QAudioDeviceInfo& device) { return device.isFormatSupported(TalkFormat()); }
 
 } // namespace talk_audio

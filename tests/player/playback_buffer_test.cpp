@@ -82,9 +82,9 @@ TEST(PlaybackBuffer, WaitingAudioIsBounded)
         std::size_t dropped;
         std::size_t left;
     } cases[] = {
-        {20480, 0, 20480},                     // exactly at the bound: kept whole
-        {20480 + kBlockBytes, 9600, 11200},    // past it: the oldest 9600 bytes go
-        {40960, 9600, 31360},                  // one drop per append, however far past
+        {20480, 0, 20480},                  // exactly at the bound: kept whole
+        {20480 + kBlockBytes, 9600, 11200}, // past it: the oldest 9600 bytes go
+        {40960, 9600, 31360},               // one drop per append, however far past
     };
     for (const Case& c : cases) {
         PlaybackBuffer buffer;

@@ -33,9 +33,9 @@ PulseServer::PulseServer()
     // requests, no default script; daemonizing returns once it is ready.
     std::string command = Environment() +
                           " pulseaudio --daemonize=yes --use-pid-file=yes -n --exit-idle-time=-1 --realtime=no"
-                          " --high-priority=no --log-target=file:" + m_folder.Path() + "/pulse.log" +
-                          " --load='module-native-protocol-unix socket=" + m_socket + " auth-anonymous=1'" +
-                          " --load='module-null-sink sink_name=vs rate=8000 channels=1'" +
+                          " --high-priority=no --log-target=file:" +
+                          m_folder.Path() + "/pulse.log" + " --load='module-native-protocol-unix socket=" + m_socket +
+                          " auth-anonymous=1'" + " --load='module-null-sink sink_name=vs rate=8000 channels=1'" +
                           " --load='module-remap-source master=vs.monitor source_name=mic'" + " 2>&1";
     auto started = testing_support::RunCommand(command);
     std::ifstream pidFile(m_folder.Path() + "/runtime/pid");
@@ -64,8 +64,8 @@ PulseServer::~PulseServer()
 
 int PulseServer::Pactl(const std::string& arguments, std::string* output) const
 {
-    auto result = testing_support::RunCommand(Environment() + " PULSE_SERVER=unix:" + m_socket + " pactl " +
-                                              arguments + " 2>&1");
+    auto result =
+        testing_support::RunCommand(Environment() + " PULSE_SERVER=unix:" + m_socket + " pactl " + arguments + " 2>&1");
     if (output != nullptr) *output = result.output;
     return result.exitCode;
 }

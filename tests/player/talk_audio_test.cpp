@@ -40,8 +40,8 @@ std::vector<char> AlawTone(double frequency, int amplitude, int samples, int noi
     std::vector<char> alaw(std::size_t(samples), 0);
     for (int i = 0; i < samples; ++i) {
         bool sounding = burst == 0 || i % burst < burst / 2;
-        double value = (sounding ? amplitude * std::sin(2 * pi * frequency * i / kRate) : 0) +
-                       (noise ? noiseSample(random) : 0);
+        double value =
+            (sounding ? amplitude * std::sin(2 * pi * frequency * i / kRate) : 0) + (noise ? noiseSample(random) : 0);
         alaw[std::size_t(i)] = char(qn_g711::EncodeAlawSample(int16_t(std::lround(value))));
     }
     return alaw;
@@ -195,7 +195,8 @@ TEST_F(TalkAudio, NoiseFilterLowersTheNoiseFloorOfReceivedAudio)
                 pushed += kBlock;
             }
             return pushed == noisy.size() && captured.size() >= noisy.size();
-        })) << pushed << " bytes pushed, " << captured.size() << " captured";
+        })) << pushed
+            << " bytes pushed, " << captured.size() << " captured";
         talk.release();
     }
     const std::ptrdiff_t tail = 3 * kRate / 2;
