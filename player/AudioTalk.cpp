@@ -2,7 +2,6 @@
 
 #include "Depend/qn_log.h"
 #include "talk_audio_format.h"
-#include "vqSDK/QnMp4Helper/g711_alaw.h"
 
 #include <QAudioDeviceInfo>
 #include <QAudioInput>
@@ -34,7 +33,7 @@ bool AudioTalk::start()
 {
     if (!m_initialised) return false;
     if (m_capturing) return true;
-    m_carried = 0;
+    m_encoder.Reset();
     m_device = m_input->start();
     if (m_device == nullptr) return false;
     connect(m_device, &QIODevice::readyRead, this, &AudioTalk::AudioReadSlot);
@@ -71,19 +70,11 @@ void AudioTalk::setTalkCallback(TalkDataCallback callback, void* user)
 void AudioTalk::AudioReadSlot()
 {
     if (!m_capturing || m_device == nullptr) return;
-    qint64 read = m_device->read(m_readBuffer.data() + m_carried, kReadBytes - m_carried);
+    qint64 read = m_device->read(m_readBuffer.data(), kReadBytes);
     if (read <= 0) return;
-    int available = m_carried + int(read);
-    int samples = available / talk_audio::kBytesPerSample;
-    if (samples > 0) {
-        std::memset(m_alawBuffer.data(), 0, m_alawBuffer.size());
-        for (int i = 0; i < samples; ++i) {
-            // Little-endian samples, read byte by byte: the array has no alignment.
-            auto low = uint8_t(m_readBuffer[std::size_t(2 * i)]), high = uint8_t(m_readBuffer[std::size_t(2 * i + 1)]);
-            m_alawBuffer[std::size_t(i)] = qn_g711::EncodeAlawSample(int16_t(uint16_t(low | high << 8)));
-        }
-        if (m_callback != nullptr) m_callback(reinterpret_cast<const char*>(m_alawBuffer.data()), samples, m_user);
+    std::memset(m_alawBuffer.data(), 0, m_alawBuffer.size());
+    std::size_t codes = m_encoder.Encode(m_readBuffer.data(), std::size_t(read), m_alawBuffer.data());
+    if (codes > 0 && m_callback != nullptr) {
+        m_callback(reinterpret_cast<const char*>(m_alawBuffer.data()), int(codes), m_user);
     }
-    m_carried = available % talk_audio::kBytesPerSample;
-    if (m_carried != 0) m_readBuffer[0] = m_readBuffer[std::size_t(available - 1)];
 }

@@ -3,6 +3,8 @@
 // on the GUI thread; capture runs there through the device's readyRead().
 #pragma once
 
+#include "capture_encoder.h"
+
 #include <QObject>
 
 #include <cstdint>
@@ -48,8 +50,7 @@ private:
     QAudioInput* m_input = nullptr;
     QIODevice* m_device = nullptr;
     std::vector<char> m_readBuffer;
-    // A read may end inside a sample; its first byte waits here for the rest.
-    int m_carried = 0;
+    talk_audio::CaptureEncoder m_encoder;
     std::vector<uint8_t> m_alawBuffer;
     TalkDataCallback m_callback = nullptr;
     void* m_user = nullptr;
