@@ -30,10 +30,11 @@ PulseServer::PulseServer()
     }
     m_socket = m_folder.Path() + "/native";
     // Started as root in CI: no system-wide mode, no real-time or D-Bus
-    // requests, no default script; daemonizing returns once it is ready.
+    // requests, no shared memory (a chroot may lack /dev/shm), no default
+    // script; daemonizing returns once it is ready.
     std::string command = Environment() +
                           " pulseaudio --daemonize=yes --use-pid-file=yes -n --exit-idle-time=-1 --realtime=no"
-                          " --high-priority=no --log-target=file:" +
+                          " --high-priority=no --disable-shm=yes --log-target=file:" +
                           m_folder.Path() + "/pulse.log" + " --load='module-native-protocol-unix socket=" + m_socket +
                           " auth-anonymous=1'" + " --load='module-null-sink sink_name=vs rate=8000 channels=1'" +
                           " --load='module-remap-source master=vs.monitor source_name=mic'" + " 2>&1";
