@@ -92,6 +92,27 @@ ToneAnalysis Analyse(const std::string& folder, const std::vector<char>& alaw)
     return analysis;
 }
 
+// The share of the capture's energy within 30 Hz of each frequency, by audioop and numpy.
+std::vector<double> BandShares(const std::string& folder, const std::vector<char>& alaw,
+                               const std::vector<int>& frequencies)
+{
+    std::string raw = folder + "/bands.alaw", script = folder + "/bands.py";
+    std::ofstream(raw, std::ios::binary).write(alaw.data(), std::streamsize(alaw.size()));
+    std::ofstream(script) << "import audioop, sys, numpy as np\n"
+                             "x = np.frombuffer(audioop.alaw2lin(open(sys.argv[1], 'rb').read(), 2), '<i2').astype(float)\n"
+                             "spectrum = np.abs(np.fft.rfft(x)) ** 2\n"
+                             "hz = np.fft.rfftfreq(len(x), 1 / 8000)\n"
+                             "print(*[spectrum[np.abs(hz - int(f)) <= 30].sum() / spectrum[1:].sum() for f in sys.argv[2:]])\n";
+    std::string command = "/usr/bin/python3 -W ignore " + script + " " + raw;
+    for (int frequency : frequencies) command += " " + std::to_string(frequency);
+    auto result = testing_support::RunCommand(command + " 2>&1");
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    std::vector<double> shares(frequencies.size(), -1);
+    std::istringstream in(result.output);
+    for (double& share : shares) in >> share;
+    return shares;
+}
+
 class TalkAudio : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -132,6 +153,17 @@ protected:
             QCoreApplication::processEvents();
             return condition();
         });
+    }
+
+    // Opens talk with capture into `captured` and waits until the microphone
+    // delivers, so that nothing played afterwards is missed.
+    static void StartTalking(TalkManager& talk, std::vector<char>& captured)
+    {
+        talk.setTalkCallback(Collect, &captured);
+        ASSERT_TRUE(talk.open());
+        talk.setListen(true);
+        ASSERT_TRUE(talk.setTalk(true));
+        ASSERT_TRUE(WaitWithEvents([&] { return !captured.empty(); }));
     }
 
     static player_test::PulseServer* s_pulse;
@@ -183,10 +215,7 @@ TEST_F(TalkAudio, NoiseFilterLowersTheNoiseFloorOfReceivedAudio)
     std::vector<char> captured;
     {
         TalkManager talk;
-        talk.setTalkCallback(Collect, &captured);
-        ASSERT_TRUE(talk.open());
-        talk.setListen(true);
-        ASSERT_TRUE(talk.setTalk(true));
+        ASSERT_NO_FATAL_FAILURE(StartTalking(talk, captured));
         std::size_t pushed = 0;
         constexpr std::size_t kBlock = 320, kAhead = kRate / 2;
         ASSERT_TRUE(WaitWithEvents([&] {
@@ -208,6 +237,36 @@ TEST_F(TalkAudio, NoiseFilterLowersTheNoiseFloorOfReceivedAudio)
     EXPECT_LT(heardContrast, sentContrast / std::sqrt(10.0))
         << "sent " << sent.quietFrames << "/" << sent.loudFrames << ", heard " << heard.quietFrames << "/"
         << heard.loudFrames;
+}
+
+TEST_F(TalkAudio, MutingDropsReceivedAudioButNotWhatIsBuffered)
+{
+    // 700 Hz arrives, then 2300 Hz while muted, then 1300 Hz: what plays is
+    // the first and the last, and nothing of the muted part. (Frequencies
+    // whose samples seldom fall near zero, so that loud samples count time.)
+    const int quarter = kRate / 4;
+    std::vector<char> captured;
+    {
+        TalkManager talk;
+        ASSERT_NO_FATAL_FAILURE(StartTalking(talk, captured));
+        std::vector<char> before = AlawTone(700, 8000, quarter), muted = AlawTone(2300, 8000, quarter),
+                          after = AlawTone(1300, 8000, quarter);
+        talk.pushPlayback(before.data(), int(before.size()));
+        talk.setMute(true);
+        talk.pushPlayback(muted.data(), int(muted.size()));
+        talk.setMute(false);
+        talk.pushPlayback(after.data(), int(after.size()));
+        // Silence after it: the device takes whole periods only.
+        std::vector<char> silence = AlawTone(0, 0, kRate / 2);
+        talk.pushPlayback(silence.data(), int(silence.size()));
+        ASSERT_TRUE(WaitWithEvents([&] { return LoudSamples(captured) >= 2 * quarter * 3 / 4; }))
+            << captured.size() << " bytes captured, " << LoudSamples(captured) << " loud";
+        talk.release();
+    }
+    std::vector<double> shares = BandShares(s_pulse->Folder(), captured, {700, 1300, 2300});
+    EXPECT_GT(shares[0], 0.3) << "700 Hz";
+    EXPECT_GT(shares[1], 0.3) << "1300 Hz";
+    EXPECT_LT(shares[2], 0.01) << "2300 Hz, sent while muted";
 }
 
 TEST_F(TalkAudio, ClosingWhileAudioArrivesOnAnotherThread)
