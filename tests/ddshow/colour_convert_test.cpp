@@ -7,7 +7,7 @@
 #include <random>
 
 #include "colour_convert.h"
-#include "x_test_support.h"
+#include "support/x_test_support.h"
 
 using namespace ostrels::ddshow;
 using ddshow_test::Bgr24Image;

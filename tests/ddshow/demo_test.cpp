@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "x_test_support.h"
+#include "support/x_test_support.h"
 
 using namespace ddshow_test;
 

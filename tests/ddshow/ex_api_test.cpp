@@ -6,7 +6,7 @@
 
 #include "qn_ddshow.h"
 #include "test_window.h"
-#include "x_test_support.h"
+#include "support/x_test_support.h"
 
 using namespace ddshow_test;
 

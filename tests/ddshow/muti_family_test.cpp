@@ -8,7 +8,7 @@
 #include "muti_selection.h"
 #include "qn_ddshow.h"
 #include "test_window.h"
-#include "x_test_support.h"
+#include "support/x_test_support.h"
 
 using namespace ddshow_test;
 using ostrels::ddshow::selectItems;

@@ -7,7 +7,7 @@
 #include "plain_target.h"
 #include "qn_ddshow.h"
 #include "test_window.h"
-#include "x_test_support.h"
+#include "support/x_test_support.h"
 
 using namespace ddshow_test;
 using ostrels::ddshow::PlainTarget;

@@ -9,7 +9,7 @@
 #include "dd_offscreen_render.h"
 #include "display_devices.h"
 #include "test_window.h"
-#include "x_test_support.h"
+#include "support/x_test_support.h"
 
 using namespace ostrels::ddshow;
 using ostrels::x11::Monitor;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "sws_scaler.h"
-#include "x_test_support.h"
+#include "support/x_test_support.h"
 
 using ostrels::ddshow::SwsScaler;
 

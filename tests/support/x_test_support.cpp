@@ -1,4 +1,4 @@
-#include "x_test_support.h"
+#include "support/x_test_support.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -115,7 +115,9 @@ bool grabWindow(const std::string& display, uint32_t window, const std::string& 
     for (int i = 0; i < 25; ++i) h[i] = bigEndian32(&f[i * 4]);
     const uint32_t headerSize = h[0], width = h[4], height = h[5], byteOrder = h[7], bitsPerPixel = h[11],
                    bytesPerLine = h[12], colours = h[19];
-    if (h[1] != 7 || h[2] != 2 || bitsPerPixel != 32 || byteOrder != 0) return false;
+    // Depth 24 comes as 32 bits per pixel, or as packed 24 once some clients ran.
+    if (h[1] != 7 || h[2] != 2 || (bitsPerPixel != 32 && bitsPerPixel != 24) || byteOrder != 0) return false;
+    const uint32_t pixelBytes = bitsPerPixel / 8;
     const size_t start = size_t(headerSize) + size_t(colours) * 12;
     if (f.size() < start + size_t(bytesPerLine) * height) return false;
     out.width = int(width);
@@ -123,9 +125,23 @@ bool grabWindow(const std::string& display, uint32_t window, const std::string& 
     out.bytes.resize(size_t(width) * height * 3);
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t* row = &f[start + size_t(y) * bytesPerLine];
-        for (uint32_t x = 0; x < width; ++x) std::memcpy(&out.bytes[(size_t(y) * width + x) * 3], row + x * 4, 3);
+        for (uint32_t x = 0; x < width; ++x)
+            std::memcpy(&out.bytes[(size_t(y) * width + x) * 3], row + x * pixelBytes, 3);
     }
     return true;
+}
+
+bool writePpm(const std::string& path, const Bgr24Image& image)
+{
+    const std::string head = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+    std::vector<uint8_t> bytes(head.begin(), head.end());
+    bytes.reserve(bytes.size() + image.bytes.size());
+    for (size_t i = 0; i + 2 < image.bytes.size(); i += 3) {
+        bytes.push_back(image.bytes[i + 2]);
+        bytes.push_back(image.bytes[i + 1]);
+        bytes.push_back(image.bytes[i]);
+    }
+    return writeFile(path, bytes);
 }
 
 bool ffmpegToBgr24(const std::string& yuvPath, int width, int height, const std::string& extra,

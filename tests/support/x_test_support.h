@@ -1,7 +1,7 @@
 // Helpers for tests that need a real X server and outside tools: a private
 // Xvfb, window screenshots through xwd, FFmpeg references, PSNR, YUV fixtures.
-#ifndef OSTRELS_TESTS_DDSHOW_X_TEST_SUPPORT_H
-#define OSTRELS_TESTS_DDSHOW_X_TEST_SUPPORT_H
+#ifndef OSTRELS_TESTS_SUPPORT_X_TEST_SUPPORT_H
+#define OSTRELS_TESTS_SUPPORT_X_TEST_SUPPORT_H
 
 #include <cstdint>
 #include <string>
@@ -51,6 +51,9 @@ bool run(const std::string& command);
 
 // Grabs a window (or the root with id 0) through `xwd` and decodes the dump.
 bool grabWindow(const std::string& display, uint32_t window, const std::string& dumpPath, Bgr24Image& out);
+
+// Writes the picture as a binary PPM, which ImageMagick and the file viewers read.
+bool writePpm(const std::string& path, const Bgr24Image& image);
 
 bool readFile(const std::string& path, std::vector<uint8_t>& bytes);
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
