@@ -5,34 +5,34 @@
 #include <QWidget>
 
 #include "platform/paths.h"
-#include "qt_test_env.h"
+#include "support/qt_test_env.h"
 #include "support/run_command.h"
 #include "support/x_test_support.h"
 #include "title_bar.h"
 
 namespace {
 
-using views_test::ProcessUntil;
-using views_test::StandInController;
+using qt_test::ProcessUntil;
+using qt_test::StandInController;
 
 class PanelsOnX : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (views_test::XDisplay().empty()) GTEST_SKIP() << "Xvfb is not available";
+        if (qt_test::XDisplay().empty()) GTEST_SKIP() << "Xvfb is not available";
         if (!ddshow_test::run("command -v xdotool >/dev/null")) GTEST_SKIP() << "xdotool is not installed";
     }
 
     bool xdotool(const std::string& arguments)
     {
-        return ddshow_test::run("DISPLAY=" + views_test::XDisplay() + " xdotool " + arguments);
+        return ddshow_test::run("DISPLAY=" + qt_test::XDisplay() + " xdotool " + arguments);
     }
 
     // The whole screen; with OSTRELS_SCREENSHOT_DIR set, also kept there as <name>.ppm.
     ddshow_test::Bgr24Image screenshot(const std::string& name)
     {
         ddshow_test::Bgr24Image image;
-        EXPECT_TRUE(ddshow_test::grabWindow(views_test::XDisplay(), 0, folder_.file(name + ".xwd"), image));
+        EXPECT_TRUE(ddshow_test::grabWindow(qt_test::XDisplay(), 0, folder_.file(name + ".xwd"), image));
         if (auto keep = platform::GetEnv("OSTRELS_SCREENSHOT_DIR"))
             ddshow_test::writePpm(*keep + "/" + name + ".ppm", image);
         return image;

@@ -6,12 +6,12 @@
 #include <QWidget>
 
 #include "qml_host.h"
-#include "qt_test_env.h"
+#include "support/qt_test_env.h"
 #include "title_bar.h"
 
 namespace {
 
-using views_test::StandInController;
+using qt_test::StandInController;
 
 // The controller side of the title bar, wired by signature as the main window does it.
 void ConnectLikeTheController(TitleBar& bar, StandInController& controller)
@@ -67,7 +67,7 @@ TEST(QmlHost, DialogDocumentTakesTheViewSize)
     ASSERT_TRUE(host.load(views::PanelUrl("HideButton.qml"), {}));
     host.embed(QRect(0, 0, 240, 90));
     owner.show();
-    ASSERT_TRUE(views_test::ProcessUntil([&] { return host.root()->width() == 240; }));
+    ASSERT_TRUE(qt_test::ProcessUntil([&] { return host.root()->width() == 240; }));
     EXPECT_EQ(host.root()->height(), 90);
 }
 

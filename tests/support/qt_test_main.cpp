@@ -4,13 +4,13 @@
 
 #include <QApplication>
 
-#include "qt_test_env.h"
+#include "support/qt_test_env.h"
 #include "support/scoped_env.h"
 #ifdef OSTRELS_QT_TEST_ON_X
 #include "support/x_test_support.h"
 #endif
 
-namespace views_test {
+namespace qt_test {
 
 namespace {
 std::string g_display;
@@ -21,7 +21,7 @@ const std::string& XDisplay()
     return g_display;
 }
 
-} // namespace views_test
+} // namespace qt_test
 
 int main(int argc, char** argv)
 {
@@ -31,7 +31,7 @@ int main(int argc, char** argv)
 #ifdef OSTRELS_QT_TEST_ON_X
     ddshow_test::XvfbServer xvfb("1280x800x24");
     if (xvfb.running()) {
-        views_test::g_display = xvfb.display();
+        qt_test::g_display = xvfb.display();
         platform.Set("xcb");
     }
 #endif

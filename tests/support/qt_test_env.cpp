@@ -1,6 +1,6 @@
-#include "qt_test_env.h"
+#include "support/qt_test_env.h"
 
-namespace views_test {
+namespace qt_test {
 
 int StandInController::count(const QString& slot) const
 {
@@ -22,4 +22,4 @@ void StandInController::dragSlot(int xoffset, int yoffset)
     emit dragged(xoffset, yoffset);
 }
 
-} // namespace views_test
+} // namespace qt_test

@@ -1,4 +1,4 @@
-// What the views tests share: the display the tests run on, waiting while the
+// What the Qt tests share: the display the tests run on, waiting while the
 // event loop runs, and a stand-in for the controller that records its slots.
 #pragma once
 
@@ -12,7 +12,7 @@
 
 #include "support/wait_until.h"
 
-namespace views_test {
+namespace qt_test {
 
 // The private Xvfb's display; empty on the offscreen platform or when Xvfb is missing.
 const std::string& XDisplay();
@@ -63,4 +63,4 @@ private:
     void record(const char* slot, std::vector<int> args) { calls.push_back({QString::fromLatin1(slot), std::move(args)}); }
 };
 
-} // namespace views_test
+} // namespace qt_test
