@@ -8,12 +8,32 @@
 #include "support/qt_test_env.h"
 #include "support/run_command.h"
 #include "support/x_test_support.h"
+#include "ListBarView.h"
+#include "camera_records.h"
 #include "title_bar.h"
 
 namespace {
 
 using qt_test::ProcessUntil;
 using qt_test::StandInController;
+
+// Items of the scene by object name, through the visual tree: delegates and
+// popups have no QObject parent within the document.
+void FindItems(QQuickItem* from, const QString& name, std::vector<QQuickItem*>& found)
+{
+    if (!from) return;
+    if (from->objectName() == name) found.push_back(from);
+    for (QQuickItem* child : from->childItems()) FindItems(child, name, found);
+}
+
+QQuickItem* FindVisibleItem(QQuickView* view, const QString& name)
+{
+    std::vector<QQuickItem*> found;
+    FindItems(view->contentItem(), name, found);
+    for (QQuickItem* item : found)
+        if (item->isVisible() && item->width() > 0 && item->height() > 0) return item;
+    return nullptr;
+}
 
 class PanelsOnX : public ::testing::Test {
 protected:
@@ -42,6 +62,27 @@ protected:
     {
         const uint8_t* p = image.at(x, y);
         return QColor(p[2], p[1], p[0]);
+    }
+
+    // Clicks the middle of a document item, found by its object name.
+    bool clickItem(QQuickItem* item, int button = 1, int repeat = 1)
+    {
+        if (!item) return false;
+        const QPointF centre = item->mapToGlobal(QPointF(item->width() / 2, item->height() / 2));
+        return xdotool("mousemove " + std::to_string(int(centre.x())) + " " + std::to_string(int(centre.y())) +
+                       " click --repeat " + std::to_string(repeat) + " --delay 40 " + std::to_string(button));
+    }
+
+    // Waits for the view to draw a new frame, so that a screenshot shows the latest state.
+    static bool nextFrame(QQuickView* view)
+    {
+        int frames = 0;
+        QMetaObject::Connection counting =
+            QObject::connect(view, &QQuickWindow::frameSwapped, [&frames] { ++frames; });
+        view->update();
+        const bool drawn = ProcessUntil([&] { return frames > 0; });
+        QObject::disconnect(counting);
+        return drawn;
     }
 
     ddshow_test::TempDir folder_;
@@ -108,6 +149,7 @@ TEST_F(PanelsOnX, TitleBarDrawsDragsMaximisesAndRelaysClicks)
     QQuickItem* maxButton = title.bar.quickView()->rootObject()->findChild<QQuickItem*>("maxButton");
     ASSERT_NE(maxButton, nullptr);
     EXPECT_TRUE(maxButton->property("btnImgSrc").toString().endsWith("ctrl_max.png"));
+    ASSERT_TRUE(nextFrame(title.bar.quickView()));
     screenshot("title_bar_maximised");
 
     // While maximised, pressing and moving gives no offsets.
@@ -132,6 +174,82 @@ TEST_F(PanelsOnX, TitleBarDrawsDragsMaximisesAndRelaysClicks)
                         " click 1"));
     ASSERT_TRUE(ProcessUntil([&] { return title.controller.count("userSlot") == 1; }));
     screenshot("title_bar_after");
+}
+
+TEST_F(PanelsOnX, DeviceListShowsCardsAndRelaysClicks)
+{
+    QWidget window;
+    window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    window.setGeometry(0, 0, 200, 640);
+    StandInController controller;
+    ListBarView list;
+    list.init(&window, QRect(0, 0, 200, 640), &controller);
+    QObject::connect(&list, SIGNAL(playSignal(int,int)), &controller, SLOT(itemDBClickSlot(int,int)));
+    QObject::connect(&list, SIGNAL(settingSignal(int)), &controller, SLOT(itemSettingSlot(int)));
+    QObject::connect(&list, SIGNAL(serverChangeSignal(int)), &controller, SLOT(serverChangeSlot(int)));
+    QObject::connect(&list, SIGNAL(ptzCtrlClickSignal(int,int)), &controller, SLOT(ptzCtrlClickSlot(int,int)));
+
+    // Shared; on line with a 1025 MB card and three bars; off line PTZ camera with cloud.
+    QnCameraRecord records[3] = {device_test::Camera(11, "Cam@owner"), device_test::Camera(12, "Hall"),
+                                 device_test::Camera(13, "Gate")};
+    records[0].entry.shared = 1;
+    device_test::Queried(records[1], 1025, 3);
+    records[2].entry.cameraType = 2;
+    records[2].storageLocation = 1;
+    records[2].online = 0;
+    device_test::PutText(records[2].entry.region, sizeof records[2].entry.region, "fr");
+    list.setDevList(records, 3);
+    for (const QnCameraRecord& record : records) list.updateDev(record.entry.cameraId, record, 1);
+    emit list.setPtzVisibleSignal(true);
+    window.show();
+    ASSERT_TRUE(ProcessUntil([&] { return list.quickView()->isExposed(); }));
+    QQuickItem* root = list.quickView()->rootObject();
+    ASSERT_NE(root, nullptr);
+    QQuickItem* view = root->findChild<QQuickItem*>("deviceView");
+    ASSERT_NE(view, nullptr);
+
+    // A double click on the second card's picture row plays it.
+    ASSERT_TRUE(xdotool("mousemove 100 194 click --repeat 2 --delay 40 1"));
+    ASSERT_TRUE(ProcessUntil([&] { return controller.count("itemDBClickSlot") == 1; }));
+    EXPECT_EQ(controller.last("itemDBClickSlot"), (std::vector<int>{12, 1}));
+    // The current card shows the variant's highlight once the spring settles.
+    ddshow_test::Bgr24Image shot;
+    EXPECT_TRUE(ProcessUntil([&] {
+        shot = screenshot("device_list");
+        return shot.width > 0 && pixel(shot, 185, 133 + 17) == QColor("#4eb5f7");
+    }));
+
+    // The right button's menu asks for the camera's information.
+    ASSERT_TRUE(xdotool("mousemove 100 92 click 3"));
+    QQuickItem* entry = nullptr;
+    ASSERT_TRUE(ProcessUntil([&] {
+        entry = FindVisibleItem(list.quickView(), "cameraInformation");
+        return entry != nullptr;
+    }));
+    ASSERT_TRUE(nextFrame(list.quickView()));
+    screenshot("device_list_menu");
+    ASSERT_TRUE(clickItem(entry));
+    ASSERT_TRUE(ProcessUntil([&] { return controller.count("itemSettingSlot") == 1; }));
+    EXPECT_EQ(controller.last("itemSettingSlot"), std::vector<int>{11});
+
+    // The third camera's region differs: its "!" asks for the server change.
+    QQuickItem* third = FindVisibleItem(list.quickView(), "serverButton");
+    ASSERT_TRUE(clickItem(third));
+    ASSERT_TRUE(ProcessUntil([&] { return controller.count("serverChangeSlot") == 1; }));
+    EXPECT_EQ(controller.last("serverChangeSlot"), std::vector<int>{13});
+
+    // The PTZ pad opens from its title; "up" sends command 1 at speed 5.
+    ASSERT_TRUE(xdotool("mousemove 60 620 click 1"));
+    QQuickItem* up = root->findChild<QQuickItem*>("ptzUp");
+    ASSERT_NE(up, nullptr);
+    ASSERT_TRUE(ProcessUntil([&] { return up->isVisible(); }));
+    ASSERT_TRUE(clickItem(up));
+    ASSERT_TRUE(ProcessUntil([&] { return controller.count("ptzCtrlClickSlot") == 1; }));
+    EXPECT_EQ(controller.last("ptzCtrlClickSlot"), (std::vector<int>{1, 5}));
+    ASSERT_TRUE(clickItem(root->findChild<QQuickItem*>("ptzRight")));
+    ASSERT_TRUE(ProcessUntil([&] { return controller.count("ptzCtrlClickSlot") == 2; }));
+    EXPECT_EQ(controller.last("ptzCtrlClickSlot"), (std::vector<int>{4, 5}));
+    screenshot("device_list_ptz");
 }
 
 } // namespace
