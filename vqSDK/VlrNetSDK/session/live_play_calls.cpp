@@ -57,12 +57,12 @@ enum class race_outcome { local_won, public_up, failed };
 // After the local route's head start: the local route when it is up, else
 // the public route once it is up; looked at in short steps for at most the
 // grace time, or until both routes have failed.
-race_outcome AwaitRoutes()
+race_outcome AwaitRoutes(const route_race& race)
 {
     for (int64_t waited = 0;; waited += kPublicPollMs) {
         {
             std::lock_guard<std::mutex> lock(play_mutex());
-            shared_state& state = state_locked();
+            shared_state& state = race.state_locked();
             if (state.local == kRouteUp) {
                 state.publicState = kRouteRunning;
                 state.route = kLocalRoute;
@@ -81,7 +81,7 @@ race_outcome AwaitRoutes()
 int Decide(const std::shared_ptr<route_race>& race, int32_t* route, std::unique_lock<std::mutex>& calls)
 {
     race->decided.Wait(kLocalWinMs);
-    switch (AwaitRoutes()) {
+    switch (AwaitRoutes(*race)) {
     case race_outcome::local_won:
         end_public_stream();
         *route = kLocalRoute;
@@ -91,10 +91,10 @@ int Decide(const std::shared_ptr<route_race>& race, int32_t* route, std::unique_
     case race_outcome::public_up:
         break;
     }
-    switch (online().value()) {
+    switch (race->session->online.value()) {
     case 1: {
         std::lock_guard<std::mutex> lock(play_mutex());
-        shared_state& state = state_locked();
+        shared_state& state = race->state_locked();
         // The local route may have taken over in the meantime.
         state.route = state.local == kRouteUp ? kLocalRoute : kPublicRoute;
         *route = state.route;
@@ -171,7 +171,8 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
     const int32_t port = advance_local_udp_port();
     QNLogPrint("%s(%d)[[global_set::local_udp_port:%d]]\n", "QN_NET_StartRealPlay", __LINE__, port);
     const auto cameraId = static_cast<uint32_t>(camera);
-    if (!online().run(cameraId)) {
+    const session_ref current = session();
+    if (!current->online.run(cameraId)) {
         SetLastError(QN_NET_ERR_TIMEOUT);
         Trace("QN_NET_StartRealPlay failed(device not online)");
         return 0;
@@ -180,8 +181,8 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
     std::shared_ptr<route_race> race;
     {
         std::lock_guard<std::mutex> lock(play_mutex());
-        shared_state& state = state_locked();
-        race = std::make_shared<route_race>(cameraId, ++state.generation);
+        shared_state& state = current->play;
+        race = std::make_shared<route_race>(current, cameraId, ++state.generation);
         state.local = kRouteRunning;
         state.publicState = kRouteRunning;
     }
@@ -222,7 +223,7 @@ extern "C" int QN_NET_StopRealPlay(int32_t camera)
     // Whatever the connection state: a route thread left running could still
     // bring a stream up after this call returned.
     finish_race(calls);
-    online().stop();
+    session()->online.stop();
     StopRoute(route, 2);
     // A race that was cut short may have left the other route streaming.
     end_public_stream();
@@ -267,8 +268,9 @@ extern "C" int QN_NET_LocalRealPlay(int32_t camera, uint32_t address, int32_t po
         ipc.close_channel(cameraId);
         return fail(QN_NET_ERR_CAMERA_OFFLINE, "local play close");
     }
+    const session_ref current = session();
     std::lock_guard<std::mutex> lock(play_mutex());
-    state_locked().route = kLocalRoute;
+    current->play.route = kLocalRoute;
     return 1;
 }
 

@@ -22,14 +22,15 @@ void JoinUnlessSelf(std::thread& thread)
 
 } // namespace
 
-route_race::route_race(uint32_t cameraId, uint64_t generationNumber) : camera(cameraId), generation(generationNumber)
+route_race::route_race(session_ref startSession, uint32_t cameraId, uint64_t generationNumber)
+    : session(std::move(startSession)), camera(cameraId), generation(generationNumber)
 {
     decided.Create(true, false, "localrealplay");
 }
 
 bool route_race::current_locked() const
 {
-    return !cancelled.load() && state_locked().generation == generation;
+    return !cancelled.load() && session->play.generation == generation;
 }
 
 race_runner::~race_runner() { finish(); }
@@ -135,7 +136,7 @@ void end_play_threads()
         std::unique_lock<std::mutex> calls(play_calls_mutex());
         finish_race(calls);
     }
-    online().stop();
+    session()->online.stop();
 }
 
 } // namespace qn_net::play

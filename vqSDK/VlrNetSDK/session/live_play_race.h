@@ -19,12 +19,16 @@
 
 #include "vqSDK/VlrNetSDK/os_event.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
+#include "vqSDK/VlrNetSDK/session/sdk_session.h"
 
 namespace qn_net::play {
 
 struct route_race {
-    route_race(uint32_t camera, uint64_t generation);
+    route_race(session_ref session, uint32_t camera, uint64_t generation);
 
+    // The session the start was made in: a route thread that outlives it
+    // changes only that session's play state.
+    const session_ref session;
     const uint32_t camera;
     const uint64_t generation;
     std::atomic<bool> cancelled{false};
@@ -38,6 +42,8 @@ struct route_race {
     // True while this race's play is the current one. The caller holds
     // play_mutex().
     bool current_locked() const;
+    // The race's play state; the caller holds play_mutex().
+    shared_state& state_locked() const { return session->play; }
 };
 
 // The two threads of the latest start.

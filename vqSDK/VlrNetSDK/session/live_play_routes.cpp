@@ -33,7 +33,7 @@ void LocalFailed(route_race& race)
     {
         std::lock_guard<std::mutex> lock(play_mutex());
         if (race.current_locked()) {
-            shared_state& state = state_locked();
+            shared_state& state = race.state_locked();
             state.local = kRouteFailed;
             if (state.publicState == kRouteFailed) race.decided.Set();
         }
@@ -55,7 +55,7 @@ void LocalUp(route_race& race)
     {
         std::lock_guard<std::mutex> lock(play_mutex());
         if (race.current_locked()) {
-            shared_state& state = state_locked();
+            shared_state& state = race.state_locked();
             state.local = kRouteUp;
             if (state.publicState == kRouteUp) {
                 state.route = kLocalRoute;
@@ -167,7 +167,7 @@ void PublicFailed(route_race& race)
     {
         std::lock_guard<std::mutex> lock(play_mutex());
         if (race.current_locked()) {
-            shared_state& state = state_locked();
+            shared_state& state = race.state_locked();
             state.publicState = kRouteFailed;
             if (state.local == kRouteFailed) race.decided.Set();
         }
@@ -183,7 +183,7 @@ void PublicUp(route_race& race)
     {
         std::lock_guard<std::mutex> lock(play_mutex());
         if (race.current_locked()) {
-            shared_state& state = state_locked();
+            shared_state& state = race.state_locked();
             state.publicState = kRouteUp;
             unwanted = state.local == kRouteUp;
             if (!unwanted) race.decided.Set();

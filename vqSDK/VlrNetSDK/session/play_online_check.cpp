@@ -4,7 +4,6 @@
 #include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 #include "vqSDK/VlrNetSDK/session/sdk_objects.h"
-#include "vqSDK/VlrNetSDK/session/sdk_session.h"
 
 namespace qn_net::play {
 
@@ -63,7 +62,5 @@ void online_check::stop()
     if (record_) record_->event.Set();
     join_locked();
 }
-
-online_check& online() { return session().online; }
 
 } // namespace qn_net::play

@@ -46,7 +46,4 @@ private:
     int64_t lastSecond_ = -1;
 };
 
-// The current session's check (sdk_session.h).
-online_check& online();
-
 } // namespace qn_net::play

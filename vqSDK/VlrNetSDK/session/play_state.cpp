@@ -5,12 +5,11 @@
 
 namespace qn_net::play {
 
-shared_state& state_locked() { return session().play; }
-
 int32_t current_route()
 {
+    const session_ref current = session();
     std::lock_guard<std::mutex> lock(play_mutex());
-    return state_locked().route;
+    return current->play.route;
 }
 
 std::mutex& play_calls_mutex()

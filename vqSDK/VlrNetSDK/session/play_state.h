@@ -21,9 +21,6 @@ struct shared_state {
     uint64_t generation = 0;
 };
 
-// The current session's play state (sdk_session.h); the caller holds play_mutex().
-shared_state& state_locked();
-
 // The route flag, read under the play mutex.
 int32_t current_route();
 

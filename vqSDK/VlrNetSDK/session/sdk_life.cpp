@@ -46,11 +46,9 @@ extern "C" int QN_NET_Init(const char* login_server)
         return 0;
     }
     renew_session();
-    local_mark().store(0);
     global_set().local_udp_port.store(ports().udp_first.load());
     set_login_server(login_server);
     connection_state().store(conn_state::none);
-    set_current(current_kind::none);
     if (process_recv::instance().start() != 1) {
         SetLastError(QN_NET_ERR_NO_DATA);
         QNLogPrint("%s(%d) ERROR_MEMORY_ERROR\n", "QN_NET_Init", __LINE__);
@@ -86,7 +84,6 @@ extern "C" int QN_NET_Cleanup(void)
     sdk.local.local_delete();
     frame_pool::instance().reset();
     connection_state().store(conn_state::none);
-    set_current(current_kind::none);
     SetInitialised(false);
     Trace("QN_NET_Cleanup success");
     return 1;

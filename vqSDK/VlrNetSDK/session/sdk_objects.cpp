@@ -3,21 +3,15 @@
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 
 namespace qn_net {
-namespace {
-
-std::atomic<int32_t> g_current{static_cast<int32_t>(current_kind::none)};
-
-} // namespace
-
 sdk_objects& objects()
 {
     static sdk_objects single;
     return single;
 }
 
-void set_current(current_kind kind) { g_current.store(static_cast<int32_t>(kind)); }
+void set_current(current_kind kind) { session()->current.store(kind); }
 
-current_kind current() { return static_cast<current_kind>(g_current.load()); }
+current_kind current() { return session()->current.load(); }
 
 base_conn* current_conn()
 {
@@ -39,11 +33,9 @@ base_conn* online_conn()
     return nullptr;
 }
 
-std::atomic<int32_t>& local_mark()
-{
-    static std::atomic<int32_t> mark{0};
-    return mark;
-}
+int32_t local_mark() { return session()->local_mark.load(); }
+
+void set_local_mark(int32_t mark) { session()->local_mark.store(mark); }
 
 std::mutex& play_mutex()
 {

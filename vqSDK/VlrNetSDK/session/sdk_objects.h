@@ -13,6 +13,7 @@
 #include "vqSDK/VlrNetSDK/base_conn.h"
 #include "vqSDK/VlrNetSDK/media/ipc_conn.h"
 #include "vqSDK/VlrNetSDK/media/video_conn.h"
+#include "vqSDK/VlrNetSDK/session/sdk_session.h"
 
 namespace qn_net {
 
@@ -24,9 +25,7 @@ struct sdk_objects {
 };
 sdk_objects& objects();
 
-// Which connection QN_NET_Base_connect chose; the connection state of
-// sdk_state.h says how far it got.
-enum class current_kind : int32_t { none = 0, mgr = 1, local = 2 };
+// Which connection QN_NET_Base_connect chose, kept in the current session.
 void set_current(current_kind kind);
 current_kind current();
 // The chosen connection, or null before any choice.
@@ -34,8 +33,10 @@ base_conn* current_conn();
 // The chosen connection while it is online (state 3 or 4), or null.
 base_conn* online_conn();
 
-// The caller's local-play mark of the running local connection (0: none).
-std::atomic<int32_t>& local_mark();
+// The caller's local-play mark of the running local connection (0: none),
+// kept in the current session.
+int32_t local_mark();
+void set_local_mark(int32_t mark);
 
 // Guards the route flag, the route states and a takeover of live play.
 std::mutex& play_mutex();

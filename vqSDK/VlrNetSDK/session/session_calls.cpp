@@ -100,7 +100,7 @@ int ConnectMgr(std::unique_lock<std::mutex>& mgrLock, std::unique_lock<std::mute
 int ConnectLocal(uint32_t address, int32_t port, int32_t mark, std::unique_lock<std::mutex>& mgrLock,
                  std::unique_lock<std::mutex>& localLock)
 {
-    local_mark().store(mark);
+    set_local_mark(mark);
     mgrLock.unlock();
     local_conn& local = objects().local;
     if (local.is_open()) local.local_delete();  // a connection QN_NET_LocalConnect left open
@@ -141,11 +141,11 @@ extern "C" int QN_NET_Base_connect(int32_t type, uint32_t address, int32_t port,
     }
     if (current() != current_kind::none && state == conn_state::local_online) {
         // A running local connection serves the request that carries its mark.
-        if (local_mark().load() != 0 && local_mark().load() == mark) {
+        if (local_mark() != 0 && local_mark() == mark) {
             Trace("QN_NET_Base_connect local inline");
             return 1;
         }
-        local_mark().store(mark);
+        set_local_mark(mark);
         QNLogPrint("%s(%d)\n", "QN_NET_Base_connect", __LINE__);
         DropLocalLocked();
         connection_state().store(conn_state::none);
