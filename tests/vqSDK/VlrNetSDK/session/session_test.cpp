@@ -492,4 +492,47 @@ TEST_F(NetSdkSession, LogoutSignsOutAndAllowsCleanup)
     EXPECT_EQ(ReceivedSoon(*mgr, 20201, 1), 1);
 }
 
+void IgnoreBlockCount(void*, int32_t, int32_t, int32_t, int32_t) {}
+
+// Calls made while another thread ends and begins sessions: a call that began
+// on a session finishes on it, however soon QN_NET_Cleanup ends it, and every
+// session ends whole.
+TEST(NetSdkSessionLife, CallsRacingWithCleanupAndInitFinishOnTheirOwnSession)
+{
+    const int threadsBefore = testing_support::ThreadCount();
+    std::atomic<bool> cycling{true};
+    std::atomic<int> rounds{0};
+    std::atomic<int> oddResults{0};
+    auto caller = [&] {
+        while (cycling.load()) {
+            for (int result : {QN_NET_StopRealPlay(1), QN_NET_CountStreamBlocks(1, &IgnoreBlockCount),
+                               QN_NET_Base_DisConnect(), QN_NET_LocalConnect(1)}) {
+                if (result != 0 && result != 1) ++oddResults;
+            }
+            ++rounds;
+        }
+    };
+    std::thread first(caller);
+    std::thread second(caller);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return rounds.load() > 0; }));
+    int cycles = 0;
+    for (; cycles < 200; ++cycles) {
+        if (QN_NET_Init("127.0.0.1") != 1 || QN_NET_Cleanup() != 1) break;
+    }
+    const int roundsSeen = rounds.load();
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return rounds.load() > roundsSeen + 2; }));
+    cycling.store(false);
+    first.join();
+    second.join();
+    EXPECT_EQ(cycles, 200);
+    EXPECT_EQ(oddResults.load(), 0);
+
+    // What the racing calls left in a session did not outlive it.
+    ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
+    EXPECT_EQ(current(), current_kind::none);
+    EXPECT_EQ(QN_NET_Base_DisConnect(), 0);
+    ASSERT_EQ(QN_NET_Cleanup(), 1);
+    EXPECT_EQ(testing_support::ThreadCount(), threadsBefore);
+}
+
 } // namespace
