@@ -39,30 +39,36 @@ configure() { # <dir> [cmake args...]
         >/dev/null
 }
 
-echo "== normal build"
+# Each stage says when it starts, so that a log shows where the time went.
+stage() { # <title>
+    echo "== $1 (at $((SECONDS / 60)) min $((SECONDS % 60)) s)"
+}
+
+stage "normal build"
 configure build
 cmake --build build -j "$jobs"
 run_ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== ASan + UBSan build"
+stage "ASan + UBSan build"
 configure build-asan -DOSTRELS_SANITIZE=address
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== TSan build (thread-heavy tests)"
+stage "TSan build (thread-heavy tests)"
 configure build-tsan -DOSTRELS_SANITIZE=thread
 cmake --build build-tsan -j "$jobs" --target thread_tests
 # Live play starts and stops 200 times per kind here (20 in the normal run).
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 OSTRELS_PLAY_CYCLES=200 \
     run_ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads
 
-echo "== libFuzzer targets"
+stage "libFuzzer targets"
 CC=clang CXX=clang++ configure build-fuzz -DOSTRELS_FUZZ=ON
 cmake --build build-fuzz -j "$jobs" --target fuzzers
 run_ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
 
+stage "end"
 skipped=$(grep -E '^[[:space:]]*[0-9]+ - .* \(Skipped\)$' "$ctest_log" || true)
 if [ -n "$skipped" ]; then
     echo "== $(wc -l <<<"$skipped") test(s) skipped (an outside oracle is missing: the set-up said which at its start):"
