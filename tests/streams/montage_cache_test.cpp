@@ -16,14 +16,6 @@
 
 namespace {
 
-// The thread count before a test starts its own: a thread started and joined
-// first lets a sanitizer bring up its helper thread, which then stays.
-int SettledThreadCount()
-{
-    std::thread([] {}).join();
-    return testing_support::ThreadCount();
-}
-
 using namespace streams;
 using Bytes = std::vector<uint8_t>;
 
@@ -103,7 +95,7 @@ int FeedAll(Montage& montage, int id, const Bytes& stream, std::size_t piece)
 
 TEST(MontageCache, TheCacheThreadPassesEveryByteOnInOrder)
 {
-    const int threadsBefore = SettledThreadCount();
+    const int threadsBefore = testing_support::SettledThreadCount();
     Montage montage;
     ASSERT_EQ(montage.qn_mp_Create(), 1);
     int id = montage.qn_mp_AddSource("single", "h264&g711a");
@@ -136,7 +128,7 @@ TEST(MontageCache, TheCacheThreadPassesEveryByteOnInOrder)
 
 TEST(MontageCache, RemovingOrDestroyingAPlayingSourceJoinsItsThreadFirst)
 {
-    const int threadsBefore = SettledThreadCount();
+    const int threadsBefore = testing_support::SettledThreadCount();
     for (int round = 0; round < 5; ++round) {
         Montage montage;
         ASSERT_EQ(montage.qn_mp_Create(), 1);

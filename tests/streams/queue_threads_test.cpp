@@ -23,17 +23,9 @@ using queue_test::Crc32;
 using queue_test::PatternBytes;
 using testing_support::WaitUntil;
 
-// The thread count before a test starts its own: a thread started and joined
-// first lets a sanitizer bring up its helper thread, which then stays.
-int SettledThreadCount()
-{
-    std::thread([] {}).join();
-    return testing_support::ThreadCount();
-}
-
 TEST(StreamQueueThreads, ProducerAndConsumerAgreeOnEveryFrame)
 {
-    const int before = SettledThreadCount();
+    const int before = testing_support::SettledThreadCount();
     constexpr int kOwner = 2;
     constexpr uint32_t kFrames = 1500;
     StreamQueue queue(QueueCapacity::Small);
@@ -158,7 +150,7 @@ void PutMp4Frame(MP4QUE& queue, int kind, uint32_t n, bool key)
 
 TEST(Mp4QueueThreads, ConsumerDeliversCompleteFramesInOrderAndSkipsToAKeyFrameAfterALoss)
 {
-    const int before = SettledThreadCount();
+    const int before = testing_support::SettledThreadCount();
     Deliveries got;
     {
         MP4QUE queue;
@@ -195,7 +187,7 @@ TEST(Mp4QueueThreads, ConsumerDeliversCompleteFramesInOrderAndSkipsToAKeyFrameAf
 
 TEST(Mp4QueueThreads, RefusedFrameIsOfferedEightTimesAndCloseEndsTheConsumer)
 {
-    const int before = SettledThreadCount();
+    const int before = testing_support::SettledThreadCount();
     Deliveries got;
     got.answer = 0;
     MP4QUE queue;

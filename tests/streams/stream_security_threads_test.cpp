@@ -20,7 +20,7 @@ using namespace streams;
 
 TEST(StreamSecurityThreads, KeySetsNeverMeetADecryptionHalfway)
 {
-    const int threadsBefore = testing_support::ThreadCount();
+    const int threadsBefore = testing_support::SettledThreadCount();
     const testing_support::StreamEncryptor camera("alpha", 2);
     std::mt19937 random(3);
     std::vector<uint8_t> plain(6000);
