@@ -51,11 +51,12 @@ def write_port(path, port):
 def build_routes(args):
     """The play answers when the command line names a simulated peer or a play option."""
     if not any((args.video_port, args.camera_port, args.offline, args.files != 2, args.compact_files,
-                args.alternate)):
+                args.alternate, args.card_files is not None)):
         return None
     video = ('127.0.0.1', args.video_port) if args.video_port else None
     camera = ('127.0.0.1', args.camera_port) if args.camera_port else None
-    return play_routes.PlayRoutes(video, camera, args.offline, args.files, args.compact_files, args.alternate)
+    return play_routes.PlayRoutes(video, camera, args.offline, args.files, args.compact_files, args.alternate,
+                                  args.card_files)
 
 
 def main(argv=None):
@@ -87,6 +88,10 @@ def main(argv=None):
     mgr.add_argument('--files', type=int, default=2, help='files a card search finds (a page holds 16)')
     mgr.add_argument('--compact-files', action='store_true',
                      help='answer card searches with 208 12-byte entries')
+    mgr.add_argument('--card-files', type=int,
+                     help='the card holds this many one-minute files from 2026-12-10 00:00:30; '
+                          'a search pages through them from its start time')
+    mgr.add_argument('--cloud-store', help='answer the cloud credentials request from this store.txt')
     mgr.add_argument('--alternate', action='store_true',
                      help='video-address answers name the camera and the video server in turn')
 
@@ -114,7 +119,7 @@ def main(argv=None):
         return 0
     if args.command == 'mgr':
         service = mgr_server.MgrService([login_server.Fault(f) for f in args.fault], args.log, build_routes(args),
-                                       args.alarm_picture)
+                                       args.alarm_picture, args.cloud_store)
         server = mgr_server.start(service, args.port)
         port = server.server_address[1]
         if args.port_file:

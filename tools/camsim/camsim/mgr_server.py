@@ -15,7 +15,7 @@ has no picture.
 import socket
 import struct
 
-from . import tcp_service, wire
+from . import cloud_sign, notices, tcp_service, wire
 
 # Request id -> (reply id, reply total). Replies carry the camera at body 0.
 PLAIN_REPLIES = {
@@ -104,9 +104,12 @@ def picture_blocks(camera, fault, path):
 
 
 class MgrService(tcp_service.Service):
-    def __init__(self, faults, log_path=None, routes=None, picture=None):
+    def __init__(self, faults, log_path=None, routes=None, picture=None, cloud_store=None):
         super().__init__(faults, log_path)
         self.picture = picture
+        # The object store's "name=value" lines that the credentials answer
+        # hands out, or None for a fixed answer that reaches no store.
+        self.cloud_store = cloud_store
         # Answers for the play requests (video address, online state, ...)
         # when a test plays against simulated cameras; see play_routes.
         self.routes = routes
@@ -114,12 +117,7 @@ class MgrService(tcp_service.Service):
 
     def push(self, msg_id, camera):
         """Sends a notice to every connected client."""
-        totals = {20206: 28, 20207: 28, 20240: 60, 20320: 64}
-        body = body_with_camera(totals.get(msg_id, 60), camera)
-        if msg_id in (20206, 20207):
-            # A camera notice names the camera second, after the login number.
-            body[0:8] = struct.pack('<II', 0, camera)
-        frame = wire.frame(msg_id, bytes(body))
+        frame = wire.frame(*notices.notice(msg_id, camera))
         with self.lock:
             clients = list(self.clients)
         for sock in clients:
@@ -214,6 +212,9 @@ class MgrService(tcp_service.Service):
             reply[12:16] = struct.pack('<I', reply_sub)
             return [(reply_id, reply)]
         if sub == 90001:
+            if self.cloud_store is not None:
+                return [command(20403, reply_sub, inner)
+                        for reply_sub, inner in cloud_sign.answers(camera, cloud_sign.read_store(self.cloud_store))]
             head = bytearray(220)
             head[24:88] = wire.text_field('bucket/cam%d' % camera, 64)
             pieces = [command(20403, 90003, struct.pack('<III', 0, 0, 0) + struct.pack('<II', n, 0)

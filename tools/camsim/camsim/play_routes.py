@@ -9,8 +9,17 @@ body 24 in network order, its TCP port at body 28 as a 32-bit value). A
 route left out is not answered, so that route of the client times out.
 With `alternate` the answers take turns: the first request learns only of
 the camera, the second only of the video server, and so on.
+
+A card search 20226 is answered with one page 20227 of up to 16 file
+records. With `card_files` N the card holds one fixed list of N one-minute
+recordings, the first starting at CARD_FIRST, and a search finds the files
+that start after its start time and before its end time, the earliest first:
+a client pages through the list by searching again from the latest file it
+got. Without it every search finds `files` records (at most a page) that
+start at the search's start time, a minute apart.
 """
 
+import datetime
 import socket
 import struct
 
@@ -27,6 +36,10 @@ FILES_PER_PAGE = 16
 # The reply form with 12-byte entries and its largest count.
 COMPACT_TOTAL = 2536
 COMPACT_COUNT = 208
+
+
+# The first recording of the fixed card list: 2026-12-10 00:00:30.
+CARD_FIRST = datetime.datetime(2026, 12, 10, 0, 0, 30)
 
 
 def ipv4_bytes(host):
@@ -48,8 +61,29 @@ def recorded_file(index, start):
     return struct.pack('<41i', *values)
 
 
+def card_file(index, begin):
+    """A 164-byte record of the one-minute recording `index` that starts at
+    `begin`: values 29-34 its start, 38-40 the time of day of its end."""
+    end = begin + datetime.timedelta(minutes=1)
+    values = [0] * 41
+    values[0] = index
+    values[29:35] = [begin.year, begin.month, begin.day, begin.hour, begin.minute, begin.second]
+    values[38:41] = [end.hour, end.minute, end.second]
+    return struct.pack('<41i', *values)
+
+
+def search_time(body, at):
+    """The search record's time at body `at` (six values), or None when it
+    names no valid time."""
+    try:
+        return datetime.datetime(*struct.unpack_from('<6i', body, at))
+    except (ValueError, OverflowError, struct.error):
+        return None
+
+
 class PlayRoutes:
-    def __init__(self, video=None, camera=None, offline=False, files=2, compact_files=False, alternate=False):
+    def __init__(self, video=None, camera=None, offline=False, files=2, compact_files=False, alternate=False,
+                 card_files=None):
         """`video` and `camera` are (host, port) of the simulated video server
         and LAN camera, or None."""
         self.video = video
@@ -59,6 +93,7 @@ class PlayRoutes:
         self.offline = offline
         self.files = files
         self.compact_files = compact_files
+        self.card_files = card_files
 
     def answer(self, msg_id, sub, body):
         """A list of (reply id, reply body), or None to leave the request to
@@ -101,14 +136,33 @@ class PlayRoutes:
             struct.pack_into('<I', reply, 0, camera)
             struct.pack_into('<I', reply, 16, COMPACT_COUNT)
             return (SEARCH_ANSWER, bytes(reply))
-        # The search record follows the four SDK values: its start time at 20.
-        start = struct.unpack_from('<6i', body, 20)
+        # The search record follows the four SDK values: its start time at
+        # 20, its end time at 44.
+        if self.card_files is not None:
+            records = self.card_page(search_time(body, 20), search_time(body, 44))
+        else:
+            start = struct.unpack_from('<6i', body, 20)
+            records = [recorded_file(index, start) for index in range(min(self.files, FILES_PER_PAGE))]
         reply = bytearray(2664 - wire.HEADER.size)
         struct.pack_into('<II', reply, 0, camera, 0)
-        struct.pack_into('<I', reply, 16, self.files)
-        for index in range(min(self.files, FILES_PER_PAGE)):
-            reply[20 + index * FILE_RECORD:20 + (index + 1) * FILE_RECORD] = recorded_file(index, start)
+        struct.pack_into('<I', reply, 16, self.files if self.card_files is None else len(records))
+        for index, record in enumerate(records):
+            reply[20 + index * FILE_RECORD:20 + (index + 1) * FILE_RECORD] = record
         return (SEARCH_ANSWER, bytes(reply))
+
+    def card_page(self, start, end):
+        """The records of the fixed list that start after `start` and before
+        `end`, at most a page."""
+        if start is None or end is None:
+            return []
+        records = []
+        for index in range(self.card_files):
+            begin = CARD_FIRST + datetime.timedelta(minutes=index)
+            if start < begin < end:
+                records.append(card_file(index, begin))
+            if len(records) == FILES_PER_PAGE:
+                break
+        return records
 
 
 VIDEO_ADDRESS_ANSWER_BODY = 60 - wire.HEADER.size

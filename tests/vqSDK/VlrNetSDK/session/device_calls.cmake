@@ -23,3 +23,9 @@ ostrels_add_gtest(netsdk_device_alarm_picture_test
   LABELS threads
   TIMEOUT 60
   WHOLE)
+ostrels_add_gtest(netsdk_camsim_service_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/camsim_service_test.cpp
+  LIBS qn_net_session test_support
+  LABELS threads
+  TIMEOUT 60
+  WHOLE)
