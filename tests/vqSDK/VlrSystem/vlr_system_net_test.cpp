@@ -1,0 +1,208 @@
+// The hub against the simulated camera service: start-up steps, sign-in
+// state, the paged device list and card search, and the event relay.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "support/wait_until.h"
+#include "vqSDK/VlrNetSDK/camsim_peer.h"
+#include "vqSDK/VlrSystem/vlr_system.h"
+
+namespace {
+
+constexpr int32_t kCamera = 77;
+
+struct Reports {
+    std::mutex mutex;
+    std::vector<std::pair<int32_t, std::string>> texts;
+    static void On(int32_t code, int32_t, const char* text, void* user, int32_t)
+    {
+        auto* self = static_cast<Reports*>(user);
+        std::lock_guard<std::mutex> lock(self->mutex);
+        self->texts.emplace_back(code, text);
+    }
+    std::vector<std::pair<int32_t, std::string>> Taken()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto taken = texts;
+        texts.clear();
+        return taken;
+    }
+};
+
+struct NetEvents {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<int32_t, std::vector<uint8_t>> blocks;
+    static void On(int32_t kind, void* data, int32_t, void* user, int32_t)
+    {
+        auto* self = static_cast<NetEvents*>(user);
+        const std::size_t size = kind == VLR_NET_NOTICE_20374 ? VLR_NOTICE_20374_BYTES : 32;
+        std::lock_guard<std::mutex> lock(self->mutex);
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        self->blocks[kind] = bytes != nullptr ? std::vector<uint8_t>(bytes, bytes + size) : std::vector<uint8_t>();
+        self->changed.notify_all();
+    }
+    std::vector<uint8_t> Wait(int32_t kind)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, std::chrono::milliseconds(testing_support::kEventBoundMs),
+                         [&] { return blocks.count(kind) != 0; });
+        return blocks.count(kind) != 0 ? blocks[kind] : std::vector<uint8_t>();
+    }
+};
+
+class HubOnService : public ::testing::Test {
+protected:
+    void Start(const std::string& mgrOptions, const std::string& loginOptions)
+    {
+        mgr_ = std::make_unique<netsdk_test::CamsimServer>("mgr", mgrOptions);
+        ASSERT_NE(mgr_->Port(), 0) << "the simulated management server did not start";
+        login_ = std::make_unique<netsdk_test::CamsimLogin>("--account demo:secret --mgr-port " +
+                                                            std::to_string(mgr_->Port()) + " " + loginOptions);
+        ASSERT_NE(login_->Port(), 0) << "the simulated login server did not start";
+        ASSERT_EQ(QN_NET_SetServicePorts(login_->Port(), 0, 0), 1);
+        hub_ = std::make_unique<VLR_SYSTEM>();
+        hub_->SetMsgCallBack(&Reports::On, &reports_, 0);
+        hub_->SetNetEventCallBack(&NetEvents::On, &events_, 0);
+        // Not ready before the SDK is up.
+        EXPECT_EQ(hub_->GetSourcePack("file_play"), nullptr);
+        for (const char* step : {"data_base", "opengl_init", "panoex", "init_netsdk", "net_event_reg"}) {
+            ASSERT_EQ(hub_->Init(step, "127.0.0.1"), 1) << step;
+        }
+        ASSERT_EQ(hub_->State() & VLR_STATE_READY, VLR_STATE_READY);
+        ASSERT_NE(hub_->GetSourcePack("file_play"), nullptr);
+        QN_NET_LOGIN_INFO info{};
+        std::strcpy(info.account, "demo");
+        std::strcpy(info.password, "secret");
+        std::strcpy(info.terminal, "hub-test");
+        uint32_t address = 0;
+        ASSERT_EQ(hub_->Login(&info, &address, &user_), 1);
+        ASSERT_EQ(hub_->MgrConnect(), 1);
+    }
+    void TearDown() override
+    {
+        if (hub_) {
+            if (hub_->State() & VLR_STATE_SIGNED_IN) hub_->Logout(user_);
+            hub_->Init("clean_up", nullptr);
+            hub_.reset();
+        }
+        mgr_.reset();
+        login_.reset();
+    }
+
+    Reports reports_;
+    NetEvents events_;
+    uint32_t user_ = 0;
+    std::unique_ptr<VLR_SYSTEM> hub_;
+    std::unique_ptr<netsdk_test::CamsimServer> mgr_;
+    std::unique_ptr<netsdk_test::CamsimLogin> login_;
+};
+
+TEST_F(HubOnService, StartUpStepsAndSignInStateAreReportedOnceWithTheirNames)
+{
+    Start("", "");
+    reports_.Taken();
+    QN_NET_LOGIN_INFO info{};
+    std::strcpy(info.account, "demo");
+    std::strcpy(info.password, "secret");
+    std::strcpy(info.terminal, "hub-test");
+    uint32_t address = 0, user = 0;
+    EXPECT_EQ(hub_->Login(&info, &address, &user), 0);
+    EXPECT_EQ(hub_->Init("no_such_step", nullptr), 0);
+    EXPECT_EQ(hub_->GetSourcePack("no_such_model"), nullptr);
+    const auto texts = reports_.Taken();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0].second, "stateIllegal :: login");
+    EXPECT_EQ(texts[1].second, "NetSdkErr :: sys init err");
+    EXPECT_EQ(texts[2].second, "stateIllegal :: GetSourcePack");
+    // "data_base" again keeps the pack it built.
+    void* pack = hub_->GetSourcePack("file_play");
+    EXPECT_EQ(hub_->Init("data_base", nullptr), 1);
+    EXPECT_EQ(hub_->GetSourcePack("file_play"), pack);
+    EXPECT_EQ(ResPackUsable(static_cast<RESPACK*>(pack)), 1);
+}
+
+TEST_F(HubOnService, CameraListHasOwnDevicesFirstTaggedWithTheirKindAndStopsBeforeTheCapacity)
+{
+    Start("", "--devices 73 --shared 12");
+    std::vector<VLR_CAMERA_ENTRY> entries(100);
+    int count = -1;
+    ASSERT_EQ(hub_->GetCameraList("all", entries.data(), 100, &count, 0), 1);
+    ASSERT_EQ(count, 85);
+    for (int i = 0; i < count; ++i) EXPECT_EQ(entries[i].listKind, i < 73 ? VLR_CAMERA_OWN : VLR_CAMERA_SHARED) << i;
+
+    // Each record as the login server serves it.
+    QN_NET_DEVICE_LIST_REQUEST request{1, 1, 0, QN_NET_DEVICE_PAGE, 2, 0};
+    QN_NET_DEVICE_LIST shared{};
+    ASSERT_EQ(QN_NET_GetDeviceList(&request, &shared), 1);
+    ASSERT_EQ(shared.count, 12);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(std::memcmp(&entries[73 + i].device, &shared.devices[i], sizeof(QN_NET_DEVICE_INFO)), 0) << i;
+    }
+
+    std::vector<VLR_CAMERA_ENTRY> few(60);
+    few[59].listKind = 0x5EA1;
+    ASSERT_EQ(hub_->GetCameraList("all", few.data(), 60, &count, 0), 1);
+    EXPECT_EQ(count, 59);
+    EXPECT_EQ(few[59].listKind, 0x5EA1);
+    ASSERT_EQ(hub_->GetCameraList("share", few.data(), 60, &count, 0), 1);
+    EXPECT_EQ(count, 12);
+    EXPECT_EQ(few[0].listKind, VLR_CAMERA_SHARED);
+}
+
+TEST_F(HubOnService, CardSearchPagesToTheEndWithoutCopiesAndNeverPastTheCapacity)
+{
+    Start("--card-files 37", "");
+    const QN_NET_TIME6 from{2026, 12, 10, 0, 0, 0};
+    const QN_NET_TIME6 to{2026, 12, 10, 23, 59, 59};
+    std::vector<QN_NET_REMOTE_FILE> files(100);
+    int count = -1;
+    ASSERT_EQ(hub_->SearchRemoteFile(files.data(), &count, kCamera, 100, from, to), 1);
+    ASSERT_EQ(count, 37);
+    for (int i = 0; i < count; ++i) EXPECT_EQ(files[i].values[0], i);
+
+    std::vector<QN_NET_REMOTE_FILE> room(21);
+    room[20].values[0] = 0x5EA1;
+    ASSERT_EQ(hub_->SearchRemoteFile(room.data(), &count, kCamera, 20, from, to), 1);
+    EXPECT_EQ(count, 20);
+    EXPECT_EQ(room[19].values[0], 19);
+    EXPECT_EQ(room[20].values[0], 0x5EA1);
+}
+
+TEST_F(HubOnService, PushedNoticesReachTheFacadeAsNetworkEvents)
+{
+    Start("", "");
+    QN_NET_TF_INFO card{};
+    ASSERT_EQ(hub_->GetTfinfo(kCamera, &card), 1);  // the server now knows the connection
+    mgr_->Command("push 20313 77");
+    mgr_->Command("push 20374 77");
+    mgr_->Command("push 20207 77");
+
+    const auto upgrade = events_.Wait(VLR_NET_UPGRADE_PROGRESS);
+    ASSERT_EQ(upgrade.size(), 32u);
+    uint32_t words[8];
+    std::memcpy(words, upgrade.data(), sizeof words);
+    EXPECT_EQ(words[0], 77u);
+    EXPECT_EQ(words[1], 1u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(upgrade.data() + 8), 16), "FW-2026.12.10-16");
+    EXPECT_EQ(words[6], 0u);
+    EXPECT_EQ(words[7], 0x7Du);
+
+    const auto notice = events_.Wait(VLR_NET_NOTICE_20374);
+    ASSERT_EQ(notice.size(), static_cast<std::size_t>(VLR_NOTICE_20374_BYTES));
+    for (std::size_t i = 0; i < notice.size(); ++i) {
+        ASSERT_EQ(notice[i], static_cast<uint8_t>(((i + 16) * 7 + 3) & 0xFF)) << i;
+    }
+    const auto online = events_.Wait(VLR_NET_CAMERA_ONLINE);
+    ASSERT_FALSE(online.empty());
+    EXPECT_EQ(online[0], 77);
+}
+
+} // namespace

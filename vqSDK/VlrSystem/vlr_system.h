@@ -1,0 +1,118 @@
+// The camera-SDK hub: brings the network SDK up and down step by step, keeps
+// the sign-in state, reports every failure once through one message callback
+// and puts one operation in front of each SDK call the play modules and the
+// facade use. One object per process.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+#include "vqSDK/VlrSystem/resource_pack.h"
+
+// Every failure report and refusal text: (code, second value, text, user
+// pointer, user value).
+typedef void (*VLR_MSG_CALLBACK)(int32_t code, int32_t value, const char* text, void* user, int32_t userValue);
+// The SDK's events after translation: (kind, data block, extra integer, user
+// pointer, user value).
+typedef void (*VLR_NET_EVENT_CALLBACK)(int32_t kind, void* data, int32_t extra, void* user, int32_t userValue);
+
+enum VlrStateBit : uint32_t {
+    VLR_STATE_PACK_BUILT = 1u << 0,
+    VLR_STATE_READY = 1u << 2,
+    VLR_STATE_SIGNED_IN = 1u << 3,
+    VLR_STATE_SDK_INIT = 1u << 4,
+};
+
+// The network event kinds the facade receives.
+enum VlrNetEventKind {
+    VLR_NET_PUSHED_MESSAGE = 0,    // eight words of the message, zero where it was shorter
+    VLR_NET_STREAM_LOST = 1,       // the camera (one word)
+    VLR_NET_LOCAL_ROUTE = 2,       // the camera (one word)
+    VLR_NET_CAMERA_OFFLINE = 3,    // the camera (one word)
+    VLR_NET_CAMERA_ONLINE = 4,     // the camera (one word)
+    VLR_NET_SERVER_LOST = 5,       // no data
+    VLR_NET_NOTICE_20320 = 6,      // eleven words
+    VLR_NET_ALARM_PIC_PROGRESS = 7,// picture id, percent
+    VLR_NET_ALARM_PIC_DONE = 8,    // VLR_ALARM_PICTURE
+    VLR_NET_UPGRADE_PROGRESS = 10, // words 1-2, 16-character text, words 7-8 (32 bytes)
+    VLR_NET_UPGRADE_STATE = 11,    // four words
+    VLR_NET_NOTICE_20374 = 17,     // the 204-byte record
+};
+enum { VLR_NOTICE_20374_BYTES = 204 };
+struct VLR_ALARM_PICTURE {
+    int32_t pictureId;
+    int32_t length;
+    const void* picture; // the SDK's, valid during the call
+};
+
+enum VlrReportKind { VLR_REPORT_NET_SDK = 0, VLR_REPORT_STATE = 1, VLR_REPORT_PARAM = 2, VLR_REPORT_MONTAGE = 3 };
+
+// Which camera list GetCameraList copies: the kind tag written after each
+// 240-byte device record.
+enum { VLR_CAMERA_OWN = 0, VLR_CAMERA_SHARED = 1 };
+struct VLR_CAMERA_ENTRY {
+    QN_NET_DEVICE_INFO device;
+    int32_t listKind;
+};
+static_assert(sizeof(VLR_CAMERA_ENTRY) == 244);
+
+class VLR_SYSTEM {
+public:
+    VLR_SYSTEM();
+    ~VLR_SYSTEM();
+    VLR_SYSTEM(const VLR_SYSTEM&) = delete;
+    VLR_SYSTEM& operator=(const VLR_SYSTEM&) = delete;
+
+    int Init(const char* step, const char* text);
+    int SetMsgCallBack(VLR_MSG_CALLBACK callback, void* user, int32_t userValue);
+    int SetNetEventCallBack(VLR_NET_EVENT_CALLBACK callback, void* user, int32_t userValue);
+    uint32_t State() const { return state_.load(); }
+    // "file_play" gives the pack itself once the hub is ready.
+    void* GetSourcePack(const char* model);
+
+    // Reports once through the message callback; 1 when it went out, 0
+    // without a callback.
+    int ReportError(int kind, const char* operation, int32_t first = 0, int32_t second = 0);
+
+    // The SDK wrappers (1 success, 0 after a report).
+    int NetInit(const char* serverAddress);
+    int MgrConnect();
+    int MgrDisConnect();
+    int DevBaseDisConnect();
+    int Login(const QN_NET_LOGIN_INFO* info, uint32_t* mgrAddress, uint32_t* userId);
+    int Logout(uint32_t userId);
+    // `which` "all", "mycam" or "share"; fills at most capacity - 1 entries.
+    int GetCameraList(const char* which, VLR_CAMERA_ENTRY* entries, int capacity, int* count, int start);
+    int OnLineState(int32_t camera);
+    int GetTfinfo(int32_t camera, QN_NET_TF_INFO* info);
+    int SearchRemoteFile(QN_NET_REMOTE_FILE* files, int* count, int32_t camera, int capacity,
+                         const QN_NET_TIME6& start, const QN_NET_TIME6& end);
+    // The account's new device, signed with the service's fixed device password.
+    int AddDevice(const char* account, const char* device, uint8_t answer[72]);
+
+private:
+    void RecomputeReady();
+    bool BuildResourcePack();
+    // Copies a list of one kind, page by page, into entries[*count...].
+    bool CopyCameraPages(uint32_t listKind, VLR_CAMERA_ENTRY* entries, int capacity, int* count, int start);
+    static void OnSdkEvent(void* record, int32_t code, int32_t value1, int32_t value2, void* user);
+    static void OnByteCount(int32_t, void*) {}
+    void RelayEvent(void* record, int32_t code, int32_t value1, int32_t value2);
+
+    std::unique_ptr<streams::Montage> platform_;
+    std::unique_ptr<streams::StreamQueue> queue_;
+    std::unique_ptr<streams::MP4QUE> mp4Queue_;
+    RESPACK pack_{};
+    std::atomic<uint32_t> state_{0};
+    std::atomic<uint32_t> userId_{0};
+    std::mutex callbackMutex_;
+    VLR_MSG_CALLBACK msgCallback_ = nullptr;
+    void* msgUser_ = nullptr;
+    int32_t msgValue_ = 0;
+    std::atomic<VLR_NET_EVENT_CALLBACK> eventCallback_{nullptr};
+    std::atomic<void*> eventUser_{nullptr};
+    std::atomic<int32_t> eventValue_{0};
+};
