@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrSystem/resource_pack.h"
@@ -59,6 +61,15 @@ struct VLR_CAMERA_ENTRY {
 };
 static_assert(sizeof(VLR_CAMERA_ENTRY) == 244);
 
+// One recorded slot of a cloud day index: its segment file (empty when no
+// segment starts there), its start and end (seconds since 1970) and flag sum.
+struct VLR_CLOUD_INDEX_ENTRY {
+    char name[1024];
+    int32_t start;
+    int32_t end;
+    int32_t sum;
+};
+
 class VLR_SYSTEM {
 public:
     VLR_SYSTEM();
@@ -93,6 +104,15 @@ public:
     // The account's new device, signed with the service's fixed device password.
     int AddDevice(const char* account, const char* device, uint8_t answer[72]);
 
+    // Fetches today's cloud day index of `camera` into `folder` (ending in its
+    // separator) and keeps its recorded slots: 0, -2 without credentials, -5
+    // when the index does not parse, else the download's code.
+    int vqCloudDownIndexEx(int32_t camera, const char* folder);
+    // The slots of the last day index fetched.
+    std::vector<VLR_CLOUD_INDEX_ENTRY> CloudDayIndex();
+    // The camera's cached credentials while they hold, else new ones.
+    int CloudSign(int32_t camera, QN_NET_CLOUD_SIGN* sign);
+
 private:
     void RecomputeReady();
     bool BuildResourcePack();
@@ -106,6 +126,9 @@ private:
     std::unique_ptr<streams::StreamQueue> queue_;
     std::unique_ptr<streams::MP4QUE> mp4Queue_;
     RESPACK pack_{};
+    std::mutex cloudMutex_;
+    std::vector<QN_NET_CLOUD_SIGN> signCache_;
+    std::vector<VLR_CLOUD_INDEX_ENTRY> dayIndex_;
     std::atomic<uint32_t> state_{0};
     std::atomic<uint32_t> userId_{0};
     std::mutex callbackMutex_;

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "Depend/qn_time.h"
 #include "support/wait_until.h"
+#include "vqSDK/VlrNetSDK/cloud/moto_store_fixture.h"
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "vqSDK/VlrSystem/vlr_system.h"
 
@@ -203,6 +205,57 @@ TEST_F(HubOnService, PushedNoticesReachTheFacadeAsNetworkEvents)
     const auto online = events_.Wait(VLR_NET_CAMERA_ONLINE);
     ASSERT_FALSE(online.empty());
     EXPECT_EQ(online[0], 77);
+}
+
+// A day index of two recorded slots, a segment starting in the first.
+std::string TwoSlotDayIndex()
+{
+    std::string index = "V1610";
+    index.resize(16, '0');
+    index[15] = '1';
+    std::string slots(8640, '\0');
+    slots[6] = static_cast<char>(0x81);
+    slots[7] = 0x01;
+    return index + slots;
+}
+
+TEST_F(HubOnService, TodaysCloudDayIndexComesFromTheObjectStoreWithTheServicesCredentials)
+{
+    if (!cloud_test::MotoServer::Installed()) GTEST_SKIP() << "moto is not installed (bash scripts/oracles.sh)";
+    const cloud_test::Store* store = cloud_test::MotoServer::Get();
+    ASSERT_NE(store, nullptr) << "the moto_server fixture did not come up";
+    cloud_test::TempFolder folder;
+    char date[24] = {};
+    ASSERT_EQ(QNGetDateText(date, sizeof date), 1);
+    const std::string source = folder.File("source.index");
+    cloud_test::WriteFile(source, TwoSlotDayIndex());
+    const std::string name = std::string(date) + "/corvul_day_" + date + ".index";
+    ASSERT_EQ(QN_NET_Clond_Storage_Upload_Aws(store->endpoint.c_str(), store->region.c_str(), "s3", source.c_str(),
+                                              (store->bucket + "/" + store->prefix).c_str(), name.c_str(),
+                                              store->accessKey.c_str(), store->secretKey.c_str(),
+                                              store->token.c_str(), 0, 10),
+              0);
+
+    Start("--cloud-store " + store->stateFile, "");
+    const std::string into = folder.Folder() + "hub/";
+    ASSERT_TRUE(std::filesystem::create_directories(into));
+    ASSERT_EQ(hub_->vqCloudDownIndexEx(kCamera, into.c_str()), 0);
+    EXPECT_TRUE(cloud_test::ReadFile(into + "corvul_day_" + date + ".index") == TwoSlotDayIndex())
+        << "the day index arrived changed";
+    const auto slots = hub_->CloudDayIndex();
+    ASSERT_EQ(slots.size(), 2u);
+    EXPECT_EQ(slots[0].sum, 101);
+    EXPECT_NE(slots[0].name[0], '\0');
+    EXPECT_EQ(slots[1].sum, 1);
+    EXPECT_EQ(slots[1].start - slots[0].start, 10);
+
+    // The credentials hold for an hour: a second fetch asks the service nothing.
+    ASSERT_EQ(hub_->vqCloudDownIndexEx(kCamera, into.c_str()), 0);
+    int asked = 0;
+    for (const auto& line : mgr_->Frames()) {
+        if (line.find("\"sub\": 90001") != std::string::npos) ++asked;
+    }
+    EXPECT_EQ(asked, 1);
 }
 
 } // namespace
