@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "ptzlink/qn_ptzlink.h"
 #include "streams/montage.h"
 #include "streams/mp4_queue.h"
 #include "streams/stream_queue.h"
@@ -43,6 +44,8 @@ VLR_SYSTEM::VLR_SYSTEM()
 
 VLR_SYSTEM::~VLR_SYSTEM()
 {
+    // The linkage library's workers report under the hub's mutex: end them first.
+    ptzLink_.reset();
     if (state_.load() & VLR_STATE_SDK_INIT) {
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
     }

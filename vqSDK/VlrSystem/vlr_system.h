@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -70,6 +71,20 @@ struct VLR_CLOUD_INDEX_ENTRY {
     int32_t sum;
 };
 
+struct __tag_point3D;
+class QN_PTZLINK;
+
+// The start record of "start_ptz_union", as the facade builds it.
+#pragma pack(push, 1)
+struct VLR_PTZ_UNION_START {
+    int32_t correctionLength;
+    uint8_t correction[260];
+    uint64_t panoType;
+    uint8_t rows;
+    int32_t highDynamic;
+};
+#pragma pack(pop)
+
 class VLR_SYSTEM {
 public:
     VLR_SYSTEM();
@@ -83,6 +98,10 @@ public:
     uint32_t State() const { return state_.load(); }
     // "file_play" gives the pack itself once the hub is ready.
     void* GetSourcePack(const char* model);
+
+    // "start_ptz_union", "stop_ptz_union" and "get_next_ptz": 1 (2 when every
+    // position was handed out), 0 after a report.
+    int SendCtrl(const char* command, const VLR_PTZ_UNION_START* start, __tag_point3D* point);
 
     // Reports once through the message callback; 1 when it went out, 0
     // without a callback.
@@ -126,6 +145,19 @@ private:
     std::unique_ptr<streams::StreamQueue> queue_;
     std::unique_ptr<streams::MP4QUE> mp4Queue_;
     RESPACK pack_{};
+    int StartPtzUnion(const VLR_PTZ_UNION_START& start);
+    int StopPtzUnion();
+    void ReportText(const char* text);
+    static void OnLinkEvent(uint64_t code, const char* text, uint64_t user);
+    static void OnLinkError(uint64_t code, const char* text, uint64_t user);
+
+    std::unique_ptr<QN_PTZLINK> ptzLink_;
+    std::mutex unionMutex_;
+    std::condition_variable unionChanged_;
+    bool projectionFinished_ = true;
+    bool unionFinished_ = true;
+    uint8_t lastPtzHead_[32] = {};
+
     std::mutex cloudMutex_;
     std::vector<QN_NET_CLOUD_SIGN> signCache_;
     std::vector<VLR_CLOUD_INDEX_ENTRY> dayIndex_;
