@@ -96,6 +96,9 @@ public:
     int SetMsgCallBack(VLR_MSG_CALLBACK callback, void* user, int32_t userValue);
     int SetNetEventCallBack(VLR_NET_EVENT_CALLBACK callback, void* user, int32_t userValue);
     uint32_t State() const { return state_.load(); }
+    // Settings and queries by name; 1 or the query's answer, 0 after a report.
+    int SetInfo(const char* name, const char* item, const char* value);
+    int GetInfo(const char* name, const char* item, char* buffer, int length);
     // "file_play" gives the pack itself once the hub is ready.
     void* GetSourcePack(const char* model);
 
