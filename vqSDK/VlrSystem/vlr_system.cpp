@@ -46,6 +46,7 @@ VLR_SYSTEM::~VLR_SYSTEM()
 {
     // The linkage library's workers report under the hub's mutex: end them first.
     ptzLink_.reset();
+    StopLiveWorker();
     if (state_.load() & VLR_STATE_SDK_INIT) {
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
     }

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <thread>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -96,6 +98,14 @@ public:
     int SetMsgCallBack(VLR_MSG_CALLBACK callback, void* user, int32_t userValue);
     int SetNetEventCallBack(VLR_NET_EVENT_CALLBACK callback, void* user, int32_t userValue);
     uint32_t State() const { return state_.load(); }
+    // The live model (the live play module is user 1): set the camera from
+    // its decimal text, start (the route through `handle`), choose the
+    // quality ("hd", "fluency") and stop. 0 for another user.
+    int LiveSetCamera(int user, const char* camera);
+    int LiveStart(int user, int32_t* handle);
+    int LiveSetQuality(int user, const char* quality);
+    int LiveStop(int user);
+
     // Settings and queries by name; 1 or the query's answer, 0 after a report.
     int SetInfo(const char* name, const char* item, const char* value);
     int GetInfo(const char* name, const char* item, char* buffer, int length);
@@ -153,6 +163,29 @@ private:
     void ReportText(const char* text);
     static void OnLinkEvent(uint64_t code, const char* text, uint64_t user);
     static void OnLinkError(uint64_t code, const char* text, uint64_t user);
+
+    struct LiveFrame {
+        char* sdkBuffer;            // handed over by the SDK, released with QN_NET_Free
+        std::vector<uint8_t> audio; // an audio frame stays the SDK's: a copy
+        int32_t type;
+        int32_t number;
+        int32_t length;
+    };
+    static int OnLiveData(char* data, int32_t type, int32_t number, int32_t length, int32_t value);
+    void QueueLiveFrame(LiveFrame frame);
+    void LiveWorker();
+    void FeedLiveFrame(LiveFrame& frame);
+    void StopLiveWorker();
+
+    std::atomic<int32_t> liveCamera_{0};
+    std::mutex liveMutex_;
+    std::condition_variable liveChanged_;
+    std::deque<LiveFrame> liveFrames_;
+    bool liveRun_ = false;
+    bool liveWaitingForKey_ = true;  // the worker's own
+    int32_t liveLastNumber_ = -1;    // the worker's own
+    bool liveResetPending_ = false;
+    std::thread liveThread_;
 
     std::unique_ptr<QN_PTZLINK> ptzLink_;
     std::mutex unionMutex_;

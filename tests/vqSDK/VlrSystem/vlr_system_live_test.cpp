@@ -1,0 +1,110 @@
+// A live stream from the simulated LAN camera enters the stream platform
+// through the hub's live model and comes out frame for frame.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "streams/montage.h"
+#include "streams/stream_fixture.h"
+#include "platform/processes.h"
+#include "support/this_process.h"
+#include "vqSDK/VlrNetSDK/camsim_peer.h"
+#include "vqSDK/VlrNetSDK/media/media_peer.h"
+#include "vqSDK/VlrSystem/vlr_system.h"
+
+namespace {
+
+constexpr int kFrames = 100;  // four seconds at 25 a second
+
+struct Delivered {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string video;
+    int frames = 0;
+    int notices = 0;
+    std::thread::id thread;
+    static void OnFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user, int)
+    {
+        auto* self = static_cast<Delivered*>(user);
+        if (std::strncmp(frame->kind, "h264", 4) != 0) return;
+        std::lock_guard<std::mutex> lock(self->mutex);
+        self->video.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+        if (std::strcmp(frame->kind, "h264_I") == 0 || std::strcmp(frame->kind, "h264_P") == 0) ++self->frames;
+        self->changed.notify_all();
+    }
+    static void OnEvent(int32_t kind, void* data, int32_t, void* user, int32_t)
+    {
+        auto* self = static_cast<Delivered*>(user);
+        if (kind != 1111 || std::strcmp(static_cast<const char*>(data), "StreamFromNet ") != 0) return;
+        std::lock_guard<std::mutex> lock(self->mutex);
+        ++self->notices;
+    }
+};
+
+TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrame)
+{
+    media_test::MediaFixture media;
+    ASSERT_TRUE(media.ok) << "ffmpeg could not make the test stream";
+    const std::string fourByte = media.folder.Path() + "/live4.264";
+    ASSERT_EQ(streams_test::RunFixture("four-byte " + media.h264 + " " + fourByte).exitCode, 0);
+    media.h264 = fourByte;
+
+    const int threadsBefore = testing_support::ThreadCount();
+    Delivered delivered;
+    {
+        media_test::MediaPeer camera("lan_camera", media, "");
+        ASSERT_NE(camera.Port(), 0) << "the simulated LAN camera did not start";
+        netsdk_test::CamsimServer mgr("mgr", "--camera-port " + std::to_string(camera.Port()));
+        ASSERT_NE(mgr.Port(), 0);
+        netsdk_test::CamsimLogin login("--account demo:secret --mgr-port " + std::to_string(mgr.Port()));
+        ASSERT_NE(login.Port(), 0);
+        const int first = 30000 + (platform::CurrentProcessId() % 700) * 40;
+        ASSERT_EQ(QN_NET_SetServicePorts(login.Port(), static_cast<uint16_t>(first), static_cast<uint16_t>(first + 39)),
+                  1);
+
+        VLR_SYSTEM hub;
+        hub.SetNetEventCallBack(&Delivered::OnEvent, &delivered, 0);
+        for (const char* step : {"data_base", "init_netsdk", "net_event_reg"}) ASSERT_EQ(hub.Init(step, "127.0.0.1"), 1);
+        QN_NET_LOGIN_INFO info{};
+        std::strcpy(info.account, "demo");
+        std::strcpy(info.password, "secret");
+        std::strcpy(info.terminal, "hub-live");
+        uint32_t address = 0, user = 0;
+        ASSERT_EQ(hub.Login(&info, &address, &user), 1);
+        ASSERT_EQ(hub.MgrConnect(), 1);
+
+        auto* pack = static_cast<RESPACK*>(hub.GetSourcePack("file_play"));
+        ASSERT_NE(pack, nullptr);
+        ASSERT_EQ(pack->platform->qn_mp_SetStreamCallBack(pack->source, &Delivered::OnFrame, &delivered, 0), 1);
+        ASSERT_EQ(pack->platform->qn_mp_Play(pack->source), 1);
+
+        EXPECT_EQ(hub.LiveSetCamera(2, "7"), 0) << "another module's id";
+        ASSERT_EQ(hub.LiveSetCamera(1, "7"), 1);
+        int32_t route = -1;
+        ASSERT_EQ(hub.LiveStart(1, &route), 1);
+        EXPECT_EQ(route, 1);  // the local route
+        {
+            std::unique_lock<std::mutex> lock(delivered.mutex);
+            delivered.changed.wait_for(lock, std::chrono::seconds(30), [&] { return delivered.frames >= kFrames; });
+        }
+        EXPECT_EQ(hub.LiveStop(1), 1);
+        pack->platform->qn_mp_Stop(pack->source);
+        hub.Logout(user);
+        hub.Init("clean_up", nullptr);
+    }
+    std::lock_guard<std::mutex> lock(delivered.mutex);
+    ASSERT_EQ(delivered.frames, kFrames);
+    EXPECT_EQ(delivered.notices, 4) << "one notice after each key frame";
+    const std::string out = media.folder.Path() + "/delivered.264";
+    std::ofstream(out, std::ios::binary) << delivered.video;
+    EXPECT_EQ(streams_test::FrameMd5(out), streams_test::FrameMd5(fourByte));
+    EXPECT_EQ(testing_support::ThreadCount(), threadsBefore);
+}
+
+} // namespace

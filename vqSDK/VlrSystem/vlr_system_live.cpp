@@ -1,0 +1,169 @@
+// The live model and its frame road. The SDK's data callback runs on the
+// SDK's receive thread, sometimes under its lock: it only queues the frame.
+// The hub's live worker feeds the stream platform, so nothing downstream of
+// the platform ever runs on an SDK thread, and nothing on the road calls into
+// the SDK but the release of a frame buffer.
+#include <cstdlib>
+#include <cstring>
+
+#include "streams/montage.h"
+#include "vqSDK/VlrSystem/vlr_system.h"
+
+namespace {
+
+constexpr int kLiveUser = RES_PACK_USER_REALPLAY;
+constexpr int32_t kStreamNotice = 1111;
+const char kStreamNoticeText[] = "StreamFromNet ";
+
+// The one hub whose live model the SDK's callback feeds.
+std::atomic<VLR_SYSTEM*> g_liveHub{nullptr};
+
+} // namespace
+
+int VLR_SYSTEM::OnLiveData(char* data, int32_t type, int32_t number, int32_t length, int32_t)
+{
+    VLR_SYSTEM* hub = g_liveHub.load();
+    if (hub == nullptr || data == nullptr || length <= 0) {
+        if (type != QN_NET_FRAME_AUDIO_G711A) QN_NET_Free(data);
+        return 1;
+    }
+    LiveFrame frame{nullptr, {}, type, number, length};
+    if (type == QN_NET_FRAME_AUDIO_G711A) {
+        frame.audio.assign(reinterpret_cast<uint8_t*>(data), reinterpret_cast<uint8_t*>(data) + length);
+    } else {
+        frame.sdkBuffer = data;
+    }
+    hub->QueueLiveFrame(std::move(frame));
+    return 1;
+}
+
+void VLR_SYSTEM::QueueLiveFrame(LiveFrame frame)
+{
+    {
+        std::lock_guard<std::mutex> lock(liveMutex_);
+        if (liveRun_) {
+            liveFrames_.push_back(std::move(frame));
+            liveChanged_.notify_one();
+            return;
+        }
+    }
+    QN_NET_Free(frame.sdkBuffer);
+}
+
+void VLR_SYSTEM::LiveWorker()
+{
+    std::unique_lock<std::mutex> lock(liveMutex_);
+    for (;;) {
+        liveChanged_.wait(lock, [&] { return !liveRun_ || !liveFrames_.empty() || liveResetPending_; });
+        if (liveResetPending_) {
+            liveWaitingForKey_ = true;
+            liveLastNumber_ = -1;
+            liveResetPending_ = false;
+        }
+        if (liveFrames_.empty()) {
+            if (!liveRun_) return;
+            continue;
+        }
+        LiveFrame frame = std::move(liveFrames_.front());
+        liveFrames_.pop_front();
+        lock.unlock();
+        FeedLiveFrame(frame);
+        QN_NET_Free(frame.sdkBuffer);
+        lock.lock();
+    }
+}
+
+void VLR_SYSTEM::FeedLiveFrame(LiveFrame& frame)
+{
+    if (!platform_ || pack_.source == -1) return;
+    const bool key = frame.type == QN_NET_FRAME_KEY;
+    if (frame.type == QN_NET_FRAME_KEY || frame.type == QN_NET_FRAME_DEPENDENT) {
+        if (key) liveWaitingForKey_ = false;
+        if (liveWaitingForKey_) return;
+        if (frame.number < liveLastNumber_) return;
+        liveLastNumber_ = frame.number;
+        uint32_t number = static_cast<uint32_t>(frame.number);
+        platform_->qn_mp_Ctrl(pack_.source, "video_synid_qn2", reinterpret_cast<const char*>(&number));
+        platform_->qn_mp_InputData(pack_.source, reinterpret_cast<const uint8_t*>(frame.sdkBuffer), frame.length,
+                                   "video_h264_single_qn2");
+        if (key) {
+            const VLR_NET_EVENT_CALLBACK callback = eventCallback_.load();
+            if (callback != nullptr) {
+                callback(kStreamNotice, const_cast<char*>(kStreamNoticeText), 1, eventUser_.load(),
+                         eventValue_.load());
+            }
+        }
+    } else if (frame.type == QN_NET_FRAME_AUDIO_G711A) {
+        uint32_t number = static_cast<uint32_t>(frame.number);
+        platform_->qn_mp_Ctrl(pack_.source, "audio_synid_qn2", reinterpret_cast<const char*>(&number));
+        platform_->qn_mp_InputData(pack_.source, frame.audio.data(), static_cast<int>(frame.audio.size()),
+                                   "audio_g711a_single_qn2");
+    }
+}
+
+void VLR_SYSTEM::StopLiveWorker()
+{
+    VLR_SYSTEM* self = this;
+    if (g_liveHub.compare_exchange_strong(self, nullptr)) QN_NET_SetRealDataCallBack(nullptr, 0);
+    {
+        std::lock_guard<std::mutex> lock(liveMutex_);
+        liveRun_ = false;
+        liveChanged_.notify_all();
+    }
+    if (liveThread_.joinable()) liveThread_.join();
+    // Frames still queued were never fed: their buffers go back all the same.
+    for (LiveFrame& frame : liveFrames_) QN_NET_Free(frame.sdkBuffer);
+    liveFrames_.clear();
+}
+
+int VLR_SYSTEM::LiveSetCamera(int user, const char* camera)
+{
+    if (user != kLiveUser) return 0;
+    liveCamera_.store(camera != nullptr ? static_cast<int32_t>(std::strtol(camera, nullptr, 10)) : 0);
+    return 1;
+}
+
+int VLR_SYSTEM::LiveStart(int user, int32_t* handle)
+{
+    if (user != kLiveUser) return 0;
+    {
+        std::lock_guard<std::mutex> lock(liveMutex_);
+        liveResetPending_ = true;
+        if (!liveRun_) {
+            liveRun_ = true;
+            liveThread_ = std::thread(&VLR_SYSTEM::LiveWorker, this);
+        }
+        liveChanged_.notify_all();
+    }
+    g_liveHub.store(this);
+    if (QN_NET_SetRealDataCallBack(&VLR_SYSTEM::OnLiveData, 0) != 1) {
+        ReportError(VLR_REPORT_NET_SDK, "QN_NET_SetRealDataCallBack");
+        return 0;
+    }
+    int32_t route = 0;
+    if (QN_NET_StartRealPlay(liveCamera_.load(), &route) != 1) {
+        ReportError(VLR_REPORT_NET_SDK, "QN_NET_StartRealPlay");
+        return 0;
+    }
+    if (handle != nullptr) *handle = route;
+    return 1;
+}
+
+int VLR_SYSTEM::LiveSetQuality(int user, const char* quality)
+{
+    if (user != kLiveUser) return 0;
+    const int32_t type = quality != nullptr && std::strcmp(quality, "fluency") == 0 ? 1 : 0;
+    {
+        // The next stream's frames start at its key frame.
+        std::lock_guard<std::mutex> lock(liveMutex_);
+        liveResetPending_ = true;
+        liveChanged_.notify_all();
+    }
+    return QN_NET_SetStreamType(liveCamera_.load(), type) == 1 ? 1 : 0;
+}
+
+int VLR_SYSTEM::LiveStop(int user)
+{
+    if (user != kLiveUser) return 0;
+    return QN_NET_StopRealPlay(liveCamera_.load()) == 1 ? 1 : 0;
+}
