@@ -87,6 +87,24 @@ struct VLR_PTZ_UNION_START {
 };
 #pragma pack(pop)
 
+// One frame a play module records: the type code's low four bits are the
+// kind (0 video, 1 G.711 A-law, 4 SPS, 5 PPS, 6 SEI, 7 private SEI, 8 private
+// SEI of another frame), bit 5 marks a key frame; the word holds a key
+// frame's rate in bits 0-15 and the audio word in bits 16-31.
+struct VLR_RECORD_FRAME {
+    uint32_t typeCode;
+    uint32_t word;
+    uint32_t frameNumber;
+    uint32_t length;
+    const uint8_t* data;
+    uint16_t width;
+    uint16_t height;
+};
+enum { VLR_RECORD_KEY_MARK = 1u << 5 };
+
+// The MP4 coder's frame type of a record frame's type code.
+int RecordFrameCoderType(uint32_t typeCode);
+
 class VLR_SYSTEM {
 public:
     VLR_SYSTEM();
@@ -105,6 +123,10 @@ public:
     int LiveStart(int user, int32_t* handle);
     int LiveSetQuality(int user, const char* quality);
     int LiveStop(int user);
+    // Starts (the coder's result) or stops (1, the stop's result through
+    // `result`) the recording of the live model.
+    int LiveRecordControl(int user, const char* fileName, int start, int64_t* result);
+    int LiveWriteFrame(int user, const VLR_RECORD_FRAME* frame);
 
     // Settings and queries by name; 1 or the query's answer, 0 after a report.
     int SetInfo(const char* name, const char* item, const char* value);

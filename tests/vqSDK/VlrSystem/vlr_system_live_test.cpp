@@ -28,11 +28,26 @@ struct Delivered {
     std::string video;
     int frames = 0;
     int notices = 0;
-    std::thread::id thread;
+    VLR_SYSTEM* recorder = nullptr;
+    static uint32_t RecordType(const char* kind)
+    {
+        const std::pair<const char*, uint32_t> kinds[] = {
+            {"h264_I", VLR_RECORD_KEY_MARK}, {"h264_P", 0}, {"h264_SPS", 4}, {"h264_PPS", 5},
+            {"h264_SEI", 6}, {"h264_SEI_QN", 7}, {"h264_SEI_QN_P", 8}};
+        for (const auto& k : kinds) {
+            if (std::strcmp(kind, k.first) == 0) return k.second;
+        }
+        return 15;
+    }
     static void OnFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user, int)
     {
         auto* self = static_cast<Delivered*>(user);
         if (std::strncmp(frame->kind, "h264", 4) != 0) return;
+        if (self->recorder != nullptr) {
+            const VLR_RECORD_FRAME record{RecordType(frame->kind), 25, frame->frameNumber,
+                                          static_cast<uint32_t>(length), data, frame->width, frame->height};
+            self->recorder->LiveWriteFrame(1, &record);
+        }
         std::lock_guard<std::mutex> lock(self->mutex);
         self->video.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
         if (std::strcmp(frame->kind, "h264_I") == 0 || std::strcmp(frame->kind, "h264_P") == 0) ++self->frames;
@@ -86,6 +101,10 @@ TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrame)
 
         EXPECT_EQ(hub.LiveSetCamera(2, "7"), 0) << "another module's id";
         ASSERT_EQ(hub.LiveSetCamera(1, "7"), 1);
+        // Recorded as the live module records: every frame the platform hands out.
+        const std::string mp4 = media.folder.Path() + "/live.mp4";
+        ASSERT_EQ(hub.LiveRecordControl(1, mp4.c_str(), 1, nullptr), 1);
+        delivered.recorder = &hub;
         int32_t route = -1;
         ASSERT_EQ(hub.LiveStart(1, &route), 1);
         EXPECT_EQ(route, 1);  // the local route
@@ -95,6 +114,13 @@ TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrame)
         }
         EXPECT_EQ(hub.LiveStop(1), 1);
         pack->platform->qn_mp_Stop(pack->source);
+        delivered.recorder = nullptr;
+        int64_t written = -1;
+        EXPECT_EQ(hub.LiveRecordControl(1, nullptr, 0, &written), 1);
+        EXPECT_EQ(written, kFrames);
+        const auto probed = testing_support::RunCommand("ffprobe -v error -select_streams v -count_frames "
+                                                        "-show_entries stream=nb_read_frames -of csv=p=0 " + mp4);
+        EXPECT_EQ(probed.output, std::to_string(kFrames) + "\n");
         hub.Logout(user);
         hub.Init("clean_up", nullptr);
     }
