@@ -61,25 +61,34 @@ def key_head(fields):
     return bytes([kind, rate, w8 & 0xFF, h8 & 0xFF]) + bytes(4)
 
 
+def private_stream(video, audio, fields=None):
+    """The private units of the access units of `video` (bytes) with A-law
+    `audio` (bytes) interleaved, and the counts (video, key, audio units)."""
+    counts = [0, 0, 0]
+    segment = bytearray()
+    for payload, idr in access_units(video):
+        if len(payload) < 17:
+            raise SystemExit("access unit of %d bytes is too short for the private form" % len(payload))
+        if idr:
+            segment += b"\x00\x00\x01\xfc" + key_head(fields) + struct.pack("<I", len(payload)) + payload
+            counts[1] += 1
+        else:
+            segment += b"\x00\x00\x01\xfd" + struct.pack("<I", len(payload)) + payload
+        counts[0] += 1
+        chunk, audio = audio[:160], audio[160:]
+        if chunk:
+            audio_head = b"\x22\x22" if fields is None else bytes([14, 2])
+            segment += b"\x00\x00\x01\xfa" + audio_head + struct.pack("<H", len(chunk)) + chunk
+            counts[2] += 1
+    return bytes(segment), counts
+
+
 def wrap_private(source, alaw, out, fields=None):
     with open(source, "rb") as video_file, open(alaw, "rb") as audio_file:
         video, audio = video_file.read(), audio_file.read()
-    counts = [0, 0, 0]
-    with open(out, "wb") as segment:
-        for payload, idr in access_units(video):
-            if len(payload) < 17:
-                raise SystemExit("access unit of %d bytes is too short for the private form" % len(payload))
-            if idr:
-                segment.write(b"\x00\x00\x01\xfc" + key_head(fields) + struct.pack("<I", len(payload)) + payload)
-                counts[1] += 1
-            else:
-                segment.write(b"\x00\x00\x01\xfd" + struct.pack("<I", len(payload)) + payload)
-            counts[0] += 1
-            chunk, audio = audio[:160], audio[160:]
-            if chunk:
-                audio_head = b"\x22\x22" if fields is None else bytes([14, 2])
-                segment.write(b"\x00\x00\x01\xfa" + audio_head + struct.pack("<H", len(chunk)) + chunk)
-                counts[2] += 1
+    segment, counts = private_stream(video, audio, fields)
+    with open(out, "wb") as segment_file:
+        segment_file.write(segment)
     print(*counts)
 
 

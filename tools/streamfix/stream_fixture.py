@@ -23,13 +23,30 @@ usage:
   stream_fixture.py inject IN OUT SEI
       copies the Annex B stream IN, putting the unit in file SEI before the
       first slice of every access unit that holds an IDR slice
+  stream_fixture.py tf-card IN.h264 ALAW CARD DAY HH:MM[,HH:MM...] [NAME=VALUE ...]
+      lays out a copied TF card in folder CARD: "rec_info" and, for each
+      minute of day DAY (YYYY-MM-DD), CARD/DAY/HH/MM.h264 holding IN.h264
+      (4-byte start codes, access unit delimiters) with a private panorama
+      SEI (kind 3) that carries the minute's packed time before every IDR
+      slice, as the private units of segment_fixture.py private --fields
+      with the A-law file ALAW, then filler without start codes up to
+      pad bytes; prints "<video units> <key units> <audio units>" per
+      minute. Values: rec_info=TEXT (the file's text, "\n" for line ends;
+      "none" writes no file; default "1\n2\nCAM0000000001\n"), fields=W,H,RATE
+      (default 320,240,25), pad=BYTES (default 102401), snap=HH:MM:SS:K,...
+      (snapshot files "MM-SS_K.jpg")
 
 Only Python's standard library is used.
 """
+import fractions
+import os
 import random
 import re
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cloudsim"))
+import segment_fixture  # noqa: E402
 
 MAGIC = {2: b"QN", 3: b"Q3", 4: b"QT", 5: b"QJ", 7: b"QJ"}
 
@@ -364,6 +381,52 @@ def inject(data, unit):
     return bytes(out)
 
 
+# Copied TF cards ----------------------------------------------------------
+
+def packed_date(year, month, day, hour, minute, second):
+    return (second | minute << 6 | hour << 12 | day << 17 | month << 22 | (year - 2000) % 64 << 26)
+
+
+def tf_card(source, alaw, card, day, minutes, pairs):
+    options = {"rec_info": "1\\n2\\nCAM0000000001\\n", "fields": "320,240,25", "pad": "102401", "snap": ""}
+    for pair in pairs:
+        name, _, value = pair.partition("=")
+        if name not in options:
+            raise SystemExit("unknown value %s; values: %s" % (name, " ".join(sorted(options))))
+        options[name] = value
+    with open(source, "rb") as video_file, open(alaw, "rb") as audio_file:
+        video, audio = video_file.read(), audio_file.read()
+    fields = tuple(int(v) for v in options["fields"].split(","))
+    year, month, mday = (int(v) for v in day.split("-"))
+    os.makedirs(card, exist_ok=True)
+    if options["rec_info"] != "none":
+        with open(os.path.join(card, "rec_info"), "wb") as info:
+            info.write(options["rec_info"].replace("\\n", "\n").replace("\\r", "\r").encode())
+    for hhmm in minutes.split(","):
+        hour, minute = (int(v) for v in hhmm.split(":"))
+        f = dict(FIELDS)
+        f.update(time=1, time_value=packed_date(year, month, mday, hour, minute, 0), rate1=fields[2],
+                 rate2=fields[2], width=fields[0], nibble=2)
+        ratio = fractions.Fraction(fields[1], fields[0]).limit_denominator(31)
+        f.update(num=ratio.numerator, den=ratio.denominator)
+        unit = build_unit(3, f)
+        if not emulation_free(unit):
+            raise SystemExit("the SEI of %s puts 00 00 0x into the unit" % hhmm)
+        stream, counts = segment_fixture.private_stream(inject(video, unit), audio, fields)
+        folder = os.path.join(card, day, "%02d" % hour)
+        os.makedirs(folder, exist_ok=True)
+        filler = max(0, int(options["pad"]) - len(stream))
+        with open(os.path.join(folder, "%02d.h264" % minute), "wb") as segment:
+            segment.write(stream + b"\x55" * filler)
+        print(*counts)
+    for snap in filter(None, options["snap"].split(",")):
+        hour, minute, second, kind = snap.split(":")
+        folder = os.path.join(card, day, "%02d" % int(hour))
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "%02d-%02d_%s.jpg" % (int(minute), int(second), kind)), "wb") as picture:
+            picture.write(b"\xff\xd8\xff\xd9")
+
+
 def main(argv):
     if len(argv) >= 4 and argv[1] == "sei":
         kind = int(argv[2])
@@ -394,6 +457,8 @@ def main(argv):
             data, unit = src.read(), sei.read()
         with open(argv[3], "wb") as out:
             out.write(inject(data, unit))
+    elif len(argv) >= 7 and argv[1] == "tf-card":
+        tf_card(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7:])
     else:
         sys.stderr.write(__doc__)
         return 2
