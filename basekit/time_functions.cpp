@@ -5,14 +5,14 @@
 #include <cstring>
 #include <optional>
 
-#include "basekit/civil_calendar.h"
+#include "platform/civil_calendar.h"
 #include "platform/clock.h"
 #include "platform/system_time.h"
 #include "platform/text.h"
 
 namespace {
 
-namespace cal = basekit::calendar;
+namespace cal = platform::calendar;
 
 SYS_TIME toSysTime(const platform::CivilTime &civil) {
     SYS_TIME t{};

@@ -1,12 +1,12 @@
 // Proleptic Gregorian calendar arithmetic, free of any time zone, for the
 // date functions that must work for years outside the range of time_t
 // conversions.
-#ifndef BASEKIT_CIVIL_CALENDAR_H
-#define BASEKIT_CIVIL_CALENDAR_H
+#ifndef PLATFORM_CIVIL_CALENDAR_H
+#define PLATFORM_CIVIL_CALENDAR_H
 
 #include <cstdint>
 
-namespace basekit::calendar {
+namespace platform::calendar {
 
 constexpr bool isLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -52,6 +52,6 @@ constexpr int weekday(int64_t days) {
     return w < 0 ? w + 7 : w;
 }
 
-}  // namespace basekit::calendar
+}  // namespace platform::calendar
 
 #endif
