@@ -1,0 +1,269 @@
+#include "streams/qn_tf.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "streams/key_slots.h"
+#include "streams/tf_card_folder.h"
+#include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
+#include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+
+namespace streams {
+
+namespace {
+
+// The module's one object; created by vqCamTFInit and kept for the process.
+struct QNTf {
+    std::mutex lock;
+    VQ_TF_SETTINGS settings{};
+    vqTfConvertCallback convertCallback = nullptr;
+    vqTfProgressCallback progressCallback = nullptr;
+    void* messageUser = nullptr;
+    int messageValue = 0;
+    vqFrameCallback videoCallback = nullptr;
+    void* videoUser = nullptr;
+    int videoValue = 0;
+    vqFrameCallback audioCallback = nullptr;
+    void* audioUser = nullptr;
+    int audioValue = 0;
+    std::string logPath; // set by no entry point
+    std::string customPassword;
+    std::string recordName;
+    bool recording = false;
+    TfCardFolder card;
+    VQ_PANO_PARAM pano{};
+    SecurityKeys keys;
+};
+
+std::once_flag gCreated;
+QNTf* gTf = nullptr;
+
+QNTf* Module()
+{
+    return gTf;
+}
+
+bool Initialised(const QNTf* tf)
+{
+    return (tf->settings.initFlags & 1) != 0;
+}
+
+void FormatAndLog(int code, bool timed, const char* format, va_list values)
+{
+    QNTf* tf = Module();
+    if (tf == nullptr || format == nullptr) return;
+    std::string path;
+    {
+        std::lock_guard<std::mutex> hold(tf->lock);
+        path = tf->logPath;
+    }
+    if (path.empty()) return;
+    char text[512];
+    int used = 0;
+    if (timed) {
+        const platform::CivilTime now = platform::LocalNow();
+        used = std::snprintf(text, sizeof text, "%04d_%02d_%02d_%02d:%02d:%02d ", now.year, now.month, now.day,
+                             now.hour, now.minute, now.second);
+    }
+    std::vsnprintf(text + used, sizeof text - used, format, values);
+    if (!platform::AppendToFile(path, text)) return;
+    if (tf->settings.messageCallback != nullptr) {
+        VQ_TF_MESSAGE message{code, text};
+        tf->settings.messageCallback(&message, tf->settings.messageUser, tf->settings.messageValue);
+    }
+}
+
+} // namespace
+
+void tfLogTimed(int code, const char* format, ...)
+{
+    va_list values;
+    va_start(values, format);
+    FormatAndLog(code, true, format, values);
+    va_end(values);
+}
+
+void tfLogPlain(int code, const char* format, ...)
+{
+    va_list values;
+    va_start(values, format);
+    FormatAndLog(code, false, format, values);
+    va_end(values);
+}
+
+void tfReportMediaError(int code, int value, const char* text, bool skipSdkCode, bool relogin)
+{
+    int32_t sdkCode = 0;
+    char message[128] = "";
+    if (!skipSdkCode) {
+        QN_NET_GetLastError(&sdkCode);
+        std::snprintf(message, sizeof message, "Media-Err:%lu--%s", static_cast<unsigned long>(sdkCode),
+                      text != nullptr ? text : "");
+    }
+    QNTf* tf = Module();
+    if (tf == nullptr) return;
+    if (relogin && (sdkCode == 1200 || sdkCode == 1202 || sdkCode == 1203) && tf->settings.eventCallback != nullptr) {
+        VQ_EVENT_INFO event{307, 0, "Need relogin.", 0};
+        tf->settings.eventCallback(&event, tf->settings.eventUser, tf->settings.eventValue);
+    }
+    if (tf->settings.errorCallback != nullptr) {
+        VQ_EVENT_INFO error{code, value, message, 0};
+        tf->settings.errorCallback(&error, tf->settings.errorUser, tf->settings.errorValue);
+    }
+}
+
+std::string TfDefaultKeyText(const char* account, uint32_t deviceNumber)
+{
+    std::string text = std::string(account != nullptr ? account : "").substr(0, 6) + std::to_string(deviceNumber);
+    return text.substr(0, 31);
+}
+
+int tfSetDefaultKeys(const TfDeviceRecord& device, SecurityKeys& keys)
+{
+    std::string account;
+    if (device.shared) {
+        account = device.ownerAccount != nullptr ? device.ownerAccount : "";
+    } else if (QNTf* tf = Module(); tf != nullptr) {
+        account = tf->card.Account();
+    }
+    const std::string prefix = account.substr(0, 6);
+    const std::string old = (prefix + (device.deviceText != nullptr ? device.deviceText : "")).substr(0, 31);
+    qnSetSecurityKey(keys, old.c_str(), "default_old");
+    qnSetSecurityKey(keys, TfDefaultKeyText(prefix.c_str(), device.deviceNumber).c_str(), "default");
+    return 1;
+}
+
+} // namespace streams
+
+using streams::kTfNoCard;
+using streams::kTfNotInitialised;
+using streams::kTfNullArgument;
+using streams::kTfOk;
+
+int vqCamTFInit(VQ_TF_SETTINGS settings)
+{
+    std::call_once(streams::gCreated, [&] {
+        auto* tf = new streams::QNTf; // lives as long as the process
+        tf->settings = settings;
+        streams::gTf = tf;
+    });
+    return 1;
+}
+
+int vqCamSetTFVideoCallback(vqFrameCallback callback, void* user, int value)
+{
+    if (streams::QNTf* tf = streams::Module()) {
+        std::lock_guard<std::mutex> hold(tf->lock);
+        tf->videoCallback = callback;
+        tf->videoUser = user;
+        tf->videoValue = value;
+    }
+    return 1;
+}
+
+int vqCamSetTFAudioCallback(vqFrameCallback callback, void* user, int value)
+{
+    if (streams::QNTf* tf = streams::Module()) {
+        std::lock_guard<std::mutex> hold(tf->lock);
+        tf->audioCallback = callback;
+        tf->audioUser = user;
+        tf->audioValue = value;
+    }
+    return 1;
+}
+
+int vqCamSetTFMsgCallback(vqTfConvertCallback convert, vqTfProgressCallback progress, void* user, int value)
+{
+    if (streams::QNTf* tf = streams::Module()) {
+        std::lock_guard<std::mutex> hold(tf->lock);
+        tf->convertCallback = convert;
+        tf->progressCallback = progress;
+        tf->messageUser = user;
+        tf->messageValue = value;
+    }
+    return 1;
+}
+
+int vqCamOpenTFCard(const char* folder, streams::VQ_TF_CARD_INFO* info, const char* account)
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr) return kTfNoCard;
+    if (folder == nullptr || info == nullptr) return kTfNullArgument;
+    if (!streams::Initialised(tf)) return kTfNotInitialised;
+    std::lock_guard<std::mutex> hold(tf->lock);
+    tf->pano = {};
+    return tf->card.Open(folder, info, account);
+}
+
+int vqCamSearchTFRecord(const char* date, void* buffer, int size)
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr) return kTfNoCard;
+    if (date == nullptr || buffer == nullptr) return kTfNullArgument;
+    if (!streams::Initialised(tf)) return kTfNotInitialised;
+    std::lock_guard<std::mutex> hold(tf->lock);
+    return tf->card.Search(date, buffer, size < 0 ? 0 : static_cast<std::size_t>(size));
+}
+
+int vqCamStartTFRecord(const char* fileName)
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr || fileName == nullptr) return 0;
+    std::lock_guard<std::mutex> hold(tf->lock);
+    if (!QnMp4Coder::getInstance()->startWrite(fileName)) return 0;
+    tf->recordName = fileName;
+    tf->recording = true;
+    return 1;
+}
+
+int vqCamStopTFRecord()
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr) return 0;
+    std::lock_guard<std::mutex> hold(tf->lock);
+    tf->recording = false;
+    // A closed file that reads back is a success, whatever it holds.
+    return QnMp4Coder::getInstance()->stopWrite() >= 0 ? 1 : 0;
+}
+
+int vqCamGetMP4FileName(char* buffer, int size)
+{
+    if (buffer == nullptr || size <= 0) return 0;
+    return QnMp4Coder::getInstance()->getFileName(buffer, size) ? 1 : 0;
+}
+
+int vqCamGetTFPanoParam(VQ_PANO_PARAM* param)
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr || param == nullptr) return 0;
+    std::lock_guard<std::mutex> hold(tf->lock);
+    if (!tf->pano.valid) return 0;
+    *param = tf->pano;
+    return 1;
+}
+
+int vqCamGetTFDeviceId(char* buffer, int size)
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr || buffer == nullptr || size <= 0) return 0;
+    std::lock_guard<std::mutex> hold(tf->lock);
+    const std::string& id = tf->card.RecInfo().deviceId;
+    if (id.size() <= 10) return 0;
+    return platform::CopyBounded(buffer, static_cast<std::size_t>(size), id) ? 1 : 0;
+}
+
+int vqCamSetTFCustomPwd(const char* password)
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr || password == nullptr) return 0;
+    std::lock_guard<std::mutex> hold(tf->lock);
+    tf->customPassword = std::string(password).substr(0, 63);
+    return streams::qnSetSecurityKey(tf->keys, tf->customPassword.c_str(), "custom");
+}
