@@ -1,0 +1,39 @@
+// Conversion of a span of copied TF-card minutes into MP4 files: the minute
+// segments are read in order, their packets parsed, and video and audio
+// written through the TF record stream, a new file every `filesPerPart`
+// minute files.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "streams/tf_card_layout.h"
+
+namespace streams {
+
+struct TfConvertRequest {
+    std::string cardFolder; // ends in "/"
+    int year = 0, month = 0, day = 0;
+    int startMinute = 0; // of the day
+    int endMinute = 0;   // not converted
+    std::string outputFolder;
+    std::string deviceId;
+    int filesPerPart = 60;
+    // (done, total) before the first file, after each file and at the end.
+    std::function<void(int done, int total)> progress;
+    // Called with 11 for every key frame written.
+    std::function<void(int code)> recordCallback;
+};
+
+struct TfConvertResult {
+    int minuteFiles = 0;
+    std::vector<std::string> files; // the MP4 files written, in order
+    bool failed = false;            // a file could not be opened or closed
+};
+
+// Runs while `run` stays set.
+TfConvertResult ConvertTfSpan(const TfConvertRequest& request, const VQ_TF_DAY_MAP& map, const std::atomic<int>& run);
+
+} // namespace streams
