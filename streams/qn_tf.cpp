@@ -9,9 +9,13 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "streams/key_slots.h"
+#include "Depend/qn_thread.h"
 #include "streams/tf_card_folder.h"
+#include "streams/tf_convert.h"
+#include "streams/tf_play_plan.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 
@@ -40,7 +44,20 @@ struct QNTf {
     TfCardFolder card;
     VQ_PANO_PARAM pano{};
     SecurityKeys keys;
+    // Conversion: its thread, what it works on and how it ended.
+    QNThread convertThread;
+    TfConvertRequest convertRequest;
+    VQ_TF_DAY_MAP convertMap{};
+    TfConvertResult convertResult;
 };
+
+constexpr int kStopWaitMs = 4000;
+
+void ConvertThread(void* parameter)
+{
+    auto* tf = static_cast<QNTf*>(parameter);
+    tf->convertResult = ConvertTfSpan(tf->convertRequest, tf->convertMap, tf->convertThread.run);
+}
 
 std::once_flag gCreated;
 QNTf* gTf = nullptr;
@@ -151,6 +168,7 @@ int vqCamTFInit(VQ_TF_SETTINGS settings)
 {
     std::call_once(streams::gCreated, [&] {
         auto* tf = new streams::QNTf; // lives as long as the process
+        QNThreadInit(&tf->convertThread);
         tf->settings = settings;
         streams::gTf = tf;
     });
@@ -266,4 +284,45 @@ int vqCamSetTFCustomPwd(const char* password)
     std::lock_guard<std::mutex> hold(tf->lock);
     tf->customPassword = std::string(password).substr(0, 63);
     return streams::qnSetSecurityKey(tf->keys, tf->customPassword.c_str(), "custom");
+}
+
+int vqCamTFConvertMP4(int start, VQ_TF_TIME* time, const char* outputFolder)
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr || !streams::Initialised(tf)) return 0;
+    if (!start) {
+        QNThreadStop(&tf->convertThread, streams::kStopWaitMs);
+        const streams::TfConvertResult& result = tf->convertResult;
+        return !result.failed && !result.files.empty() ? 1 : 0;
+    }
+    if (time == nullptr || outputFolder == nullptr || !platform::IsDirectory(outputFolder)) return 0;
+    if (tf->convertThread.exited == 0) return 0; // an earlier conversion still runs
+    QNThreadStop(&tf->convertThread, streams::kStopWaitMs);
+    std::lock_guard<std::mutex> hold(tf->lock);
+    if (!tf->card.IsOpen()) return 0;
+    streams::TfSpan span = streams::UnpackTfSpan(*time);
+    if (span.month < 1 || span.month > 12 || span.day == 0) return 0;
+    span = streams::RepairTfSpan(span);
+    const streams::VQ_TF_DAY_MAP& map = tf->card.DayMap(span.year, span.month, span.day);
+    const int startMinute = streams::NearestTfStartMinute(map, span.startHour * 60 + span.startMinute);
+    if (startMinute < 0) return 0;
+    streams::TfConvertRequest& request = tf->convertRequest;
+    request = {};
+    request.cardFolder = tf->card.Folder();
+    request.year = span.year;
+    request.month = span.month;
+    request.day = span.day;
+    request.startMinute = startMinute;
+    request.endMinute = span.endHour * 60 + span.endMinute;
+    request.outputFolder = outputFolder;
+    request.deviceId = tf->card.RecInfo().deviceId;
+    request.progress = [tf](int done, int total) {
+        if (tf->progressCallback != nullptr) tf->progressCallback(done, total, tf->messageUser, tf->messageValue);
+    };
+    request.recordCallback = [tf](int code) {
+        if (tf->convertCallback != nullptr) tf->convertCallback(code, tf->messageUser, tf->messageValue);
+    };
+    tf->convertMap = map;
+    tf->convertResult = {};
+    return QNThreadStart(&tf->convertThread, &streams::ConvertThread, tf) ? 1 : 0;
 }

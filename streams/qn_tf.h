@@ -60,6 +60,8 @@ using vqTfMessageCallback = void (*)(VQ_TF_MESSAGE* message, void* user, int val
 using vqTfConvertCallback = void (*)(int code, void* user, int value);
 using vqTfProgressCallback = void (*)(int done, int total, void* user, int value);
 
+using VQ_TF_TIME = streams::VQ_TF_TIME;
+
 struct VQ_TF_SETTINGS {
     vqEventCallback eventCallback;
     void* eventUser;
@@ -79,6 +81,10 @@ int vqCamSetTFAudioCallback(vqFrameCallback callback, void* user, int value);
 int vqCamSetTFMsgCallback(vqTfConvertCallback convert, vqTfProgressCallback progress, void* user, int value);
 int vqCamOpenTFCard(const char* folder, streams::VQ_TF_CARD_INFO* info, const char* account);
 int vqCamSearchTFRecord(const char* date, void* buffer, int size);
+// start 1: converts the span into MP4 files in `outputFolder` on a thread of
+// its own (1 when started); start 0: stops it, 1 when every file was closed
+// readable.
+int vqCamTFConvertMP4(int start, VQ_TF_TIME* time, const char* outputFolder);
 int vqCamStartTFRecord(const char* fileName);
 int vqCamStopTFRecord();
 int vqCamGetMP4FileName(char* buffer, int size);

@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
 #include <string>
 
 #include "stream_fixture.h"
 #include "streams/qn_tf.h"
 #include "streams/record_stream.h"
 #include "support/temp_folder.h"
+#include "support/this_process.h"
+#include "support/wait_until.h"
 #include "tf_card_fixture.h"
 
 namespace {
+
+std::atomic<int> progressCounts_[2] = {-1, -1};
 
 // One process-wide module: the whole life cycle in one test.
 TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
@@ -62,6 +68,34 @@ TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
     auto probed = testing_support::RunCommand("ffprobe -v error -select_streams v -count_packets -show_entries stream=nb_read_packets "
                                               "-of csv=p=0 " + mp4);
     EXPECT_EQ(testing_support::Chomp(probed.output), "25");
+
+    // A conversion on the module's own thread, which ends with the span.
+    const int threadsBefore = testing_support::ThreadCount();
+    vqCamSetTFMsgCallback(
+        nullptr,
+        [](int d, int t, void* user, int) {
+            auto* counts = static_cast<std::atomic<int>*>(user);
+            counts[1] = t;
+            counts[0] = d;
+        },
+        progressCounts_, 0);
+    VQ_TF_TIME span = streams::PackTfSpan({2024, 5, 1, 9, 58, 0, 10, 1, 0});
+    const std::string out = temp.Path() + "/out";
+    EXPECT_EQ(vqCamTFConvertMP4(1, &span, out.c_str()), 0); // no such folder
+    std::filesystem::create_directories(out);
+    ASSERT_EQ(vqCamTFConvertMP4(1, &span, out.c_str()), 1);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return progressCounts_[1] == 1 && progressCounts_[0] == 1; }));
+    EXPECT_EQ(vqCamTFConvertMP4(0, nullptr, nullptr), 1);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return testing_support::ThreadCount() <= threadsBefore; }));
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) {
+        ++files;
+        auto read = testing_support::RunCommand("ffprobe -v error -select_streams v -count_packets -show_entries "
+                                                "stream=nb_read_packets -of csv=p=0 " + entry.path().string());
+        EXPECT_EQ(testing_support::Chomp(read.output), "25");
+        EXPECT_EQ(entry.path().filename().string().rfind("______CAM0000000001_", 0), 0u);
+    }
+    EXPECT_EQ(files, 1);
 }
 
 } // namespace
