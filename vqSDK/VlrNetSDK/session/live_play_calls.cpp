@@ -91,7 +91,7 @@ int Decide(const std::shared_ptr<route_race>& race, int32_t* route, std::unique_
     case race_outcome::public_up:
         break;
     }
-    switch (race->session->online.value()) {
+    switch (play_part(*race->session).online.value()) {
     case 1: {
         std::lock_guard<std::mutex> lock(play_mutex());
         shared_state& state = race->state_locked();
@@ -172,7 +172,7 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
     QNLogPrint("%s(%d)[[global_set::local_udp_port:%d]]\n", "QN_NET_StartRealPlay", __LINE__, port);
     const auto cameraId = static_cast<uint32_t>(camera);
     const session_ref current = session();
-    if (!current->online.run(cameraId)) {
+    if (!play_part(*current).online.run(cameraId)) {
         SetLastError(QN_NET_ERR_TIMEOUT);
         Trace("QN_NET_StartRealPlay failed(device not online)");
         return 0;
@@ -181,7 +181,7 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
     std::shared_ptr<route_race> race;
     {
         std::lock_guard<std::mutex> lock(play_mutex());
-        shared_state& state = current->play;
+        shared_state& state = play_part(*current).play;
         race = std::make_shared<route_race>(current, cameraId, ++state.generation);
         state.local = kRouteRunning;
         state.publicState = kRouteRunning;
@@ -223,7 +223,7 @@ extern "C" int QN_NET_StopRealPlay(int32_t camera)
     // Whatever the connection state: a route thread left running could still
     // bring a stream up after this call returned.
     finish_race(calls);
-    session()->online.stop();
+    play_part(*session()).online.stop();
     StopRoute(route, 2);
     // A race that was cut short may have left the other route streaming.
     end_public_stream();
@@ -270,7 +270,7 @@ extern "C" int QN_NET_LocalRealPlay(int32_t camera, uint32_t address, int32_t po
     }
     const session_ref current = session();
     std::lock_guard<std::mutex> lock(play_mutex());
-    current->play.route = kLocalRoute;
+    play_part(*current).play.route = kLocalRoute;
     return 1;
 }
 

@@ -30,7 +30,7 @@ route_race::route_race(session_ref startSession, uint32_t cameraId, uint64_t gen
 
 bool route_race::current_locked() const
 {
-    return !cancelled.load() && session->play.generation == generation;
+    return !cancelled.load() && play_part(*session).play.generation == generation;
 }
 
 race_runner::~race_runner() { finish(); }
@@ -136,7 +136,7 @@ void end_play_threads()
         std::unique_lock<std::mutex> calls(play_calls_mutex());
         finish_race(calls);
     }
-    session()->online.stop();
+    play_part(*session()).online.stop();
 }
 
 } // namespace qn_net::play

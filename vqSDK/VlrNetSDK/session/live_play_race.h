@@ -43,7 +43,7 @@ struct route_race {
     // play_mutex().
     bool current_locked() const;
     // The race's play state; the caller holds play_mutex().
-    shared_state& state_locked() const { return session->play; }
+    shared_state& state_locked() const { return play_part(*session).play; }
 };
 
 // The two threads of the latest start.

@@ -9,7 +9,7 @@ int32_t current_route()
 {
     const session_ref current = session();
     std::lock_guard<std::mutex> lock(play_mutex());
-    return current->play.route;
+    return play_part(*current).play.route;
 }
 
 std::mutex& play_calls_mutex()

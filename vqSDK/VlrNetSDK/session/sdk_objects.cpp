@@ -9,6 +9,13 @@ sdk_objects& objects()
     return single;
 }
 
+namespace {
+// The connections are made before any session, so that they are destroyed
+// after it at exit: the online check's thread uses the management connection
+// until its session is destroyed.
+[[maybe_unused]] const bool kConnectionsFirst = (objects(), true);
+} // namespace
+
 void set_current(current_kind kind) { session()->current.store(kind); }
 
 current_kind current() { return session()->current.load(); }

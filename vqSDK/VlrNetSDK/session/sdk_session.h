@@ -1,44 +1,18 @@
-// What one initialised SDK holds for its calls: QN_NET_Init begins a session
-// and QN_NET_Cleanup ends it whole, so that nothing one session left (the
-// route taken, the online answer kept for a camera, the caller's local mark)
-// reaches the next one.
-//
-// The session is handed out counted: a call holds its session_ref for as long
-// as it works with the session, and a route thread holds the one its start
-// was made in. A call still running while QN_NET_Cleanup ends the session
-// finishes on the ended one, which goes when its last holder lets it go.
+// The session library's part of each session: the play state and the online
+// check, ended with the session that QN_NET_Cleanup ends.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 #include "vqSDK/VlrNetSDK/session/play_online_check.h"
 #include "vqSDK/VlrNetSDK/session/play_state.h"
 
 namespace qn_net {
 
-// Which connection QN_NET_Base_connect chose; the connection state of
-// sdk_state.h says how far it got.
-enum class current_kind : int32_t { none = 0, mgr = 1, local = 2 };
-
-struct sdk_session {
+struct play_session_part {
     play::shared_state play;  // under play_mutex()
     play::online_check online;
-    std::atomic<current_kind> current{current_kind::none};
-    // The caller's local-play mark of the running local connection (0: none).
-    std::atomic<int32_t> local_mark{0};
 };
-using session_ref = std::shared_ptr<sdk_session>;
 
-// The current session. Between QN_NET_Cleanup and QN_NET_Init a fresh one
-// stands in, so that a call made outside a session finds its state empty
-// rather than missing.
-session_ref session();
-
-// Puts a fresh session in place of the current one, which ends once no call
-// and no thread holds it any more. QN_NET_Init and QN_NET_Cleanup call it
-// once the play threads are ended.
-void renew_session();
+inline play_session_part& play_part(sdk_session& s) { return s.play.get<play_session_part>(); }
 
 } // namespace qn_net

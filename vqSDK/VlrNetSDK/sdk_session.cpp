@@ -1,8 +1,4 @@
-#include "vqSDK/VlrNetSDK/session/sdk_session.h"
-
-#include <mutex>
-
-#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 
 namespace qn_net {
 namespace {
@@ -14,9 +10,6 @@ struct current_session {
 
 current_session& Current()
 {
-    // The connections outlive every session: the online check's thread uses
-    // the management connection until the session is destroyed.
-    objects();
     static current_session current;
     return current;
 }
@@ -39,7 +32,7 @@ void renew_session()
         current.session.swap(fresh);
     }
     // The ended session goes here unless a call or thread still holds it:
-    // its online check joins its thread, outside the lock.
+    // its parts join their threads, outside the lock.
 }
 
 } // namespace qn_net
