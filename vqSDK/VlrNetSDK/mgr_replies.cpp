@@ -14,16 +14,12 @@
 #include "vqSDK/VlrNetSDK/msg_header.h"
 #include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
 
 namespace qn_net {
 namespace {
-
-std::mutex g_signMutex;
-QN_NET_CLOUD_SIGN g_sign{};
-std::mutex g_localMutex;
-local_camera_address g_local;
 
 constexpr std::size_t kRemoteFileEntry = 164;
 constexpr std::size_t kCompactFileEntry = 12;
@@ -118,8 +114,9 @@ void ConfigRecord(base_conn& conn, const reply& r)
 
 void CloudSignPart(base_conn& conn, const reply& r, mgr_msg part, const uint8_t* inner)
 {
-    std::lock_guard<std::mutex> lock(g_signMutex);
-    auto* sign = reinterpret_cast<uint8_t*>(&g_sign);
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->sign_mutex);
+    auto* sign = reinterpret_cast<uint8_t*>(&current->sign);
     if (part == m::cloud_sign_head) {
         std::memcpy(sign, inner, 12);
         std::memcpy(sign + 12, inner + 24, 160);
@@ -133,8 +130,8 @@ void CloudSignPart(base_conn& conn, const reply& r, mgr_msg part, const uint8_t*
         return;
     }
     std::memcpy(sign + 2232, inner + 12, 112);
-    std::vector<uint8_t> whole(sizeof g_sign);
-    std::memcpy(whole.data(), sign, sizeof g_sign);
+    std::vector<uint8_t> whole(sizeof current->sign);
+    std::memcpy(whole.data(), sign, sizeof current->sign);
     Complete(conn, r.u32(0), 1, mgr_row(m::cloud_get_sign).kind, whole);
 }
 
@@ -283,8 +280,9 @@ void handle_mgr_reply(base_conn& conn, const uint8_t* frame, std::size_t length)
     case m::local_address_answer: {
         if (!HasRowTotal(id, r)) return;
         {
-            std::lock_guard<std::mutex> lock(g_localMutex);
-            g_local = local_camera_address{r.u32(24), r.u32(28)};
+            const session_ref current = session();
+            std::lock_guard<std::mutex> lock(current->local_mutex);
+            current->local = local_camera_address{r.u32(24), r.u32(28)};
         }
         TraceShort("local ip address receive success");
         CompleteKeyed(conn, id);
@@ -362,20 +360,23 @@ int mgr_reply_handler(const char* frame, int length, int, void* user)
 
 QN_NET_CLOUD_SIGN current_cloud_sign()
 {
-    std::lock_guard<std::mutex> lock(g_signMutex);
-    return g_sign;
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->sign_mutex);
+    return current->sign;
 }
 
 void clear_cloud_sign_token()
 {
-    std::lock_guard<std::mutex> lock(g_signMutex);
-    std::memset(g_sign.session_token, 0, sizeof g_sign.session_token);
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->sign_mutex);
+    std::memset(current->sign.session_token, 0, sizeof current->sign.session_token);
 }
 
 local_camera_address last_local_camera_address()
 {
-    std::lock_guard<std::mutex> lock(g_localMutex);
-    return g_local;
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->local_mutex);
+    return current->local;
 }
 
 } // namespace qn_net

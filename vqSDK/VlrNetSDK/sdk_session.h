@@ -17,6 +17,11 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
+
+#include "vqSDK/VlrNetSDK/mgr_replies.h"
+#include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+#include "vqSDK/VlrNetSDK/sdk_state.h"
 
 namespace qn_net {
 
@@ -51,6 +56,22 @@ struct sdk_session {
     std::atomic<current_kind> current{current_kind::none};
     // The caller's local-play mark of the running local connection (0: none).
     std::atomic<int32_t> local_mark{0};
+
+    // The login server given to QN_NET_Init and what the last login answered.
+    std::mutex login_mutex;
+    std::string login_server;
+    uint32_t login_server_ipv4 = 0;  // network order
+    login_values login;
+    // T: the id of the latest device-id or sign-up answer.
+    std::atomic<uint32_t> last_id{0};
+
+    // The cloud-storage credentials as the replies assemble them.
+    std::mutex sign_mutex;
+    QN_NET_CLOUD_SIGN sign{};
+    // The camera's LAN address from the last answer that gave one.
+    std::mutex local_mutex;
+    local_camera_address local;
+
     // The play state and the online check of the session library.
     session_slot play;
 };

@@ -3,17 +3,9 @@
 #include <mutex>
 
 #include "platform/net_socket.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 
 namespace qn_net {
-namespace {
-
-std::mutex g_mutex;
-std::string g_loginServer;
-uint32_t g_loginServerIPv4 = 0;
-login_values g_login;
-std::atomic<uint32_t> g_lastId{0};
-
-} // namespace
 
 global_settings& global_set()
 {
@@ -51,45 +43,51 @@ void set_login_server(const std::string& address)
 {
     uint32_t ipv4 = 0;
     if (!platform::TextToIPv4(address, &ipv4)) ipv4 = 0;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_loginServer = address;
-    g_loginServerIPv4 = ipv4;
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->login_mutex);
+    current->login_server = address;
+    current->login_server_ipv4 = ipv4;
 }
 
 std::string login_server_text()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    return g_loginServer;
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->login_mutex);
+    return current->login_server;
 }
 
 uint32_t login_server_ipv4()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    return g_loginServerIPv4;
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->login_mutex);
+    return current->login_server_ipv4;
 }
 
 void store_login_values(const login_values& values)
 {
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        g_login = values;
+        const session_ref current = session();
+        std::lock_guard<std::mutex> lock(current->login_mutex);
+        current->login = values;
     }
     global_set().user_id.store(values.user_id);
 }
 
 login_values last_login()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    return g_login;
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->login_mutex);
+    return current->login;
 }
 
 void forget_login()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_login = login_values{};
+    const session_ref current = session();
+    std::lock_guard<std::mutex> lock(current->login_mutex);
+    current->login = login_values{};
 }
 
-void set_last_id(uint32_t id) { g_lastId.store(id); }
-uint32_t last_id() { return g_lastId.load(); }
+void set_last_id(uint32_t id) { session()->last_id.store(id); }
+uint32_t last_id() { return session()->last_id.load(); }
 
 } // namespace qn_net

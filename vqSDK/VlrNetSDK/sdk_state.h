@@ -1,5 +1,5 @@
-// The SDK's process-wide state: the settings record, the login-server address,
-// the values of the last login and the ports of the service.
+// The SDK's settings record and service ports (process-wide), and the login-server
+// address, the values of the last login and the last id (kept in the session).
 #pragma once
 
 #include <atomic>
