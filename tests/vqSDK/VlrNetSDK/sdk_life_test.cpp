@@ -65,6 +65,35 @@ TEST(NetSdkLife, InitTwiceKeepsStateAndCleanupReturnsToTheThreadBaseline)
     EXPECT_EQ(testing_support::ThreadCount(), baseline);
 }
 
+// A login of one session must not sign in the next one: the login server,
+// the login's answer and the last id end with QN_NET_Cleanup.
+TEST(NetSdkLife, WhatALoginAnsweredEndsWithItsSession)
+{
+    ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
+    qn_net::login_values login;
+    login.user_id = 42;
+    login.mgr_ipv4 = 0x0100007Fu;
+    login.mgr_port = 7000;
+    login.login_number = 9;
+    login.token[0] = 'k';
+    qn_net::store_login_values(login);
+    qn_net::set_last_id(17);
+    ASSERT_EQ(qn_net::last_login().mgr_port, 7000);
+    ASSERT_EQ(QN_NET_Cleanup(), 1);
+
+    ASSERT_EQ(QN_NET_Init("127.0.0.2"), 1);
+    const qn_net::login_values next = qn_net::last_login();
+    EXPECT_EQ(next.user_id, 0xFFFFFFFFu);
+    EXPECT_EQ(next.mgr_ipv4, 0u);
+    EXPECT_EQ(next.mgr_port, 0);
+    EXPECT_EQ(next.login_number, 0u);
+    EXPECT_EQ(next.token[0], 0);
+    EXPECT_EQ(qn_net::last_id(), 0u);
+    EXPECT_EQ(qn_net::login_server_text(), "127.0.0.2");
+    ASSERT_EQ(QN_NET_Cleanup(), 1);
+    qn_net::global_set().user_id.store(0xFFFFFFFFu);
+}
+
 TEST(NetSdkLife, CleanupIsRefusedWhileSignedInAndLogoutNeedsAConnection)
 {
     ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
