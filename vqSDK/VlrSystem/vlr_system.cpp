@@ -46,6 +46,7 @@ VLR_SYSTEM::~VLR_SYSTEM()
 {
     // The linkage library's workers report under the hub's mutex: end them first.
     ptzLink_.reset();
+    ForgetModels();
     StopLiveWorker();
     if (state_.load() & VLR_STATE_SDK_INIT) {
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
@@ -176,8 +177,16 @@ int VLR_SYSTEM::Init(const char* step, const char* text)
 
 void* VLR_SYSTEM::GetSourcePack(const char* model)
 {
-    if ((state_.load() & VLR_STATE_READY) && model != nullptr && std::strcmp(model, "file_play") == 0) {
-        return &pack_;
+    if ((state_.load() & VLR_STATE_READY) && model != nullptr) {
+        if (std::strcmp(model, "file_play") == 0) return &pack_;
+        if (std::strcmp(model, "realplay") == 0) {
+            FillLiveModel();
+            return liveModel_;
+        }
+        if (std::strcmp(model, "ipc_rcd") == 0) {
+            FillCardModel();
+            return cardModel_;
+        }
     }
     ReportError(VLR_REPORT_STATE, "GetSourcePack");
     return nullptr;

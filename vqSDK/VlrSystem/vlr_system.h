@@ -102,6 +102,35 @@ struct VLR_RECORD_FRAME {
 };
 enum { VLR_RECORD_KEY_MARK = 1u << 5 };
 
+// Called when the coder reports the end of a recording: (1, 0, owner, value).
+typedef void (*VLR_RECORD_END_CALLBACK)(int32_t code, int32_t detail, void* owner, int32_t value);
+
+// The live model table ("realplay"): entry 0 is the pack, entries 34 to 42
+// the model's functions, each taking the caller's user id first.
+enum { VLR_LIVE_MODEL_FIRST = 34, VLR_LIVE_MODEL_ENTRIES = 43 };
+typedef int (*VLR_MODEL_SET_CAMERA)(int32_t user, const char* camera);          // 34
+typedef int (*VLR_MODEL_PLAIN)(int32_t user);                                    // 35, 38
+typedef int (*VLR_MODEL_START)(int32_t user, int32_t* handle);                   // 36
+typedef int (*VLR_MODEL_SET_QUALITY)(int32_t user, const char* quality);        // 37
+typedef int (*VLR_MODEL_RECORD_CONTROL)(int32_t user, const char* fileName, int32_t start, int64_t* result); // 39
+typedef int (*VLR_MODEL_WRITE_FRAME)(int32_t user, const VLR_RECORD_FRAME* frame); // 40
+typedef int (*VLR_MODEL_SET_RECORD_END)(int32_t user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value); // 41
+typedef int (*VLR_MODEL_SET_WORDS)(int32_t user, int32_t first, int32_t second, int32_t third); // 42
+
+// The TF-card model table ("ipc_rcd"): entry 0 is the pack, entries 2 to 12
+// the model's functions. The playback data callback receives each frame of
+// TF-card playback; the buffer is released after it returns.
+enum { VLR_TF_MODEL_FIRST = 2, VLR_TF_MODEL_ENTRIES = 13 };
+typedef int (*VLR_PLAYBACK_DATA_CALLBACK)(char* data, int64_t type, int64_t number, int64_t length, void* owner,
+                                          int32_t value);
+typedef int (*VLR_MODEL_PLAYBACK)(int32_t user, const QN_NET_REMOTE_FILE* request);       // 4
+typedef int (*VLR_MODEL_SET_SPEED)(int32_t user, float value);                               // 7
+typedef int (*VLR_MODEL_SEEK)(int32_t user, const char* percent);                            // 10
+typedef int (*VLR_MODEL_SET_PLAYBACK_DATA)(int32_t user, VLR_PLAYBACK_DATA_CALLBACK callback, void* owner,
+                                           int32_t value);                                   // 12
+// Entries 2 (camera), 3, 5, 6 (stop), 8, 9 and 11 take the live model's forms
+// of entries 34, 35, 38, 39, 40 and 41.
+
 // The MP4 coder's frame type of a record frame's type code.
 int RecordFrameCoderType(uint32_t typeCode);
 
@@ -127,11 +156,24 @@ public:
     // `result`) the recording of the live model.
     int LiveRecordControl(int user, const char* fileName, int start, int64_t* result);
     int LiveWriteFrame(int user, const VLR_RECORD_FRAME* frame);
+    int LiveSetRecordEnd(int user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value);
+    int LiveSetWords(int user, int32_t first, int32_t second, int32_t third);
+    // The TF-card model (the TF-card play module is user 2).
+    int CardSetCamera(int user, const char* camera);
+    int CardPlayBack(int user, const QN_NET_REMOTE_FILE* request);
+    int CardStop(int user);
+    int CardSetSpeed(int user, float value);
+    int CardRecordControl(int user, const char* fileName, int start, int64_t* result);
+    int CardWriteFrame(int user, const VLR_RECORD_FRAME* frame);
+    int CardSeek(int user, const char* percent);
+    int CardSetRecordEnd(int user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value);
+    int CardSetPlaybackData(int user, VLR_PLAYBACK_DATA_CALLBACK callback, void* owner, int32_t value);
 
     // Settings and queries by name; 1 or the query's answer, 0 after a report.
     int SetInfo(const char* name, const char* item, const char* value);
     int GetInfo(const char* name, const char* item, char* buffer, int length);
-    // "file_play" gives the pack itself once the hub is ready.
+    // Once the hub is ready: "realplay" the live model table, "ipc_rcd" the
+    // TF-card model table, "file_play" the pack itself.
     void* GetSourcePack(const char* model);
 
     // "start_ptz_union", "stop_ptz_union" and "get_next_ptz": 1 (2 when every
@@ -180,6 +222,31 @@ private:
     std::unique_ptr<streams::StreamQueue> queue_;
     std::unique_ptr<streams::MP4QUE> mp4Queue_;
     RESPACK pack_{};
+    void* liveModel_[VLR_LIVE_MODEL_ENTRIES] = {};
+    void* cardModel_[VLR_TF_MODEL_ENTRIES] = {};
+    void FillLiveModel();
+    void FillCardModel();
+    void ForgetModels();
+
+    struct RecordEnd {
+        VLR_RECORD_END_CALLBACK callback = nullptr;
+        void* owner = nullptr;
+        int32_t value = 0;
+    };
+    int RecordControl(RecordEnd* end, const char* fileName, int start, int64_t* result);
+    int WriteRecordFrame(const VLR_RECORD_FRAME* frame);
+    static void OnLiveCoderEvent(int code, int value, void* user);
+    static void OnCardCoderEvent(int code, int value, void* user);
+    static int OnCardData(char* data, int32_t type, int32_t number, int32_t length, int32_t value);
+
+    std::mutex modelMutex_;
+    RecordEnd liveRecordEnd_;
+    RecordEnd cardRecordEnd_;
+    int32_t liveWords_[3] = {};
+    std::atomic<int32_t> cardCamera_{0};
+    VLR_PLAYBACK_DATA_CALLBACK cardData_ = nullptr;
+    void* cardDataOwner_ = nullptr;
+    int32_t cardDataValue_ = 0;
     int StartPtzUnion(const VLR_PTZ_UNION_START& start);
     int StopPtzUnion();
     void ReportText(const char* text);

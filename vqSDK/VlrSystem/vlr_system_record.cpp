@@ -1,4 +1,5 @@
 // Recording of the play models through the process's one MP4 coder.
+#include "Depend/qn_log.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
 #include "vqSDK/VlrSystem/vlr_system.h"
 
@@ -24,19 +25,23 @@ int RecordFrameCoderType(uint32_t typeCode)
     }
 }
 
-int VLR_SYSTEM::LiveRecordControl(int user, const char* fileName, int start, int64_t* result)
+int VLR_SYSTEM::RecordControl(RecordEnd* end, const char* fileName, int start, int64_t* result)
 {
-    if (user != RES_PACK_USER_REALPLAY) return 0;
     QnMp4Coder* coder = QnMp4Coder::getInstance();
-    if (start != 0) return fileName != nullptr && coder->startWrite(fileName) ? 1 : 0;
+    if (start != 0) {
+        if (fileName == nullptr || !coder->startWrite(fileName)) return 0;
+        coder->setEventCallback(end == &liveRecordEnd_ ? &VLR_SYSTEM::OnLiveCoderEvent : &VLR_SYSTEM::OnCardCoderEvent,
+                                this);
+        return 1;
+    }
     const int stopped = coder->stopWrite();
     if (result != nullptr) *result = stopped;
+    coder->setEventCallback(nullptr, nullptr);
     return 1;
 }
 
-int VLR_SYSTEM::LiveWriteFrame(int user, const VLR_RECORD_FRAME* frame)
+int VLR_SYSTEM::WriteRecordFrame(const VLR_RECORD_FRAME* frame)
 {
-    if (user != RES_PACK_USER_REALPLAY) return 0;
     if (frame == nullptr || frame->data == nullptr) return 1;
     const int type = RecordFrameCoderType(frame->typeCode);
     QnMp4FrameInfo info{};
@@ -51,3 +56,30 @@ int VLR_SYSTEM::LiveWriteFrame(int user, const VLR_RECORD_FRAME* frame)
     QnMp4Coder::getInstance()->writeFrame(frame->data, static_cast<int>(frame->length), type, &info);
     return 1;
 }
+
+int VLR_SYSTEM::LiveRecordControl(int user, const char* fileName, int start, int64_t* result)
+{
+    if (user != RES_PACK_USER_REALPLAY) return 0;
+    return RecordControl(&liveRecordEnd_, fileName, start, result);
+}
+
+int VLR_SYSTEM::LiveWriteFrame(int user, const VLR_RECORD_FRAME* frame)
+{
+    if (user != RES_PACK_USER_REALPLAY) return 0;
+    return WriteRecordFrame(frame);
+}
+
+int VLR_SYSTEM::CardRecordControl(int user, const char* fileName, int start, int64_t* result)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    QNLogPrint("%s(%d) bStartORStop:%d filename:%s\n", __FUNCTION__, __LINE__, start, fileName != nullptr ? fileName : "");
+    if (!mp4Queue_) return 0;
+    return RecordControl(&cardRecordEnd_, fileName, start, result);
+}
+
+int VLR_SYSTEM::CardWriteFrame(int user, const VLR_RECORD_FRAME* frame)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    return WriteRecordFrame(frame);
+}
+

@@ -1,6 +1,7 @@
 // A live stream from the simulated LAN camera enters the stream platform
 // through the hub's live model and comes out frame for frame.
 #include <gtest/gtest.h>
+#include <atomic>
 
 #include <condition_variable>
 #include <cstring>
@@ -22,13 +23,22 @@ namespace {
 
 constexpr int kFrames = 100;  // four seconds at 25 a second
 
+// The live play module reaches the hub only through the table's entries.
+template <typename Function>
+Function LiveEntry(void* table, int position)
+{
+    return reinterpret_cast<Function>(static_cast<void**>(table)[position]);
+}
+
+void OnRecordEnd(int32_t, int32_t, void*, int32_t) {}
+
 struct Delivered {
     std::mutex mutex;
     std::condition_variable changed;
     std::string video;
     int frames = 0;
     int notices = 0;
-    VLR_SYSTEM* recorder = nullptr;
+    std::atomic<VLR_MODEL_WRITE_FRAME> recorder{nullptr};
     static uint32_t RecordType(const char* kind)
     {
         const std::pair<const char*, uint32_t> kinds[] = {
@@ -43,10 +53,10 @@ struct Delivered {
     {
         auto* self = static_cast<Delivered*>(user);
         if (std::strncmp(frame->kind, "h264", 4) != 0) return;
-        if (self->recorder != nullptr) {
+        if (VLR_MODEL_WRITE_FRAME write = self->recorder.load()) {
             const VLR_RECORD_FRAME record{RecordType(frame->kind), 25, frame->frameNumber,
                                           static_cast<uint32_t>(length), data, frame->width, frame->height};
-            self->recorder->LiveWriteFrame(1, &record);
+            write(1, &record);
         }
         std::lock_guard<std::mutex> lock(self->mutex);
         self->video.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
@@ -99,24 +109,39 @@ TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrame)
         ASSERT_EQ(pack->platform->qn_mp_SetStreamCallBack(pack->source, &Delivered::OnFrame, &delivered, 0), 1);
         ASSERT_EQ(pack->platform->qn_mp_Play(pack->source), 1);
 
-        EXPECT_EQ(hub.LiveSetCamera(2, "7"), 0) << "another module's id";
-        ASSERT_EQ(hub.LiveSetCamera(1, "7"), 1);
+        void* live = hub.GetSourcePack("realplay");
+        ASSERT_NE(live, nullptr);
+        EXPECT_EQ(static_cast<void**>(live)[0], pack);
+        const auto setCamera = LiveEntry<VLR_MODEL_SET_CAMERA>(live, 34);
+        const auto release = LiveEntry<VLR_MODEL_PLAIN>(live, 35);
+        const auto start = LiveEntry<VLR_MODEL_START>(live, 36);
+        const auto stop = LiveEntry<VLR_MODEL_PLAIN>(live, 38);
+        const auto recordControl = LiveEntry<VLR_MODEL_RECORD_CONTROL>(live, 39);
+        const auto setRecordEnd = LiveEntry<VLR_MODEL_SET_RECORD_END>(live, 41);
+        const auto setWords = LiveEntry<VLR_MODEL_SET_WORDS>(live, 42);
+        EXPECT_EQ(setCamera(2, "7"), 0) << "another module's id";
+        EXPECT_EQ(setRecordEnd(2, &OnRecordEnd, nullptr, 0), 0);
+        EXPECT_EQ(setWords(2, 1, 2, 3), 0);
+        ASSERT_EQ(setCamera(1, "7"), 1);
+        EXPECT_EQ(setRecordEnd(1, &OnRecordEnd, &delivered, 5), 1);
+        EXPECT_EQ(setWords(1, 1, 2, 3), 1);
         // Recorded as the live module records: every frame the platform hands out.
         const std::string mp4 = media.folder.Path() + "/live.mp4";
-        ASSERT_EQ(hub.LiveRecordControl(1, mp4.c_str(), 1, nullptr), 1);
-        delivered.recorder = &hub;
+        ASSERT_EQ(recordControl(1, mp4.c_str(), 1, nullptr), 1);
+        delivered.recorder = LiveEntry<VLR_MODEL_WRITE_FRAME>(live, 40);
         int32_t route = -1;
-        ASSERT_EQ(hub.LiveStart(1, &route), 1);
+        ASSERT_EQ(start(1, &route), 1);
         EXPECT_EQ(route, 1);  // the local route
         {
             std::unique_lock<std::mutex> lock(delivered.mutex);
             delivered.changed.wait_for(lock, std::chrono::seconds(30), [&] { return delivered.frames >= kFrames; });
         }
-        EXPECT_EQ(hub.LiveStop(1), 1);
+        EXPECT_EQ(stop(1), 1);
+        EXPECT_EQ(release(1), 1);
         pack->platform->qn_mp_Stop(pack->source);
         delivered.recorder = nullptr;
         int64_t written = -1;
-        EXPECT_EQ(hub.LiveRecordControl(1, nullptr, 0, &written), 1);
+        EXPECT_EQ(recordControl(1, nullptr, 0, &written), 1);
         EXPECT_EQ(written, kFrames);
         const auto probed = testing_support::RunCommand("ffprobe -v error -select_streams v -count_frames "
                                                         "-show_entries stream=nb_read_frames -of csv=p=0 " + mp4);

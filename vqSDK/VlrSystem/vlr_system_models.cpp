@@ -1,0 +1,294 @@
+// The model tables through which the live and TF-card play modules reach the
+// network SDK and the MP4 coder by entry position.
+#include <atomic>
+#include <mutex>
+
+#include <cstdlib>
+
+#include "vqSDK/VlrSystem/vlr_system.h"
+
+namespace {
+
+// The hub whose table was last handed out; the entries are plain functions.
+std::atomic<VLR_SYSTEM*> g_modelHub{nullptr};
+
+int ModelSetCamera(int32_t user, const char* camera)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->LiveSetCamera(user, camera) : 0;
+}
+
+int ModelRelease(int32_t user)
+{
+    return user == RES_PACK_USER_REALPLAY ? 1 : 0;
+}
+
+int ModelStart(int32_t user, int32_t* handle)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->LiveStart(user, handle) : 0;
+}
+
+int ModelSetQuality(int32_t user, const char* quality)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->LiveSetQuality(user, quality) : 0;
+}
+
+int ModelStop(int32_t user)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->LiveStop(user) : 0;
+}
+
+int ModelRecordControl(int32_t user, const char* fileName, int32_t start, int64_t* result)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->LiveRecordControl(user, fileName, start, result) : 0;
+}
+
+int ModelWriteFrame(int32_t user, const VLR_RECORD_FRAME* frame)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->LiveWriteFrame(user, frame) : 0;
+}
+
+int ModelSetRecordEnd(int32_t user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->LiveSetRecordEnd(user, callback, owner, value) : 0;
+}
+
+int ModelSetWords(int32_t user, int32_t first, int32_t second, int32_t third)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->LiveSetWords(user, first, second, third) : 0;
+}
+
+int CardSetCamera(int32_t user, const char* camera)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardSetCamera(user, camera) : 0;
+}
+
+int CardNothing(int32_t user)
+{
+    return user == RES_PACK_USER_IPCRCD ? 1 : 0;
+}
+
+int CardPlayBack(int32_t user, const QN_NET_REMOTE_FILE* request)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardPlayBack(user, request) : 0;
+}
+
+int CardStop(int32_t user)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardStop(user) : 0;
+}
+
+int CardSetSpeed(int32_t user, float value)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardSetSpeed(user, value) : 0;
+}
+
+int CardRecordControl(int32_t user, const char* fileName, int32_t start, int64_t* result)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardRecordControl(user, fileName, start, result) : 0;
+}
+
+int CardWriteFrame(int32_t user, const VLR_RECORD_FRAME* frame)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardWriteFrame(user, frame) : 0;
+}
+
+int CardSeek(int32_t user, const char* percent)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardSeek(user, percent) : 0;
+}
+
+int CardSetRecordEnd(int32_t user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardSetRecordEnd(user, callback, owner, value) : 0;
+}
+
+int CardSetPlaybackData(int32_t user, VLR_PLAYBACK_DATA_CALLBACK callback, void* owner, int32_t value)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    return hub != nullptr ? hub->CardSetPlaybackData(user, callback, owner, value) : 0;
+}
+
+template <typename Function>
+void* Entry(Function function)
+{
+    return reinterpret_cast<void*>(function);
+}
+
+} // namespace
+
+void VLR_SYSTEM::FillLiveModel()
+{
+    liveModel_[0] = &pack_;
+    liveModel_[34] = Entry<VLR_MODEL_SET_CAMERA>(&ModelSetCamera);
+    liveModel_[35] = Entry<VLR_MODEL_PLAIN>(&ModelRelease);
+    liveModel_[36] = Entry<VLR_MODEL_START>(&ModelStart);
+    liveModel_[37] = Entry<VLR_MODEL_SET_QUALITY>(&ModelSetQuality);
+    liveModel_[38] = Entry<VLR_MODEL_PLAIN>(&ModelStop);
+    liveModel_[39] = Entry<VLR_MODEL_RECORD_CONTROL>(&ModelRecordControl);
+    liveModel_[40] = Entry<VLR_MODEL_WRITE_FRAME>(&ModelWriteFrame);
+    liveModel_[41] = Entry<VLR_MODEL_SET_RECORD_END>(&ModelSetRecordEnd);
+    liveModel_[42] = Entry<VLR_MODEL_SET_WORDS>(&ModelSetWords);
+    g_modelHub.store(this);
+}
+
+void VLR_SYSTEM::FillCardModel()
+{
+    cardModel_[0] = &pack_;
+    cardModel_[2] = Entry<VLR_MODEL_SET_CAMERA>(&::CardSetCamera);
+    cardModel_[3] = Entry<VLR_MODEL_PLAIN>(&CardNothing);
+    cardModel_[4] = Entry<VLR_MODEL_PLAYBACK>(&::CardPlayBack);
+    cardModel_[5] = Entry<VLR_MODEL_PLAIN>(&CardNothing);
+    cardModel_[6] = Entry<VLR_MODEL_PLAIN>(&::CardStop);
+    cardModel_[7] = Entry<VLR_MODEL_SET_SPEED>(&::CardSetSpeed);
+    cardModel_[8] = Entry<VLR_MODEL_RECORD_CONTROL>(&::CardRecordControl);
+    cardModel_[9] = Entry<VLR_MODEL_WRITE_FRAME>(&::CardWriteFrame);
+    cardModel_[10] = Entry<VLR_MODEL_SEEK>(&::CardSeek);
+    cardModel_[11] = Entry<VLR_MODEL_SET_RECORD_END>(&::CardSetRecordEnd);
+    cardModel_[12] = Entry<VLR_MODEL_SET_PLAYBACK_DATA>(&::CardSetPlaybackData);
+    g_modelHub.store(this);
+}
+
+void VLR_SYSTEM::ForgetModels()
+{
+    VLR_SYSTEM* self = this;
+    g_modelHub.compare_exchange_strong(self, nullptr);
+}
+
+int VLR_SYSTEM::LiveSetRecordEnd(int user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value)
+{
+    if (user != RES_PACK_USER_REALPLAY) return 0;
+    std::lock_guard<std::mutex> lock(modelMutex_);
+    liveRecordEnd_ = RecordEnd{callback, owner, value};
+    return 1;
+}
+
+int VLR_SYSTEM::LiveSetWords(int user, int32_t first, int32_t second, int32_t third)
+{
+    if (user != RES_PACK_USER_REALPLAY) return 0;
+    std::lock_guard<std::mutex> lock(modelMutex_);
+    liveWords_[0] = first;
+    liveWords_[1] = second;
+    liveWords_[2] = third;
+    return 1;
+}
+
+void VLR_SYSTEM::OnLiveCoderEvent(int code, int, void* user)
+{
+    if (code != 0 || user == nullptr) return;
+    VLR_SYSTEM* hub = static_cast<VLR_SYSTEM*>(user);
+    RecordEnd end;
+    {
+        std::lock_guard<std::mutex> lock(hub->modelMutex_);
+        end = hub->liveRecordEnd_;
+    }
+    if (end.callback != nullptr) end.callback(1, 0, end.owner, end.value);
+}
+
+void VLR_SYSTEM::OnCardCoderEvent(int code, int, void* user)
+{
+    if (code != 0 || user == nullptr) return;
+    VLR_SYSTEM* hub = static_cast<VLR_SYSTEM*>(user);
+    RecordEnd end;
+    {
+        std::lock_guard<std::mutex> lock(hub->modelMutex_);
+        end = hub->cardRecordEnd_;
+    }
+    if (end.callback != nullptr) end.callback(1, 0, end.owner, end.value);
+}
+
+int VLR_SYSTEM::CardSetCamera(int user, const char* camera)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    cardCamera_.store(camera != nullptr ? static_cast<int32_t>(std::strtol(camera, nullptr, 10)) : 0);
+    return 1;
+}
+
+int VLR_SYSTEM::CardPlayBack(int user, const QN_NET_REMOTE_FILE* request)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    if (request == nullptr) return 1;
+    if (QN_NET_PlayBack(cardCamera_.load(), request, &VLR_SYSTEM::OnCardData, 1, 0) != 1) {
+        ReportError(VLR_REPORT_NET_SDK, "QN_NET_PlayBack");
+        return 0;
+    }
+    return 1;
+}
+
+int VLR_SYSTEM::CardStop(int user)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    QN_NET_StopPlayBack(cardCamera_.load());
+    return 1;
+}
+
+int VLR_SYSTEM::CardSetSpeed(int user, float value)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    return QN_NET_PlayBackControl(cardCamera_.load(), 3, static_cast<int32_t>(value)) == 1 ? 1 : 0;
+}
+
+int VLR_SYSTEM::CardSeek(int user, const char* percent)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    const int32_t value = percent != nullptr ? static_cast<int32_t>(std::strtol(percent, nullptr, 10)) : 0;
+    if (QN_NET_PlayBackControl(cardCamera_.load(), 4, value) != 1) {
+        ReportError(VLR_REPORT_NET_SDK, "QN_NET_PlayBack");
+        return 0;
+    }
+    return 1;
+}
+
+int VLR_SYSTEM::CardSetRecordEnd(int user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    std::lock_guard<std::mutex> lock(modelMutex_);
+    cardRecordEnd_ = RecordEnd{callback, owner, value};
+    return 1;
+}
+
+int VLR_SYSTEM::CardSetPlaybackData(int user, VLR_PLAYBACK_DATA_CALLBACK callback, void* owner, int32_t value)
+{
+    if (user != RES_PACK_USER_IPCRCD) return 0;
+    std::lock_guard<std::mutex> lock(modelMutex_);
+    cardData_ = callback;
+    cardDataOwner_ = owner;
+    cardDataValue_ = value;
+    return 1;
+}
+
+// Runs on the SDK's thread: the TF-card play module's callback only queues
+// the frame for its pacing controller.
+int VLR_SYSTEM::OnCardData(char* data, int32_t type, int32_t number, int32_t length, int32_t)
+{
+    VLR_SYSTEM* hub = g_modelHub.load();
+    if (hub != nullptr) {
+        VLR_PLAYBACK_DATA_CALLBACK callback;
+        void* owner;
+        int32_t value;
+        {
+            std::lock_guard<std::mutex> lock(hub->modelMutex_);
+            callback = hub->cardData_;
+            owner = hub->cardDataOwner_;
+            value = hub->cardDataValue_;
+        }
+        if (callback != nullptr) callback(data, type, number, length, owner, value);
+    }
+    if (type != QN_NET_FRAME_AUDIO_G711A) QN_NET_Free(data);
+    return 1;
+}
