@@ -1,11 +1,14 @@
 // A live stream from the simulated LAN camera enters the stream platform
-// through the hub's live model and comes out frame for frame.
+// through the hub's live model table and comes out frame for frame; then the
+// TF-card model table plays the camera's card recording into its callback.
 #include <gtest/gtest.h>
 #include <atomic>
 
 #include <condition_variable>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +34,35 @@ Function LiveEntry(void* table, int position)
 }
 
 void OnRecordEnd(int32_t, int32_t, void*, int32_t) {}
+
+// Frames of TF-card playback as the TF-card play module receives them.
+struct CardFrames {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int video = 0;
+    int64_t lastValue = 0;
+    static int OnData(char* data, int64_t type, int64_t, int64_t length, void* owner, int32_t value)
+    {
+        auto* self = static_cast<CardFrames*>(owner);
+        if (data == nullptr || length <= 0 || (type != 0 && type != 1)) return 1;
+        std::lock_guard<std::mutex> lock(self->mutex);
+        ++self->video;
+        self->lastValue = value;
+        self->changed.notify_all();
+        return 1;
+    }
+};
+
+// A one-minute recording from 08:00 on 2026-12-10 on the camera's card.
+QN_NET_REMOTE_FILE MorningFile()
+{
+    QN_NET_REMOTE_FILE file{};
+    const int32_t start[] = {2026, 12, 10, 8, 0, 0};
+    std::copy(std::begin(start), std::end(start), file.values + 29);
+    file.values[38] = 8;
+    file.values[39] = 1;
+    return file;
+}
 
 struct Delivered {
     std::mutex mutex;
@@ -72,7 +104,7 @@ struct Delivered {
     }
 };
 
-TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrame)
+TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrameAndTheCardReachesTheTfModel)
 {
     media_test::MediaFixture media;
     ASSERT_TRUE(media.ok) << "ffmpeg could not make the test stream";
@@ -83,7 +115,7 @@ TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrame)
     const int threadsBefore = testing_support::ThreadCount();
     Delivered delivered;
     {
-        media_test::MediaPeer camera("lan_camera", media, "");
+        media_test::MediaPeer camera("lan_camera", media, "--card");
         ASSERT_NE(camera.Port(), 0) << "the simulated LAN camera did not start";
         netsdk_test::CamsimServer mgr("mgr", "--camera-port " + std::to_string(camera.Port()));
         ASSERT_NE(mgr.Port(), 0);
@@ -146,6 +178,30 @@ TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrame)
         const auto probed = testing_support::RunCommand("ffprobe -v error -select_streams v -count_frames "
                                                         "-show_entries stream=nb_read_frames -of csv=p=0 " + mp4);
         EXPECT_EQ(probed.output, std::to_string(kFrames) + "\n");
+
+        // The TF-card model plays the card's recording of the same camera
+        // into the TF-card play module's callback.
+        void* card = hub.GetSourcePack("ipc_rcd");
+        ASSERT_NE(card, nullptr);
+        EXPECT_EQ(static_cast<void**>(card)[0], pack);
+        const auto setCardCamera = LiveEntry<VLR_MODEL_SET_CAMERA>(card, 2);
+        const auto playBack = LiveEntry<VLR_MODEL_PLAYBACK>(card, 4);
+        const auto stopCard = LiveEntry<VLR_MODEL_PLAIN>(card, 6);
+        const auto setCardData = LiveEntry<VLR_MODEL_SET_PLAYBACK_DATA>(card, 12);
+        EXPECT_EQ(setCardCamera(1, "7"), 0) << "the live module's id";
+        ASSERT_EQ(setCardCamera(2, "7"), 1);
+        CardFrames cardFrames;
+        ASSERT_EQ(setCardData(2, &CardFrames::OnData, &cardFrames, 9), 1);
+        EXPECT_EQ(playBack(2, nullptr), 1) << "no request does nothing";
+        const QN_NET_REMOTE_FILE file = MorningFile();
+        ASSERT_EQ(playBack(2, &file), 1);
+        {
+            std::unique_lock<std::mutex> lock(cardFrames.mutex);
+            cardFrames.changed.wait_for(lock, std::chrono::seconds(30), [&] { return cardFrames.video >= kFrames; });
+            EXPECT_EQ(cardFrames.video, kFrames);
+            EXPECT_EQ(cardFrames.lastValue, 9);
+        }
+        EXPECT_EQ(stopCard(2), 1);
         hub.Logout(user);
         hub.Init("clean_up", nullptr);
     }
