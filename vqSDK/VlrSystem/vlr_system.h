@@ -172,6 +172,13 @@ public:
     // Settings and queries by name; 1 or the query's answer, 0 after a report.
     int SetInfo(const char* name, const char* item, const char* value);
     int GetInfo(const char* name, const char* item, char* buffer, int length);
+    // The video window's checks before it uses the pack: 1 when the pack is
+    // built and (CheckInput) the count, clamped to 0..2, is 0 or both points
+    // are given; otherwise 0 after "Not set source packet" or "Input
+    // parameter error" through the message callback.
+    int CheckInput(int32_t count, const void* first, const void* second);
+    int IsSourcePackSet();
+
     // Once the hub is ready: "realplay" the live model table, "ipc_rcd" the
     // TF-card model table, "file_play" the pack itself.
     void* GetSourcePack(const char* model);

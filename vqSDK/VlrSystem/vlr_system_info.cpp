@@ -1,4 +1,5 @@
 // Settings and queries of the hub by name.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -60,4 +61,23 @@ int VLR_SYSTEM::GetInfo(const char* name, const char* item, char* buffer, int le
     }
     // "client" and every other name.
     return ready && signedIn ? 1 : 0;
+}
+
+int VLR_SYSTEM::IsSourcePackSet()
+{
+    if (state_.load() & VLR_STATE_PACK_BUILT) return 1;
+    ReportText("Not set source packet");
+    return 0;
+}
+
+int VLR_SYSTEM::CheckInput(int32_t count, const void* first, const void* second)
+{
+    if (!(state_.load() & VLR_STATE_PACK_BUILT)) {
+        ReportText("Not set source packet");
+        return 0;
+    }
+    count = std::clamp(count, 0, 2);
+    if (count == 0 || (first != nullptr && second != nullptr)) return 1;
+    ReportText("Input parameter error");
+    return 0;
 }

@@ -52,4 +52,27 @@ TEST(HubInfo, NamesAnswerByTheHubsState)
                                                     "stateIllegal :: pre_init_data", "stateIllegal :: client"}));
 }
 
+TEST(HubInfo, PackChecksRefuseUntilThePackIsBuiltAndWithoutBothPoints)
+{
+    Texts texts;
+    VLR_SYSTEM hub;
+    hub.SetMsgCallBack(&Texts::On, &texts, 0);
+    const int point = 0;
+    EXPECT_EQ(hub.IsSourcePackSet(), 0);
+    EXPECT_EQ(hub.CheckInput(0, nullptr, nullptr), 0);
+    ASSERT_EQ(hub.Init("data_base", nullptr), 1);
+    EXPECT_EQ(hub.IsSourcePackSet(), 1);
+    struct Case {
+        int32_t count;
+        const void* first;
+        const void* second;
+        int result;
+    };
+    const Case cases[] = {{0, nullptr, nullptr, 1}, {-3, nullptr, nullptr, 1}, {1, &point, &point, 1},
+                          {2, &point, nullptr, 0},  {7, nullptr, &point, 0},  {9, &point, &point, 1}};
+    for (const Case& c : cases) EXPECT_EQ(hub.CheckInput(c.count, c.first, c.second), c.result) << c.count;
+    EXPECT_EQ(texts.seen, (std::vector<std::string>{"Not set source packet", "Not set source packet",
+                                                    "Input parameter error", "Input parameter error"}));
+}
+
 } // namespace
