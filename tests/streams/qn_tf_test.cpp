@@ -70,7 +70,7 @@ TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
     EXPECT_EQ(testing_support::Chomp(probed.output), "25");
 
     // A conversion on the module's own thread, which ends with the span.
-    const int threadsBefore = testing_support::ThreadCount();
+    const int threadsBefore = testing_support::SettledThreadCount();
     vqCamSetTFMsgCallback(
         nullptr,
         [](int d, int t, void* user, int) {

@@ -112,7 +112,7 @@ TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrameAndTheCardReachesThe
     ASSERT_EQ(streams_test::RunFixture("four-byte " + media.h264 + " " + fourByte).exitCode, 0);
     media.h264 = fourByte;
 
-    const int threadsBefore = testing_support::ThreadCount();
+    const int threadsBefore = testing_support::SettledThreadCount();
     Delivered delivered;
     {
         media_test::MediaPeer camera("lan_camera", media, "--card");

@@ -33,7 +33,7 @@ VLR_PTZ_UNION_START StartRecord(int correctionLength)
 
 TEST(HubPtzUnion, ARefusedLensRecordStillLaunchesAndStopEndsBothWorkers)
 {
-    const int threadsBefore = testing_support::ThreadCount();
+    const int threadsBefore = testing_support::SettledThreadCount();
     Texts texts;
     {
         VLR_SYSTEM hub;
