@@ -16,6 +16,7 @@
 #include "streams/tf_card_folder.h"
 #include "streams/tf_convert.h"
 #include "streams/tf_play_plan.h"
+#include "streams/tf_player.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 
@@ -49,6 +50,12 @@ struct QNTf {
     TfConvertRequest convertRequest;
     VQ_TF_DAY_MAP convertMap{};
     TfConvertResult convertResult;
+    // Play: the device being played stays recorded until the next card is opened.
+    TfPlayer player;
+    bool haveDevicePlayed = false;
+    uint32_t devicePlayed = 0;
+    const platform::Clock* clock = nullptr; // the system clock when null
+    std::string lastOutputFolder;           // of the last conversion, for mode "down"
 };
 
 constexpr int kStopWaitMs = 4000;
@@ -162,6 +169,7 @@ int tfSetDefaultKeys(const TfDeviceRecord& device, SecurityKeys& keys)
 using streams::kTfNoCard;
 using streams::kTfNotInitialised;
 using streams::kTfNullArgument;
+using streams::kTfNotPlaying;
 using streams::kTfOk;
 
 int vqCamTFInit(VQ_TF_SETTINGS settings)
@@ -217,6 +225,7 @@ int vqCamOpenTFCard(const char* folder, streams::VQ_TF_CARD_INFO* info, const ch
     if (!streams::Initialised(tf)) return kTfNotInitialised;
     std::lock_guard<std::mutex> hold(tf->lock);
     tf->pano = {};
+    tf->haveDevicePlayed = false;
     return tf->card.Open(folder, info, account);
 }
 
@@ -323,6 +332,81 @@ int vqCamTFConvertMP4(int start, VQ_TF_TIME* time, const char* outputFolder)
         if (tf->convertCallback != nullptr) tf->convertCallback(code, tf->messageUser, tf->messageValue);
     };
     tf->convertMap = map;
+    tf->lastOutputFolder = outputFolder;
     tf->convertResult = {};
     return QNThreadStart(&tf->convertThread, &streams::ConvertThread, tf) ? 1 : 0;
 }
+
+int vqCamStartTFLPlay(const char* mode, VQ_TF_TIME* time)
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr) return kTfNoCard;
+    if (time == nullptr || mode == nullptr) return kTfNullArgument;
+    if (!streams::Initialised(tf)) return kTfNotInitialised;
+    std::string folder;
+    {
+        std::lock_guard<std::mutex> hold(tf->lock);
+        if (!tf->card.IsOpen()) return kTfNoCard;
+        folder = tf->lastOutputFolder;
+    }
+    if (std::strcmp(mode, "down") == 0) {
+        // Converting plays nothing: it writes into the last conversion's folder.
+        if (folder.empty()) return kTfNoCard;
+        return vqCamTFConvertMP4(1, time, folder.c_str()) ? kTfOk : kTfNotPlaying;
+    }
+    std::lock_guard<std::mutex> hold(tf->lock);
+    streams::TfSpan span = streams::UnpackTfSpan(*time);
+    if (span.month < 1 || span.month > 12 || span.day == 0) return streams::kTfBadDate;
+    const uint32_t device = tf->card.RecInfo().deviceNumber;
+    if (tf->haveDevicePlayed && tf->devicePlayed != device) return streams::kTfOtherCard;
+    span = streams::RepairTfSpan(span);
+    const streams::VQ_TF_DAY_MAP& map = tf->card.DayMap(span.year, span.month, span.day);
+    const int startMinute = streams::NearestTfStartMinute(map, span.startHour * 60 + span.startMinute);
+    if (startMinute < 0) return kTfNoCard;
+    if (!tf->haveDevicePlayed) {
+        streams::TfDeviceRecord record{device, tf->card.RecInfo().deviceId.c_str(), tf->card.Account().c_str(), false};
+        streams::tfSetDefaultKeys(record, tf->keys);
+    }
+    tf->haveDevicePlayed = true;
+    tf->devicePlayed = device;
+    streams::TfPlayRequest request;
+    request.cardFolder = tf->card.Folder();
+    request.year = span.year;
+    request.month = span.month;
+    request.day = span.day;
+    request.startMinute = startMinute;
+    request.endMinute = span.endHour * 60 + span.endMinute;
+    request.deviceNumber = static_cast<int>(device);
+    request.clock = tf->clock;
+    request.video = [tf](VQ_FRAME_INFO* frame) {
+        return tf->videoCallback ? tf->videoCallback(frame, tf->videoUser, tf->videoValue) : 0;
+    };
+    request.audio = [tf](VQ_FRAME_INFO* frame) {
+        return tf->audioCallback ? tf->audioCallback(frame, tf->audioUser, tf->audioValue) : 0;
+    };
+    // A new span for a running play stops its threads before the queue is
+    // cleared, so no output thread still holds a frame it read.
+    return tf->player.Start(request, map) ? kTfOk : kTfNotPlaying;
+}
+
+int vqCamStopTF()
+{
+    streams::QNTf* tf = streams::Module();
+    if (tf == nullptr) return kTfNoCard;
+    if (!streams::Initialised(tf)) return kTfNotInitialised;
+    std::lock_guard<std::mutex> hold(tf->lock);
+    tf->player.Stop();
+    return kTfOk;
+}
+
+namespace streams {
+
+void tfSetClock(const platform::Clock* clock)
+{
+    if (QNTf* tf = Module()) {
+        std::lock_guard<std::mutex> hold(tf->lock);
+        tf->clock = clock;
+    }
+}
+
+} // namespace streams

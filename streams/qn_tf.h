@@ -91,8 +91,21 @@ int vqCamGetMP4FileName(char* buffer, int size);
 int vqCamGetTFPanoParam(VQ_PANO_PARAM* param);
 int vqCamGetTFDeviceId(char* buffer, int size);
 int vqCamSetTFCustomPwd(const char* password);
+// mode "play" plays the span (nearest recorded start minute, end minute not
+// played) through the frame callbacks; a new start restarts at the new span;
+// "down" converts it into the last conversion's folder. 0 when started.
+int vqCamStartTFLPlay(const char* mode, VQ_TF_TIME* time);
+// Stops play and joins its threads; 0.
+int vqCamStopTF();
+
+namespace platform {
+class Clock;
+}
 
 namespace streams {
+
+// The clock play paces on from its next start; null for the system clock.
+void tfSetClock(const platform::Clock* clock);
 
 // The module's log writers: nothing while its log file path is empty.
 void tfLogTimed(int code, const char* format, ...);

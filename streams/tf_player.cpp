@@ -1,0 +1,227 @@
+#include "streams/tf_player.h"
+
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include "streams/tf_packet_parser.h"
+#include "streams/tf_play_plan.h"
+
+namespace streams {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 10240;
+constexpr int kStopWaitMs = 4000;
+constexpr int kIdleMs = 10; // an empty or full queue is looked at again after this
+
+std::string MinutePath(const TfPlayRequest& r, int minute)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "%04d-%02d-%02d/%02d/%02d.h264", r.year, r.month, r.day, minute / 60, minute % 60);
+    return r.cardFolder + path;
+}
+
+} // namespace
+
+TfPlayer::TfPlayer()
+{
+    queue_.Open(kQueueOwner);
+}
+
+TfPlayer::~TfPlayer()
+{
+    Stop();
+    queue_.Close(kQueueOwner);
+}
+
+void TfPlayer::Stop()
+{
+    reader_.run = 0;
+    video_.run = 0;
+    audio_.run = 0;
+    wake_.Set();
+    // The output threads let go of the frame they read before the queue is
+    // cleared under them.
+    QNThreadStop(&video_, kStopWaitMs);
+    QNThreadStop(&audio_, kStopWaitMs);
+    QNThreadStop(&reader_, kStopWaitMs);
+    queue_.Command(kQueueOwner, "clear_all", "");
+}
+
+bool TfPlayer::Start(const TfPlayRequest& request, const VQ_TF_DAY_MAP& map)
+{
+    Stop();
+    request_ = request;
+    map_ = map;
+    readerDone_ = false;
+    lastAudioValue_ = 0;
+    frameRate_ = 25;
+    outputsLeft_ = 2;
+    wake_.Reset();
+    if (!QNThreadStart(&reader_, &TfPlayer::ReadThread, this)) return false;
+    if (!QNThreadStart(&video_, &TfPlayer::VideoThread, this) ||
+        !QNThreadStart(&audio_, &TfPlayer::AudioThread, this)) {
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void TfPlayer::ReadThread(void* self)
+{
+    static_cast<TfPlayer*>(self)->ReadSpan();
+}
+
+void TfPlayer::VideoThread(void* self)
+{
+    static_cast<TfPlayer*>(self)->Output(true);
+}
+
+void TfPlayer::AudioThread(void* self)
+{
+    static_cast<TfPlayer*>(self)->Output(false);
+}
+
+bool TfPlayer::PutFrame(const StreamFrameRecord& record)
+{
+    while (reader_.run) {
+        StreamQueueStats stats;
+        if (queue_.Put(kQueueOwner, record, &stats)) return true;
+        Clock().WaitFor(wake_, kIdleMs);
+    }
+    return false;
+}
+
+void TfPlayer::ReadSpan()
+{
+    clQnhParse parser;
+    if (!parser.Create(0)) {
+        readerDone_ = true;
+        return;
+    }
+    uint32_t videoFrames = 0;
+    uint64_t audioBytes = 0;
+    std::vector<char> chunk(kReadChunk);
+    auto deliver = [&](const TfPacket& packet) {
+        if (packet.payloadLength == 0 || packet.payloadLength > queue_.MaxFrameLength(QueueKind::Video)) return true;
+        StreamFrameRecord record;
+        record.data = packet.payload;
+        record.length = packet.payloadLength;
+        if (packet.audio) {
+            record.kind = static_cast<int>(QueueKind::Audio);
+            // Audio carries its media time in video-frame units, so that the
+            // output threads compare it with the video frame index.
+            audioBytes += packet.payloadLength;
+            record.value = static_cast<uint32_t>(audioBytes / 8 * static_cast<uint64_t>(frameRate_) / 1000);
+        } else {
+            const TfFrameScan scan = ScanTfFrame(packet.payload, packet.payloadLength, nullptr);
+            if (scan.frameRate > 0) frameRate_ = scan.frameRate;
+            record.kind = static_cast<int>(QueueKind::Video);
+            record.flags = packet.keyFrame ? 1u : 0u;
+            record.frameNumber = videoFrames;
+            record.value = videoFrames++;
+        }
+        return PutFrame(record);
+    };
+    TfPacket packet;
+    bool going = true;
+    for (int minute = request_.startMinute; going && minute < request_.endMinute && minute < 24 * 60 && reader_.run;
+         ++minute) {
+        if (map_.slots[minute * 6] == 0) continue;
+        std::ifstream in(MinutePath(request_, minute), std::ios::binary);
+        while (going && in && reader_.run) {
+            in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+            const auto got = static_cast<std::size_t>(in.gcount());
+            const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.data());
+            while (going && !parser.Append(bytes, got)) {
+                if (parser.Next(&packet)) {
+                    going = deliver(packet);
+                    continue;
+                }
+                parser.Append(bytes, got);
+                break;
+            }
+            while (going && parser.Next(&packet)) going = deliver(packet);
+        }
+    }
+    // The span's end: an empty video packet lets the last one out.
+    static const uint8_t kEnd[64] = {0, 0, 1, 0xFD};
+    parser.Append(kEnd, sizeof kEnd);
+    while (going && parser.Next(&packet)) going = deliver(packet);
+    readerDone_ = true;
+}
+
+void TfPlayer::Output(bool video)
+{
+    QNThread& self = video ? video_ : audio_;
+    const int kind = static_cast<int>(video ? QueueKind::Video : QueueKind::Audio);
+    bool dropToKey = false;
+    bool ended = false;
+    while (self.run) {
+        const uint8_t* data = nullptr;
+        uint32_t length = 0;
+        StreamQueueStats stats;
+        if (!queue_.Read(kQueueOwner, &data, &length, &stats, kind)) {
+            if (readerDone_) {
+                // Nothing was put after the reader ended, so an empty queue now stays empty.
+                if (!queue_.Read(kQueueOwner, &data, &length, &stats, kind)) {
+                    ended = true;
+                    break;
+                }
+            } else {
+                Clock().WaitFor(wake_, kIdleMs);
+                continue;
+            }
+        }
+        const bool key = (stats.word & 2u) != 0;
+        VQ_FRAME_INFO info{};
+        info.deviceNumber = request_.deviceNumber;
+        info.length = static_cast<int32_t>(length);
+        info.queueValue = stats.value;
+        info.kind = 2;
+        info.data = data;
+        int waitMs;
+        bool skip = false;
+        if (video) {
+            const TfFrameScan scan = ScanTfFrame(data, length, nullptr);
+            const float rate = scan.frameRate > 0 ? scan.frameRate : frameRate_;
+            info.key = key ? 0 : 1;
+            info.nal = data + scan.frameStart;
+            info.nalLength = static_cast<int32_t>(length - scan.frameStart);
+            for (int i = 0; i < 3; ++i) info.ptz[i] = scan.ptz[i];
+            if (scan.haveTime) {
+                info.year = scan.time.year;
+                info.month = scan.time.month;
+                info.day = scan.time.day;
+                info.hour = scan.time.hour;
+                info.minute = scan.time.minute;
+                info.second = scan.time.second;
+            }
+            const float factor = TfPaceFactor(TfLagMs(lastAudioValue_, stats.value, rate));
+            // Far behind the sound: only key frames are shown until it catches up.
+            skip = factor >= 20.0f && !key;
+            if (key) dropToKey = false;
+            skip = skip || dropToKey;
+            waitMs = static_cast<int>(TfFrameIntervalMs(rate) / factor);
+        } else {
+            info.key = 2;
+            lastAudioValue_ = stats.value;
+            waitMs = TfAudioDurationMs(static_cast<int>(length), 1.0f);
+        }
+        const std::function<int(VQ_FRAME_INFO*)>& callback = video ? request_.video : request_.audio;
+        if (!skip && callback) {
+            const int answer = callback(&info);
+            if (answer == 1) {
+                Clock().WaitFor(wake_, kIdleMs);
+                continue;
+            }
+            if (answer == 2 && video) dropToKey = true;
+        }
+        queue_.Release(kQueueOwner, kind);
+        if (!skip && waitMs > 0) Clock().WaitFor(wake_, waitMs);
+    }
+    if (ended && --outputsLeft_ == 0 && request_.finished) request_.finished();
+}
+
+} // namespace streams

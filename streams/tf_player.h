@@ -1,0 +1,70 @@
+// TF-card play: a reader thread walks the minute files of a span through the
+// packet parser into a small frame queue, and a video and an audio output
+// thread take the frames out, pace them on the injected clock and hand them
+// to the callbacks.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "Depend/qn_thread.h"
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "streams/qn_tf.h"
+#include "streams/stream_queue.h"
+
+namespace streams {
+
+struct TfPlayRequest {
+    std::string cardFolder; // ends in "/"
+    int year = 0, month = 0, day = 0;
+    int startMinute = 0; // of the day
+    int endMinute = 0;   // not played
+    int deviceNumber = 0;
+    const platform::Clock* clock = nullptr; // the system clock when null
+    // The callbacks' answers: 1 busy (the same frame comes again), 2 drop
+    // video up to the next key frame.
+    std::function<int(VQ_FRAME_INFO*)> video;
+    std::function<int(VQ_FRAME_INFO*)> audio;
+    std::function<void()> finished; // after the last frame was handed on
+};
+
+class TfPlayer {
+public:
+    static constexpr int kQueueOwner = 2;
+
+    TfPlayer();
+    ~TfPlayer();
+    TfPlayer(const TfPlayer&) = delete;
+    TfPlayer& operator=(const TfPlayer&) = delete;
+
+    // Starts playing `request` with `map`, the span's day; a play that is
+    // still running is stopped first. False when a thread did not start.
+    bool Start(const TfPlayRequest& request, const VQ_TF_DAY_MAP& map);
+    // Stops and joins all three threads.
+    void Stop();
+    bool Playing() const { return reader_.exited == 0 || video_.exited == 0 || audio_.exited == 0; }
+
+private:
+    static void ReadThread(void* self);
+    static void VideoThread(void* self);
+    static void AudioThread(void* self);
+    void ReadSpan();
+    void Output(bool video);
+    bool PutFrame(const StreamFrameRecord& record);
+    const platform::Clock& Clock() const { return request_.clock ? *request_.clock : platform::Clock::System(); }
+
+    StreamQueue queue_{QueueCapacity::Small};
+    QNThread reader_, video_, audio_;
+    platform::Event wake_{true, false};
+    TfPlayRequest request_;
+    VQ_TF_DAY_MAP map_{};
+    std::atomic<bool> readerDone_{false};
+    std::atomic<uint32_t> lastAudioValue_{0};
+    std::atomic<int> outputsLeft_{0};
+    float frameRate_ = 25;
+};
+
+} // namespace streams
