@@ -7,6 +7,7 @@
 #include "stream_fixture.h"
 #include "streams/qn_tf.h"
 #include "streams/record_stream.h"
+#include "support/stepping_clock.h"
 #include "support/temp_folder.h"
 #include "support/this_process.h"
 #include "support/wait_until.h"
@@ -15,6 +16,7 @@
 namespace {
 
 std::atomic<int> progressCounts_[2] = {-1, -1};
+std::atomic<int> playedFrames_{0};
 
 // One process-wide module: the whole life cycle in one test.
 TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
@@ -96,6 +98,27 @@ TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
         EXPECT_EQ(entry.path().filename().string().rfind("______CAM0000000001_", 0), 0u);
     }
     EXPECT_EQ(files, 1);
+
+    // Play through the flat functions, restarted without a stop, then stopped.
+    testing_support::SteppingClock clock;
+    streams::tfSetClock(&clock);
+    vqCamSetTFVideoCallback(
+        [](VQ_FRAME_INFO* frame, void*, int) {
+            playedFrames_ += frame->deviceNumber == 4321 && frame->length > 0;
+            return 0;
+        },
+        nullptr, 0);
+    VQ_TF_TIME play = streams::PackTfSpan({2024, 5, 1, 10, 0, 0, 10, 1, 0});
+    EXPECT_EQ(vqCamStartTFLPlay(nullptr, &play), streams::kTfNullArgument);
+    VQ_TF_TIME badMonth = streams::PackTfSpan({2024, 13, 1, 10, 0, 0, 10, 1, 0});
+    EXPECT_EQ(vqCamStartTFLPlay("play", &badMonth), streams::kTfBadDate);
+    ASSERT_EQ(vqCamStartTFLPlay("play", &play), streams::kTfOk);
+    EXPECT_TRUE(testing_support::WaitUntil([] { return playedFrames_ == 25; }));
+    ASSERT_EQ(vqCamStartTFLPlay("play", &play), streams::kTfOk);
+    EXPECT_TRUE(testing_support::WaitUntil([] { return playedFrames_ == 50; }));
+    EXPECT_EQ(vqCamStopTF(), streams::kTfOk);
+    streams::tfSetClock(nullptr);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return testing_support::ThreadCount() <= threadsBefore; }));
 }
 
 } // namespace
