@@ -384,6 +384,12 @@ int vqCamStartTFLPlay(const char* mode, VQ_TF_TIME* time)
     request.audio = [tf](VQ_FRAME_INFO* frame) {
         return tf->audioCallback ? tf->audioCallback(frame, tf->audioUser, tf->audioValue) : 0;
     };
+    request.keys = &tf->keys;
+    request.event = [tf, device](int code, const char* text) {
+        VQ_EVENT_INFO event{code, static_cast<int32_t>(device), text, 0};
+        if (tf->settings.eventCallback != nullptr)
+            tf->settings.eventCallback(&event, tf->settings.eventUser, tf->settings.eventValue);
+    };
     // A new span for a running play stops its threads before the queue is
     // cleared, so no output thread still holds a frame it read.
     return tf->player.Start(request, map) ? kTfOk : kTfNotPlaying;

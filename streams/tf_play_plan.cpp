@@ -102,6 +102,9 @@ TfFrameScan ScanTfFrame(const uint8_t* payload, std::size_t length, VQ_PANO_PARA
                     scan.securityLow = info.securityLow;
                     scan.securityHigh = info.securityHigh;
                     scan.secure = (info.securityLow | info.securityHigh) != 0;
+                    scan.protectionInterval = info.protectionInterval;
+                    scan.keyClearHeader = info.KeyClearHeader();
+                    scan.otherClearHeader = info.OtherClearHeader();
                 }
                 if (pano != nullptr && kind == SeiKind::PanoramaCode && !pano->valid) {
                     std::memset(pano, 0, sizeof *pano);

@@ -39,6 +39,7 @@ struct TfFrameScan {
     float frameRate = 0;          // from the private SEI, 0 when none
     bool secure = false;
     uint32_t securityLow = 0, securityHigh = 0;
+    uint32_t protectionInterval = 0, keyClearHeader = 0, otherClearHeader = 0;
 };
 // Scans the first 256 bytes (fewer for short payloads) for start codes; a
 // panorama record fills `pano` while it is not valid yet.

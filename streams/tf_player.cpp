@@ -4,6 +4,7 @@
 #include <fstream>
 #include <vector>
 
+#include "streams/frame_decrypt.h"
 #include "streams/tf_packet_parser.h"
 #include "streams/tf_play_plan.h"
 
@@ -57,6 +58,7 @@ bool TfPlayer::Start(const TfPlayRequest& request, const VQ_TF_DAY_MAP& map)
     readerDone_ = false;
     lastAudioValue_ = 0;
     frameRate_ = 25;
+    security_ = {};
     outputsLeft_ = 2;
     wake_.Reset();
     if (!QNThreadStart(&reader_, &TfPlayer::ReadThread, this)) return false;
@@ -152,6 +154,36 @@ void TfPlayer::ReadSpan()
     readerDone_ = true;
 }
 
+const uint8_t* TfPlayer::Plain(const uint8_t* data, uint32_t length, bool key)
+{
+    if (request_.keys == nullptr) return nullptr;
+    plain_.assign(data, data + length);
+    const uint32_t clear = key ? security_.keyClearHeader : security_.otherClearHeader;
+    const CryptBuffer buffer{plain_.data(), length, crypt_info::Make(security_.protectionInterval, clear)};
+    const int result = qnStreamDecrypt(*request_.keys, buffer, key ? 1 : 2, security_.securityLow,
+                                       security_.securityHigh);
+    const char* text = nullptr;
+    switch (result) {
+    case QNPS_RETURN_VAL_OK:
+        if (request_.event) request_.event(21, "ok");
+        return plain_.data();
+    case QNPS_RETURN_VAL_IGNORE_BY_LV:
+        return data;
+    case QNPS_RETURN_VAL_NEED_DEF_CODE:
+    case QNPS_RETURN_VAL_CODE_DEF_ERR:
+        text = "Need input default encryption password";
+        break;
+    case QNPS_RETURN_VAL_NEED_CUS_CODE:
+    case QNPS_RETURN_VAL_CODE_CUS_ERR:
+        text = "Need input custom encryption password";
+        break;
+    default:
+        return nullptr;
+    }
+    if (request_.event) request_.event(19, text);
+    return nullptr;
+}
+
 void TfPlayer::Output(bool video)
 {
     QNThread& self = video ? video_ : audio_;
@@ -186,8 +218,15 @@ void TfPlayer::Output(bool video)
         if (video) {
             const TfFrameScan scan = ScanTfFrame(data, length, nullptr);
             const float rate = scan.frameRate > 0 ? scan.frameRate : frameRate_;
+            if (key) security_ = scan;
             info.key = key ? 0 : 1;
-            info.nal = data + scan.frameStart;
+            if (security_.secure) {
+                const uint8_t* plain = Plain(data, length, key);
+                // A frame that cannot be decrypted is not shown.
+                skip = plain == nullptr;
+                if (plain != nullptr) info.data = plain;
+            }
+            info.nal = info.data + scan.frameStart;
             info.nalLength = static_cast<int32_t>(length - scan.frameStart);
             for (int i = 0; i < 3; ++i) info.ptz[i] = scan.ptz[i];
             if (scan.haveTime) {
@@ -200,7 +239,7 @@ void TfPlayer::Output(bool video)
             }
             const float factor = TfPaceFactor(TfLagMs(lastAudioValue_, stats.value, rate));
             // Far behind the sound: only key frames are shown until it catches up.
-            skip = factor >= 20.0f && !key;
+            skip = skip || (factor >= 20.0f && !key);
             if (key) dropToKey = false;
             skip = skip || dropToKey;
             waitMs = static_cast<int>(TfFrameIntervalMs(rate) / factor);

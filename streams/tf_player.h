@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Depend/qn_thread.h"
 #include "platform/clock.h"
 #include "platform/event.h"
 #include "streams/qn_tf.h"
+#include "streams/key_slots.h"
 #include "streams/stream_queue.h"
+#include "streams/tf_play_plan.h"
 
 namespace streams {
 
@@ -29,6 +32,10 @@ struct TfPlayRequest {
     std::function<int(VQ_FRAME_INFO*)> video;
     std::function<int(VQ_FRAME_INFO*)> audio;
     std::function<void()> finished; // after the last frame was handed on
+    // Protected frames are decrypted with these keys before they are handed
+    // on, once; `event` hears 21 "ok" or 19 with the password wanted.
+    SecurityKeys* keys = nullptr;
+    std::function<void(int code, const char* text)> event;
 };
 
 class TfPlayer {
@@ -53,6 +60,9 @@ private:
     static void AudioThread(void* self);
     void ReadSpan();
     void Output(bool video);
+    // The frame to hand on, decrypted when the stream is protected; null when
+    // it cannot be for want of a password.
+    const uint8_t* Plain(const uint8_t* data, uint32_t length, bool key);
     bool PutFrame(const StreamFrameRecord& record);
     const platform::Clock& Clock() const { return request_.clock ? *request_.clock : platform::Clock::System(); }
 
@@ -65,6 +75,8 @@ private:
     std::atomic<uint32_t> lastAudioValue_{0};
     std::atomic<int> outputsLeft_{0};
     float frameRate_ = 25;
+    TfFrameScan security_{}; // of the last key frame, read by the video thread only
+    std::vector<uint8_t> plain_;
 };
 
 } // namespace streams
