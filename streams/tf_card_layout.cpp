@@ -42,6 +42,13 @@ std::string DayFolderName(int year, int month, int day)
 
 } // namespace
 
+std::string TfSegmentPath(const std::string& cardFolder, int year, int month, int day, int minuteOfDay)
+{
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "/%02d/%02d.h264", minuteOfDay / 60, minuteOfDay % 60);
+    return cardFolder + DayFolderName(year, month, day) + tail;
+}
+
 uint32_t TfDayMapDate(int year, int month, int day)
 {
     return (static_cast<uint32_t>(year) & 0x7FFFFF) | (static_cast<uint32_t>(month) & 0xF) << 23 |

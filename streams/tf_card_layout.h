@@ -42,6 +42,10 @@ static_assert(sizeof(VQ_TF_DAY_MAP) == 8660);
 // the packed date of frame times.
 uint32_t TfDayMapDate(int year, int month, int day);
 
+// The minute segment "YYYY-MM-DD/HH/MM.h264" of a day under the card folder
+// (which ends in "/"); minuteOfDay counts from 00:00.
+std::string TfSegmentPath(const std::string& cardFolder, int year, int month, int day, int minuteOfDay);
+
 // Name rules of the card's files; each gives -1 for a name that breaks them.
 // "YYYY-MM-DD": the date as year * 10000 + month * 100 + day.
 int TfDayFolderDate(std::string_view name);

@@ -7,6 +7,7 @@
 #include "Depend/qn_time.h"
 #include "platform/paths.h"
 #include "streams/record_stream.h"
+#include "streams/tf_card_layout.h"
 #include "streams/tf_packet_parser.h"
 #include "streams/tf_play_plan.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
@@ -16,13 +17,6 @@ namespace streams {
 namespace {
 
 constexpr std::size_t kReadChunk = 10240;
-
-std::string MinutePath(const TfConvertRequest& r, int minute)
-{
-    char path[64];
-    std::snprintf(path, sizeof path, "%04d-%02d-%02d/%02d/%02d.h264", r.year, r.month, r.day, minute / 60, minute % 60);
-    return r.cardFolder + path;
-}
 
 bool OpenPart(const TfConvertRequest& r, TfConvertResult* result)
 {
@@ -79,7 +73,7 @@ TfConvertResult ConvertTfSpan(const TfConvertRequest& r, const VQ_TF_DAY_MAP& ma
         }
         if (r.progress) r.progress(result.minuteFiles, total);
         ++result.minuteFiles;
-        std::ifstream in(MinutePath(r, minute), std::ios::binary);
+        std::ifstream in(TfSegmentPath(r.cardFolder, r.year, r.month, r.day, minute), std::ios::binary);
         TfPacket packet;
         while (in && run) {
             in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));

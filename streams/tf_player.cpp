@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "streams/frame_decrypt.h"
+#include "streams/tf_card_layout.h"
 #include "streams/tf_packet_parser.h"
 #include "streams/tf_play_plan.h"
 
@@ -15,13 +16,6 @@ namespace {
 constexpr std::size_t kReadChunk = 10240;
 constexpr int kStopWaitMs = 4000;
 constexpr int kIdleMs = 10; // an empty or full queue is looked at again after this
-
-std::string MinutePath(const TfPlayRequest& r, int minute)
-{
-    char path[64];
-    std::snprintf(path, sizeof path, "%04d-%02d-%02d/%02d/%02d.h264", r.year, r.month, r.day, minute / 60, minute % 60);
-    return r.cardFolder + path;
-}
 
 } // namespace
 
@@ -131,7 +125,8 @@ void TfPlayer::ReadSpan()
     for (int minute = request_.startMinute; going && minute < request_.endMinute && minute < 24 * 60 && reader_.run;
          ++minute) {
         if (map_.slots[minute * 6] == 0) continue;
-        std::ifstream in(MinutePath(request_, minute), std::ios::binary);
+        std::ifstream in(TfSegmentPath(request_.cardFolder, request_.year, request_.month, request_.day, minute),
+                         std::ios::binary);
         while (going && in && reader_.run) {
             in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
             const auto got = static_cast<std::size_t>(in.gcount());
