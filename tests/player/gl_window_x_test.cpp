@@ -1,0 +1,428 @@
+// The OpenGL video window on a private Xvfb with Mesa's software rasteriser:
+// screenshots of known pictures on flat and lens-corrected models against a
+// reference computed here from the colour formula, and the owner's messages.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QWidget>
+
+#include "Depend/qn_folders.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "qnIPlayerWin.h"
+#include "qnPlayerWinImpl.h"
+#include "support/qt_test_env.h"
+#include "support/x_test_support.h"
+
+namespace {
+
+using ddshow_test::Bgr24Image;
+using ddshow_test::YuvPicture;
+using qt_test::ProcessUntil;
+
+constexpr int kWidth = 160, kHeight = 120;
+
+// Stands in for the owner that answers the window's questions.
+struct StandInOwner {
+    const qnGLSceneInfo* scene = nullptr;
+    qnVirProjectParam correction{};
+    int sceneAsks = 0, correctionAsks = 0, doubleClicks = 0;
+    std::vector<qnTouchPoints> pointers;
+
+    static void Callback(int code, int64_t data, int64_t user)
+    {
+        auto* self = reinterpret_cast<StandInOwner*>(static_cast<intptr_t>(user));
+        switch (code) {
+        case QN_PLAYER_WIN_MSG_SCENE:
+            ++self->sceneAsks;
+            *reinterpret_cast<const qnGLSceneInfo**>(static_cast<intptr_t>(data)) = self->scene;
+            break;
+        case QN_PLAYER_WIN_MSG_CORRECTION:
+            ++self->correctionAsks;
+            *reinterpret_cast<qnVirProjectParam*>(static_cast<intptr_t>(data)) = self->correction;
+            break;
+        case QN_PLAYER_WIN_MSG_DOUBLE_CLICK: ++self->doubleClicks; break;
+        case QN_PLAYER_WIN_MSG_POINTER:
+            self->pointers.push_back(*reinterpret_cast<const qnTouchPoints*>(static_cast<intptr_t>(data)));
+            break;
+        }
+    }
+};
+
+// A model over the whole view: a flat rectangle at z = 0 seen by a camera of
+// 90 degrees at distance 1, split into cols x rows cells. Vertex (i, j) sits at
+// coordinate (i / cols, j / rows), j counted from the top.
+struct GridModel {
+    int cols, rows;
+    std::vector<std::vector<float>> positions, coords;
+    std::vector<qnGLPrimGroup> groups;
+    qnGLModel model{};
+
+    GridModel(int cols, int rows, bool withDegenerateGroups) : cols(cols), rows(rows)
+    {
+        const float v = float(kHeight) / kWidth;
+        auto vertex = [&](std::vector<float>& p, std::vector<float>& c, int i, int j) {
+            float s = float(i) / cols, t = float(j) / rows;
+            p.insert(p.end(), {-1 + 2 * s, v - 2 * v * t, 0});
+            c.insert(c.end(), {s, t});
+        };
+        for (int j = 0; j < rows; ++j) {
+            positions.emplace_back();
+            coords.emplace_back();
+            auto& p = positions.back();
+            auto& c = coords.back();
+            uint32_t kind;
+            if (j % 2 == 0) { // a strip: top, bottom, top, bottom ...
+                kind = QN_GL_TRIANGLE_STRIP;
+                for (int i = 0; i <= cols; ++i) {
+                    vertex(p, c, i, j);
+                    vertex(p, c, i, j + 1);
+                }
+            } else { // separate triangles with the strip's diagonals
+                kind = QN_GL_TRIANGLES;
+                for (int i = 0; i < cols; ++i) {
+                    vertex(p, c, i, j);
+                    vertex(p, c, i, j + 1);
+                    vertex(p, c, i + 1, j);
+                    vertex(p, c, i, j + 1);
+                    vertex(p, c, i + 1, j);
+                    vertex(p, c, i + 1, j + 1);
+                }
+            }
+            addGroup(kind, int(p.size() / 3));
+            if (withDegenerateGroups) {
+                // Too small for a primitive, or of no kind: they must add nothing.
+                static const uint32_t kKinds[] = {QN_GL_TRIANGLE_STRIP, QN_GL_TRIANGLE_FAN, 9, QN_GL_LINE_STRIP};
+                static const int kCounts[] = {2, 1, 6, 1};
+                int k = j % 4;
+                positions.emplace_back(p.begin(), p.end());
+                coords.emplace_back(c.begin(), c.end());
+                addGroup(kKinds[k], kCounts[k]);
+            }
+        }
+        std::memset(model.source, 0, sizeof model.source);
+        model.flags = uint64_t(1) << 17;
+        model.groupCount = int(groups.size());
+        model.groups = groups.data();
+    }
+
+    void addGroup(uint32_t kind, int n)
+    {
+        qnGLPrimGroup g{};
+        g.kind = kind;
+        g.packedCount = (1u << 24) | (1u << 12) | uint32_t(n);
+        g.positions = positions.back().data();
+        g.texCoords[0] = coords.back().data();
+        groups.push_back(g);
+    }
+};
+
+qnGLSceneInfo CameraOver(const qnGLModel* models, int count)
+{
+    qnGLSceneInfo scene{};
+    scene.fieldOfView = 90;
+    scene.nearPlane = 1;
+    scene.farPlane = 10;
+    scene.translateZ = -1;
+    scene.modelCount = count;
+    scene.models = models;
+    return scene;
+}
+
+void FillTestPicture(YuvPicture& picture)
+{
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            picture.y[size_t(y) * picture.width + x] =
+                uint8_t(50 + 120 * x / picture.width + ((x / 10 + y / 10) % 2) * 40);
+    for (int y = 0; y < picture.height / 2; ++y)
+        for (int x = 0; x < picture.width / 2; ++x) {
+            picture.u[size_t(y) * (picture.width / 2) + x] = uint8_t(128 + 60 * std::sin(x / 7.0));
+            picture.v[size_t(y) * (picture.width / 2) + x] = uint8_t(128 + 60 * std::cos(y / 5.0));
+        }
+}
+
+// Linear filtering with edges clamped, as a texture of the plane samples it.
+double Sample(const std::vector<uint8_t>& plane, int w, int h, double s, double t)
+{
+    double u = s * w - 0.5, v = t * h - 0.5;
+    int i0 = int(std::floor(u)), j0 = int(std::floor(v));
+    double fu = u - i0, fv = v - j0;
+    auto at = [&](int i, int j) {
+        i = std::clamp(i, 0, w - 1);
+        j = std::clamp(j, 0, h - 1);
+        return double(plane[size_t(j) * w + i]);
+    };
+    double top = at(i0, j0) * (1 - fu) + at(i0 + 1, j0) * fu;
+    double bottom = at(i0, j0 + 1) * (1 - fu) + at(i0 + 1, j0 + 1) * fu;
+    return (top * (1 - fv) + bottom * fv) / 255.0;
+}
+
+// The window as the colour formula paints it, sampling each pixel at the
+// coordinate `where` gives for its centre.
+Bgr24Image Reference(const YuvPicture& picture, const std::function<void(double, double, double&, double&)>& where)
+{
+    Bgr24Image image;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.bytes.resize(size_t(kWidth) * kHeight * 3);
+    const int cw = picture.width / 2, ch = picture.height / 2;
+    for (int py = 0; py < kHeight; ++py)
+        for (int px = 0; px < kWidth; ++px) {
+            double s = 0, t = 0;
+            where((px + 0.5) / kWidth, (py + 0.5) / kHeight, s, t);
+            double Y = Sample(picture.y, picture.width, picture.height, s, t);
+            double U = Sample(picture.u, cw, ch, s, t) - 0.5;
+            double V = Sample(picture.v, cw, ch, s, t) - 0.5;
+            double rgb[3] = {Y + 1.13983 * V, Y - 0.39465 * U - 0.5806 * V, Y + 2.03211 * U};
+            uint8_t* out = image.bytes.data() + (size_t(py) * kWidth + px) * 3;
+            for (int c = 0; c < 3; ++c) out[2 - c] = uint8_t(std::lround(std::clamp(rgb[c], 0.0, 1.0) * 255));
+        }
+    return image;
+}
+
+bool AllBlack(const Bgr24Image& image)
+{
+    return !image.bytes.empty() &&
+           std::all_of(image.bytes.begin(), image.bytes.end(), [](uint8_t b) { return b == 0; });
+}
+
+class GLWindowOnX : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qt_test::XDisplay().empty()) GTEST_SKIP() << "no private Xvfb: the window cannot be shown";
+        top_.setWindowFlags(Qt::FramelessWindowHint);
+        top_.setGeometry(0, 0, kWidth, kHeight);
+        host_.createWind(0, 0, kWidth, kHeight, &top_);
+        window_ = host_.window();
+        window_->setMsgCallback(&StandInOwner::Callback, int64_t(reinterpret_cast<intptr_t>(&owner_)));
+        QObject::connect(window_, &OpenGLWindow::frameSwapped, [this] { ++frames_; });
+        host_.showWind(true);
+        top_.show();
+        ASSERT_TRUE(ProcessUntil([&] { return frames_ >= 2; }))
+            << "the window rendered no frame: no OpenGL context under Xvfb (Mesa llvmpipe missing?)";
+        ASSERT_TRUE(window_->play());
+    }
+
+    // Runs the loop until the owner was asked for the correction (a picture
+    // was drawn) and a few frames went by since.
+    void WaitForDrawnPicture()
+    {
+        int asked = owner_.correctionAsks;
+        ASSERT_TRUE(ProcessUntil([&] { return owner_.correctionAsks > asked; })) << "no picture was drawn";
+        waitFrames(2);
+    }
+
+    void waitFrames(int count)
+    {
+        int until = frames_ + count;
+        ASSERT_TRUE(ProcessUntil([&] { return frames_ >= until; }));
+    }
+
+    Bgr24Image grab(const char* name)
+    {
+        Bgr24Image shot;
+        EXPECT_TRUE(ddshow_test::grabWindow(qt_test::XDisplay(), uint32_t(window_->winId()), temp_.file("shot.xwd"),
+                                            shot));
+        EXPECT_EQ(shot.width, kWidth);
+        EXPECT_EQ(shot.height, kHeight);
+        // For looking at: the screenshots go to a folder named by the caller.
+        if (auto folder = platform::GetEnv("OSTRELS_SHOT_DIR"))
+            ddshow_test::writePpm(*folder + "/" + name + ".ppm", shot);
+        return shot;
+    }
+
+    void expectClose(const Bgr24Image& shot, const Bgr24Image& reference, const char* name)
+    {
+        if (auto folder = platform::GetEnv("OSTRELS_SHOT_DIR"))
+            ddshow_test::writePpm(*folder + "/" + std::string(name) + "_reference.ppm", reference);
+        double quality = ddshow_test::psnr(shot, reference);
+        int worst = 0;
+        for (size_t i = 0; i < shot.bytes.size() && i < reference.bytes.size(); ++i)
+            worst = std::max(worst, std::abs(int(shot.bytes[i]) - int(reference.bytes[i])));
+        EXPECT_GT(quality, 40.0) << name << ": largest difference " << worst;
+        EXPECT_LE(worst, 8) << name;
+        std::printf("%s: PSNR %.1f dB, largest difference %d\n", name, quality, worst);
+    }
+
+    ddshow_test::TempDir temp_;
+    QWidget top_;
+    qnIPlayerWin host_{};
+    qnPlayerWinImpl* window_ = nullptr;
+    StandInOwner owner_;
+    int frames_ = 0;
+};
+
+TEST_F(GLWindowOnX, FlatModelShowsThePictureOnlyOnceTheHoldIsCleared)
+{
+    YuvPicture picture(kWidth, kHeight);
+    FillTestPicture(picture);
+    GridModel flat(1, 1, false);
+    qnGLSceneInfo scene = CameraOver(&flat.model, 1);
+    owner_.scene = &scene;
+    window_->putFrame(picture.record());
+
+    // Held after play: black, and the owner is not asked for the correction.
+    waitFrames(3);
+    EXPECT_EQ(owner_.correctionAsks, 0);
+    EXPECT_TRUE(AllBlack(grab("held")));
+
+    host_.setHold(false);
+    WaitForDrawnPicture();
+    expectClose(grab("flat"), Reference(picture, [](double s, double t, double& os, double& ot) {
+                    os = s;
+                    ot = t;
+                }),
+                "flat");
+
+    // Cleared: black until the next play.
+    host_.clearWindow();
+    waitFrames(3);
+    EXPECT_TRUE(AllBlack(grab("cleared")));
+}
+
+// Many primitive groups, with degenerate ones between them, draw every cell.
+TEST_F(GLWindowOnX, ModelOfManyGroupsRendersWhole)
+{
+    YuvPicture picture(kWidth, kHeight);
+    FillTestPicture(picture);
+    GridModel grid(16, 12, true);
+    qnGLSceneInfo scene = CameraOver(&grid.model, 1);
+    owner_.scene = &scene;
+    host_.setHold(false);
+    window_->putFrame(picture.record());
+    WaitForDrawnPicture();
+    expectClose(grab("grid"), Reference(picture, [](double s, double t, double& os, double& ot) {
+                    os = s;
+                    ot = t;
+                }),
+                "grid");
+}
+
+TEST_F(GLWindowOnX, LensCorrectedModelSamplesThroughThePolynomial)
+{
+    YuvPicture picture(kWidth, kHeight);
+    FillTestPicture(picture);
+    const int cols = 16, rows = 12;
+    GridModel grid(cols, rows, false);
+    grid.model.correction[0] = 1;
+    qnGLSceneInfo scene = CameraOver(&grid.model, 1);
+    owner_.scene = &scene;
+    // x = (s - 0.5) x 100; s' = (0.8 x + 0.00008 x^3) / 100 + 0.5, and
+    // t' = (0.85 y + 0.00006 x^2 y) / 100 + 0.5: a barrel-like pull.
+    qnVirProjectParam& p = owner_.correction;
+    p.P[0] = p.P[1] = 100;
+    p.P[2] = 10;
+    p.P[4] = p.P[5] = 100;
+    p.X[1] = 0.8f;
+    p.X[8] = 0.00008f;
+    p.Y[3] = 0.85f;
+    p.Y[6] = 0.00006f;
+    auto corrected = [](double s, double t, double& os, double& ot) {
+        double x = (s - 0.5) * 100, y = (t - 0.5) * 100;
+        os = (0.8 * x + 0.00008 * x * x * x) / 100 + 0.5;
+        ot = (0.85 * y + 0.00006 * x * x * y) / 100 + 0.5;
+    };
+    host_.setHold(false);
+    window_->putFrame(picture.record());
+    WaitForDrawnPicture();
+    // The correction is computed at the vertices and interpolated across each
+    // triangle (diagonals from bottom-left to top-right), as the reference does.
+    expectClose(grab("corrected"),
+                Reference(picture,
+                          [&](double s, double t, double& os, double& ot) {
+                              double gx = s * cols, gy = t * rows;
+                              int i = std::min(int(gx), cols - 1), j = std::min(int(gy), rows - 1);
+                              double a = gx - i, b = gy - j;
+                              double c[4][2]; // TL, TR, BL, BR
+                              corrected(double(i) / cols, double(j) / rows, c[0][0], c[0][1]);
+                              corrected(double(i + 1) / cols, double(j) / rows, c[1][0], c[1][1]);
+                              corrected(double(i) / cols, double(j + 1) / rows, c[2][0], c[2][1]);
+                              corrected(double(i + 1) / cols, double(j + 1) / rows, c[3][0], c[3][1]);
+                              double out[2];
+                              for (int k = 0; k < 2; ++k)
+                                  out[k] = a + b <= 1 ? c[0][k] + a * (c[1][k] - c[0][k]) + b * (c[2][k] - c[0][k])
+                                                      : c[3][k] + (1 - a) * (c[2][k] - c[3][k]) +
+                                                            (1 - b) * (c[1][k] - c[3][k]);
+                              os = out[0];
+                              ot = out[1];
+                          }),
+                "corrected");
+}
+
+TEST_F(GLWindowOnX, EmptyPictureOrNoSceneDrawsBlackAndTheOwnerIsAskedAgain)
+{
+    GridModel flat(1, 1, false);
+    qnGLSceneInfo scene = CameraOver(&flat.model, 1);
+    host_.setHold(false);
+
+    // No scene: black, asked again every frame.
+    int asked = owner_.sceneAsks;
+    YuvPicture picture(kWidth, kHeight);
+    FillTestPicture(picture);
+    window_->putFrame(picture.record());
+    waitFrames(3);
+    EXPECT_GE(owner_.sceneAsks, asked + 3);
+    EXPECT_TRUE(AllBlack(grab("no_scene")));
+
+    // A picture whose lower Y half is zero is not drawn, and the owner is not
+    // asked for the correction.
+    YuvPicture empty(kWidth, kHeight);
+    FillTestPicture(empty);
+    std::fill(empty.y.begin() + empty.y.size() / 2, empty.y.end(), 0);
+    owner_.scene = &scene;
+    window_->putFrame(empty.record());
+    waitFrames(4);
+    EXPECT_EQ(owner_.correctionAsks, 0);
+    EXPECT_TRUE(AllBlack(grab("empty")));
+}
+
+TEST_F(GLWindowOnX, PointerAndWheelReachTheOwner)
+{
+    auto send = [&](QEvent::Type type, QPointF at) {
+        QMouseEvent event(type, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window_, &event);
+    };
+    send(QEvent::MouseMove, {5, 5}); // no press yet: nothing
+    EXPECT_TRUE(owner_.pointers.empty());
+    send(QEvent::MouseButtonPress, {10, 20});
+    send(QEvent::MouseMove, {30, 40});
+    send(QEvent::MouseButtonRelease, {31, 41});
+    send(QEvent::MouseMove, {50, 50}); // released: nothing
+    ASSERT_EQ(owner_.pointers.size(), 3u);
+    const int expected[3][3] = {{10, 20, 1}, {30, 40, 1}, {31, 41, 0}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(owner_.pointers[i].points[0].x, expected[i][0]);
+        EXPECT_EQ(owner_.pointers[i].points[0].y, expected[i][1]);
+        EXPECT_EQ(owner_.pointers[i].count, expected[i][2]);
+        EXPECT_EQ(owner_.pointers[i].points[0].width, kWidth);
+        EXPECT_EQ(owner_.pointers[i].points[0].height, kHeight);
+    }
+    send(QEvent::MouseButtonDblClick, {10, 20});
+    EXPECT_EQ(owner_.doubleClicks, 1);
+
+    owner_.pointers.clear();
+    QWheelEvent wheel({10, 10}, {10, 10}, {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    wheel.setTimestamp(5000);
+    QCoreApplication::sendEvent(window_, &wheel);
+    ASSERT_EQ(owner_.pointers.size(), 2u);
+    EXPECT_EQ(owner_.pointers[1].points[0].x, 450);
+    EXPECT_EQ(owner_.pointers[1].points[1].x, 550);
+}
+
+TEST_F(GLWindowOnX, FramePictureIsReadFromTheProgramFolder)
+{
+    wchar_t folder[4096] = {};
+    ASSERT_TRUE(QNGetModuleDir(folder, 4096));
+    EXPECT_EQ(window_->framePicturePath(), platform::WideToUtf8(folder) + "/Frame.jpg");
+}
+
+} // namespace
