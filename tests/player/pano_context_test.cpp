@@ -421,14 +421,17 @@ TEST(PanoContext, DragStepsMoveEveryViewOfTheId)
     ASSERT_EQ(qnPanoLoadLayout(c.c, path.c_str(), nullptr), 0);
     float pan[3];
     for (int n = 0; n < 3; ++n) pan[n] = c.Posi(n).dptz.pan;
+    // The engine lowers the layout's tilt of 40 at once, so that this tall view's edge stays inside the circle.
+    const float tilt = c.Posi(0).dptz.tilt;
+    EXPECT_LT(tilt, 40.0f);
     ASSERT_EQ(Press(c.c, 100, 300), 0);
     EXPECT_EQ(c.Effect(0).border_width, 5);
     ASSERT_EQ(Move(c.c, 140, 302), 0); // right: the first sector
     const float d0 = c.Posi(0).dptz.pan - pan[0], d1 = c.Posi(1).dptz.pan - pan[1];
     EXPECT_GT(d0, 0.0f);
-    EXPECT_FLOAT_EQ(d0, d1);
+    EXPECT_NEAR(d0, d1, 1e-4f) << "one step from pans of 0 and 90 degrees";
     EXPECT_EQ(c.Posi(2).dptz.pan, pan[2]);
-    EXPECT_FLOAT_EQ(c.Posi(0).dptz.tilt, 40.0f) << "a level drag leaves the tilt";
+    EXPECT_FLOAT_EQ(c.Posi(0).dptz.tilt, tilt) << "a level drag leaves the tilt";
     ASSERT_EQ(Release(c.c, 140, 302), 0);
 }
 
