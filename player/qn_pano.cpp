@@ -1,4 +1,5 @@
 #include "qn_pano.h"
+#include "qn_pano_test_seam.h"
 
 #include <algorithm>
 #include <chrono>

@@ -57,8 +57,3 @@ QN_PRO_ENGINE* qnPanoEngine(QN_PANO_CONTEXT* context, int second);
 int qnPanoViewCount(QN_PANO_CONTEXT* context);
 // The view's rectangle in the work picture (left, top, right, bottom); false past the views.
 bool qnPanoViewRect(QN_PANO_CONTEXT* context, int view, int32_t rect[4]);
-// Holds the context's lock until the returned token is released; for tests of
-// the 200 ms give-up.
-struct QnPanoHold;
-QnPanoHold* qnPanoHoldLock(QN_PANO_CONTEXT* context);
-void qnPanoReleaseLock(QnPanoHold* hold);

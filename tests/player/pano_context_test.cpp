@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "qn_imageprocess.h"
 #include "qn_pano.h"
+#include "qn_pano_test_seam.h"
 #include "support/run_command.h"
 #include "support/stepping_clock.h"
 #include "support/temp_folder.h"
