@@ -336,6 +336,19 @@ bool Usable(QN_PANO_CONTEXT* c)
     return c && c->created;
 }
 
+// The entry step of the pointer calls: 2 for a missing context or point, 0
+// for a context not made yet or held longer than the user interface waits.
+template <typename Step>
+int UnderUiLock(QN_PANO_CONTEXT* context, bool pointGiven, Step step)
+{
+    if (!context) return 2;
+    if (!context->created) return 0;
+    if (!pointGiven) return 2;
+    std::unique_lock<std::timed_mutex> hold(context->lock, kLockWait);
+    if (!hold.owns_lock()) return 0;
+    return step(*context);
+}
+
 }  // namespace
 
 int qnPanoCreate(QN_PANO_CONTEXT** context, const QN_PANO_CREATE_PARAM* param, _vm_screen** work)
@@ -481,134 +494,115 @@ int qnPanoProcessVideo(QN_PANO_CONTEXT* context, _vm_screen* source)
 
 int qnPanoMousePress(QN_PANO_CONTEXT* context, const QN_PANO_POINT* point)
 {
-    if (!context) return 2;
-    if (!context->created) return 0;
-    if (!point) return 2;
-    std::unique_lock<std::timed_mutex> hold(context->lock, kLockWait);
-    if (!hold.owns_lock()) return 0;
-    QN_PANO_CONTEXT& c = *context;
-    const WorkPoint p = ToWork(c, *point);
-    const int hit = HitTest(c, p);
-    if (hit != c.selected) SetState(c, c.selected, kNormal);
-    c.selected = hit;
-    if (hit < 0) return 0;
-    SetState(c, hit, kPressed);
-    c.drag_prev_x = p.x;
-    c.drag_prev_y = p.y;
-    c.drag_active = 1;
-    c.control_active = 0;
-    const QN_PRO_POINT inView = InView(c.runtime[hit], p);
-    switch (c.layout->views[hit].control_mode) {
-    case 1:
-        qn_pro_ControlByDst(c.engine[0], hit, &inView, 0, 1, 1);
-        c.control_active = 1;
-        break;
-    case 2:
-        c.control_active = qn_pro_ControlByDst(c.engine[0], hit, &inView, 0, 1, 0) == 0;
-        break;
-    default:
-        break;
-    }
-    SetStateOnOthers(c, hit, c.control_active ? kOtherControlled : kOtherDragged);
-    return 0;
+    return UnderUiLock(context, point != nullptr, [&](QN_PANO_CONTEXT& c) {
+        const WorkPoint p = ToWork(c, *point);
+        const int hit = HitTest(c, p);
+        if (hit != c.selected) SetState(c, c.selected, kNormal);
+        c.selected = hit;
+        if (hit < 0) return 0;
+        SetState(c, hit, kPressed);
+        c.drag_prev_x = p.x;
+        c.drag_prev_y = p.y;
+        c.drag_active = 1;
+        c.control_active = 0;
+        const QN_PRO_POINT inView = InView(c.runtime[hit], p);
+        switch (c.layout->views[hit].control_mode) {
+            case 1:
+                qn_pro_ControlByDst(c.engine[0], hit, &inView, 0, 1, 1);
+                c.control_active = 1;
+                break;
+            case 2: c.control_active = qn_pro_ControlByDst(c.engine[0], hit, &inView, 0, 1, 0) == 0; break;
+            default: break;
+        }
+        SetStateOnOthers(c, hit, c.control_active ? kOtherControlled : kOtherDragged);
+        return 0;
+    });
 }
 
 int qnPanoMouseMove(QN_PANO_CONTEXT* context, const QN_PANO_POINT* point)
 {
-    if (!context) return 2;
-    if (!context->created) return 0;
-    if (!point) return 2;
-    std::unique_lock<std::timed_mutex> hold(context->lock, kLockWait);
-    if (!hold.owns_lock()) return 0;
-    QN_PANO_CONTEXT& c = *context;
-    const WorkPoint p = ToWork(c, *point);
-    if (!c.drag_active || c.selected < 0) {
-        const int hit = HitTest(c, p);
-        if (hit != c.selected) {
-            SetState(c, c.selected, kNormal);
-            SetState(c, hit, kReleased);
-            c.selected = hit;
+    return UnderUiLock(context, point != nullptr, [&](QN_PANO_CONTEXT& c) {
+        const WorkPoint p = ToWork(c, *point);
+        if (!c.drag_active || c.selected < 0) {
+            const int hit = HitTest(c, p);
+            if (hit != c.selected) {
+                SetState(c, c.selected, kNormal);
+                SetState(c, hit, kReleased);
+                c.selected = hit;
+            }
+            return 0;
         }
+        const int n = c.selected;
+        if (c.control_active) {
+            const QN_PRO_POINT inView = InView(c.runtime[n], p);
+            qn_pro_ControlByDst(c.engine[0], n, &inView, 0, 0, 1);
+            return 0;
+        }
+        const int dx = p.x - c.drag_prev_x, dy = p.y - c.drag_prev_y;
+        if (dx == 0 && dy == 0) return 0;
+        int sx, sy;
+        Sector(dx, dy, sx, sy);
+        QN_PRO_DST_POSI delta = DragStep(c, n, sx, sy);
+        for (QN_PRO_ENGINE* engine : c.engine)
+            if (engine) qn_pro_ChangeDstPosiByID(engine, &delta, c.runtime[n].id);
+        c.drag_prev_x = p.x;
+        c.drag_prev_y = p.y;
         return 0;
-    }
-    const int n = c.selected;
-    if (c.control_active) {
-        const QN_PRO_POINT inView = InView(c.runtime[n], p);
-        qn_pro_ControlByDst(c.engine[0], n, &inView, 0, 0, 1);
-        return 0;
-    }
-    const int dx = p.x - c.drag_prev_x, dy = p.y - c.drag_prev_y;
-    if (dx == 0 && dy == 0) return 0;
-    int sx, sy;
-    Sector(dx, dy, sx, sy);
-    QN_PRO_DST_POSI delta = DragStep(c, n, sx, sy);
-    for (QN_PRO_ENGINE* engine : c.engine)
-        if (engine) qn_pro_ChangeDstPosiByID(engine, &delta, c.runtime[n].id);
-    c.drag_prev_x = p.x;
-    c.drag_prev_y = p.y;
-    return 0;
+    });
 }
 
 int qnPanoMouseRelease(QN_PANO_CONTEXT* context, const QN_PANO_POINT* point)
 {
-    if (!context) return 2;
-    if (!context->created) return 0;
-    if (!point) return 2;
-    std::unique_lock<std::timed_mutex> hold(context->lock, kLockWait);
-    if (!hold.owns_lock()) return 0;
-    QN_PANO_CONTEXT& c = *context;
-    const int hit = HitTest(c, ToWork(c, *point));
-    SetState(c, c.selected, kNormal);
-    SetStateOnOthers(c, hit, kNormal);
-    SetState(c, hit, kReleased);
-    c.selected = hit;
-    c.drag_active = c.control_active = 0;
-    return 0;
+    return UnderUiLock(context, point != nullptr, [&](QN_PANO_CONTEXT& c) {
+        const int hit = HitTest(c, ToWork(c, *point));
+        SetState(c, c.selected, kNormal);
+        SetStateOnOthers(c, hit, kNormal);
+        SetState(c, hit, kReleased);
+        c.selected = hit;
+        c.drag_active = c.control_active = 0;
+        return 0;
+    });
 }
 
 int qnPanoWheel(QN_PANO_CONTEXT* context, int delta)
 {
-    if (!context) return 2;
-    if (!context->created) return 0;
-    std::unique_lock<std::timed_mutex> hold(context->lock, kLockWait);
-    if (!hold.owns_lock()) return 0;
-    QN_PANO_CONTEXT& c = *context;
-    for (int n = 0; n < c.views; ++n) c.runtime[n].tour.enabled = 0;
-    const int n = c.selected;
-    if (n < 0 || n >= c.views || delta == 0) return 0;
-    const int sign = delta > 0 ? 1 : -1;
-    const QnLayoutView& layout = c.layout->views[n];
-    if (layout.control_mode == 1 || layout.control_mode == 2) {
-        qn_pro_ControlByDst(c.engine[0], n, nullptr, delta, 0, 1);
+    return UnderUiLock(context, true, [&](QN_PANO_CONTEXT& c) {
+        for (int n = 0; n < c.views; ++n) c.runtime[n].tour.enabled = 0;
+        const int n = c.selected;
+        if (n < 0 || n >= c.views || delta == 0) return 0;
+        const int sign = delta > 0 ? 1 : -1;
+        const QnLayoutView& layout = c.layout->views[n];
+        if (layout.control_mode == 1 || layout.control_mode == 2) {
+            qn_pro_ControlByDst(c.engine[0], n, nullptr, delta, 0, 1);
+            return 0;
+        }
+        if (c.runtime[n].aimer_active) {
+            qn_pro_SetDstAimerByNo(c.engine[0], nullptr, n, 1, sign);
+            return 0;
+        }
+        QN_PRO_DST_POSI change{};
+        switch (layout.kind) {
+            case QN_PRO_DST_ZOOM:
+                if (layout.posi.zoom.exponent < 0) return 0;
+                change.zoom.exponent = float(sign);
+                break;
+            case QN_PRO_DST_ROTATE_ZOOM:
+                if (layout.posi.rotate_zoom.exponent < 0) return 0;
+                change.rotate_zoom.exponent = float(sign);
+                break;
+            case QN_PRO_DST_DPTZ:
+                if (layout.posi.dptz.zoom < 0) return 0;
+                change.dptz.zoom = float(sign);
+                break;
+            case QN_PRO_DST_STRETCH:
+                if (layout.posi.stretch.zoom < 0) return 0;
+                change.stretch.zoom = sign;
+                break;
+            default: return 0;
+        }
+        qn_pro_ChangeDstPosiByNo(c.engine[0], &change, n);
         return 0;
-    }
-    if (c.runtime[n].aimer_active) {
-        qn_pro_SetDstAimerByNo(c.engine[0], nullptr, n, 1, sign);
-        return 0;
-    }
-    QN_PRO_DST_POSI change{};
-    switch (layout.kind) {
-    case QN_PRO_DST_ZOOM:
-        if (layout.posi.zoom.exponent < 0) return 0;
-        change.zoom.exponent = float(sign);
-        break;
-    case QN_PRO_DST_ROTATE_ZOOM:
-        if (layout.posi.rotate_zoom.exponent < 0) return 0;
-        change.rotate_zoom.exponent = float(sign);
-        break;
-    case QN_PRO_DST_DPTZ:
-        if (layout.posi.dptz.zoom < 0) return 0;
-        change.dptz.zoom = float(sign);
-        break;
-    case QN_PRO_DST_STRETCH:
-        if (layout.posi.stretch.zoom < 0) return 0;
-        change.stretch.zoom = sign;
-        break;
-    default:
-        return 0;
-    }
-    qn_pro_ChangeDstPosiByNo(c.engine[0], &change, n);
-    return 0;
+    });
 }
 
 int qnPanoSetTour(QN_PANO_CONTEXT* context, int view, int on)
