@@ -70,7 +70,7 @@ TEST(H264StartCodeScan, WalksTheUnitsFfmpegReads)
 TEST(H264FileReader, OpensOnceAndLeavesNoThread)
 {
     testing_support::TempFolder temp;
-    const int threadsBefore = testing_support::ThreadCount();
+    const int threadsBefore = testing_support::SettledThreadCount();
     const std::string file = temp.Path() + "/a.h264";
     streams_test::WriteFile(file, {0, 0, 0, 1, 0x67});
     {
