@@ -141,12 +141,14 @@ int QnMp4Coder::readFirstIFrame(const char* path, uint8_t** data, int* length)
 
 void QnMp4Coder::setEventCallback(QnMp4EventCallback callback, void* user)
 {
+    std::lock_guard<std::mutex> hold(callbacksLock_);
     eventCallback_ = callback;
     eventUser_ = user;
 }
 
 void QnMp4Coder::setFrameCallback(QnMp4FrameCallback callback, void* user)
 {
+    std::lock_guard<std::mutex> hold(callbacksLock_);
     frameCallback_ = callback;
     frameUser_ = user;
 }
@@ -164,12 +166,26 @@ bool QnMp4Coder::getFileName(char* buffer, int size)
 void QnMp4Coder::forwardEvent(int code, int value, void* user)
 {
     auto* self = static_cast<QnMp4Coder*>(user);
-    if (self->eventCallback_ != nullptr) self->eventCallback_(code, value, self->eventUser_);
+    QnMp4EventCallback callback;
+    void* target;
+    {
+        std::lock_guard<std::mutex> hold(self->callbacksLock_);
+        callback = self->eventCallback_;
+        target = self->eventUser_;
+    }
+    if (callback != nullptr) callback(code, value, target);
 }
 
 int QnMp4Coder::forwardFrame(uint8_t* data, int length, int code, QnMp4ReadTime* time, void* user)
 {
     auto* self = static_cast<QnMp4Coder*>(user);
-    if (self->frameCallback_ == nullptr) return 1;
-    return self->frameCallback_(data, length, code, time, self->frameUser_);
+    QnMp4FrameCallback callback;
+    void* target;
+    {
+        std::lock_guard<std::mutex> hold(self->callbacksLock_);
+        callback = self->frameCallback_;
+        target = self->frameUser_;
+    }
+    if (callback == nullptr) return 1;
+    return callback(data, length, code, time, target);
 }

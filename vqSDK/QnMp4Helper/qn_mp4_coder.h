@@ -38,6 +38,9 @@ public:
     // See qn_MP4ReadFirstIFrame.
     int readFirstIFrame(const char* path, uint8_t** data, int* length);
 
+    // The writer's and reader's threads call these while they run; a target
+    // replaced during a recording or a reading may still get one call in
+    // flight, so clear them after the stop.
     void setEventCallback(QnMp4EventCallback callback, void* user);
     void setFrameCallback(QnMp4FrameCallback callback, void* user);
     void setSpeed(float factor);
@@ -49,6 +52,7 @@ private:
     static void forwardEvent(int code, int value, void* user);
     static int forwardFrame(uint8_t* data, int length, int code, QnMp4ReadTime* time, void* user);
 
+    std::mutex callbacksLock_; // the registrations below
     QnMp4EventCallback eventCallback_ = nullptr;
     void* eventUser_ = nullptr;
     QnMp4FrameCallback frameCallback_ = nullptr;

@@ -322,10 +322,21 @@ TEST(QnMp4CoderTest, RecordsFromTwoThreadsAndPlaysBackWhatWasRecorded)
     coder->setFrameCallback(&ReadBack::OnFrame, &back);
     coder->setEventCallback(&ReadBack::OnEvent, &back);
     ASSERT_TRUE(coder->startRead(path.c_str()));
+    // The owner may register again while the reader's thread delivers.
+    std::atomic<bool> reading{true};
+    std::thread registrar([&] {
+        while (reading) {
+            coder->setFrameCallback(&ReadBack::OnFrame, &back);
+            coder->setEventCallback(&ReadBack::OnEvent, &back);
+            std::this_thread::yield();
+        }
+    });
     EXPECT_TRUE(testing_support::WaitUntil([&back, aacFrames] {
         std::lock_guard<std::mutex> hold(back.lock);
         return back.ended.load() == 1 && back.audio == aacFrames;
     }));
+    reading = false;
+    registrar.join();
     EXPECT_TRUE(coder->stopRead());
     coder->setFrameCallback(nullptr, nullptr);
     coder->setEventCallback(nullptr, nullptr);
