@@ -2,8 +2,7 @@
 #include "Depend/qn_thread.h"
 
 #include "platform/clock.h"
-#include "platform/processes.h"
-#include "support/run_command.h"
+#include "support/this_process.h"
 
 #include <gtest/gtest.h>
 
@@ -28,12 +27,6 @@ void Loop(void* parameter)
     }
 }
 
-int TaskCount()
-{
-    std::string pid = std::to_string(platform::CurrentProcessId());
-    return std::stoi(testing_support::Chomp(testing_support::RunCommand("ls /proc/" + pid + "/task | wc -l").output));
-}
-
 TEST(QNThreadRecord, InitAndStopFollowTheRecordStates)
 {
     QNThread record;
@@ -45,18 +38,17 @@ TEST(QNThreadRecord, InitAndStopFollowTheRecordStates)
 
     Worker w;
     w.record = &record;
-    std::thread([] {}).join(); // a sanitizer starts its own helper thread with the first thread
-    int before = TaskCount();
+    int before = testing_support::SettledThreadCount();
     ASSERT_EQ(QNThreadStart(&record, Loop, &w), 1);
     EXPECT_EQ(record.run, 1);
     EXPECT_EQ(QNThreadStart(&record, Loop, &w), 0); // still owns a thread
     while (w.loops < 3) platform::SleepMs(1);
-    EXPECT_EQ(TaskCount(), before + 1);
+    EXPECT_EQ(testing_support::ThreadCount(), before + 1);
     QNThreadStop(&record, 1000);
     EXPECT_EQ(record.exited, 1);
     EXPECT_EQ(record.run, 0);
     EXPECT_FALSE(record.handle.joinable());
-    EXPECT_EQ(TaskCount(), before); // the thread really ended
+    EXPECT_EQ(testing_support::ThreadCount(), before); // the thread really ended
 }
 
 TEST(QNThreadRecord, ZeroMillisecondsStillClearsRunAndJoins)
