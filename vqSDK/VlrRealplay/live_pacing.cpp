@@ -30,16 +30,28 @@ uint32_t LagMs(uint32_t behind, uint32_t ahead, float frameRate)
 VideoPace NextVideoPace(uint32_t lagMs, float frameRate, bool keyFrame, bool keyFramesOnly)
 {
     VideoPace pace{1.0f, keyFramesOnly, 0};
-    if (lagMs >= kCatchUpFromMs)
-        pace.factor = std::min(static_cast<float>(lagMs) / 600.0f + 1.0f, kMaxCatchUpFactor);
+    // The factor as a fraction (lag + 600) / 600, so that an interval that comes out whole is not truncated to the
+    // millisecond below by rounding.
+    double numerator = 1.0;
+    double denominator = 1.0;
+    if (lagMs >= kCatchUpFromMs) {
+        numerator = static_cast<double>(lagMs) + 600.0;
+        denominator = 600.0;
+        if (numerator / denominator >= kMaxCatchUpFactor) {
+            numerator = kMaxCatchUpFactor;
+            denominator = 1.0;
+        }
+    }
     if (lagMs > kKeyFramesOnlyAboveMs) {
         pace.keyFramesOnly = true;
-        pace.factor = kKeyFramesOnlyFactor;
+        numerator = kKeyFramesOnlyFactor;
+        denominator = 1.0;
     } else if (keyFrame) {
         pace.keyFramesOnly = false;
     }
-    float rate = UsableFrameRate(frameRate, kStartFrameRate);
-    pace.intervalMs = static_cast<uint32_t>(1000.0 / (static_cast<double>(rate) * pace.factor));
+    pace.factor = static_cast<float>(numerator / denominator);
+    double rate = UsableFrameRate(frameRate, kStartFrameRate);
+    pace.intervalMs = static_cast<uint32_t>(1000.0 * denominator / (rate * numerator));
     return pace;
 }
 
