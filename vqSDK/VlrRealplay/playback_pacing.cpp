@@ -35,6 +35,14 @@ std::optional<float> CapForFill(uint32_t byteFill, uint32_t entryFill, float fra
     return std::nullopt;
 }
 
+std::optional<float> RateForLoss(uint32_t lossRate, float received)
+{
+    if (lossRate == kLossRateUnknown)
+        return std::nullopt;
+    float wanted = lossRate < 51 ? received + 2.0f : std::min(received * 0.7f, received - 2.0f);
+    return std::clamp(wanted, 5.0f, 35.0f);
+}
+
 std::optional<float> RateRequestTarget(float wanted, float cap, float received)
 {
     float target;

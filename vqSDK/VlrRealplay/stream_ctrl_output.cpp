@@ -1,7 +1,11 @@
 #include "vqSDK/VlrRealplay/stream_ctrl_output.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace realplay {
 
@@ -19,6 +23,31 @@ QN_STREAM_OUT_RECORD OutRecord(const char* kind, const streams::StreamQueueStats
     record.width = stats.width;
     record.height = stats.height;
     return record;
+}
+
+bool ParseYesNo(const char* value, bool* yes)
+{
+    if (value == nullptr) return false;
+    if (std::strcmp(value, "y") == 0) {
+        *yes = true;
+        return true;
+    }
+    if (std::strcmp(value, "n") == 0) {
+        *yes = false;
+        return true;
+    }
+    return false;
+}
+
+bool ParseClamped(const char* value, long max, uint32_t* number)
+{
+    if (value == nullptr) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(value, &end, 10);
+    if (end == value || *end != '\0' || errno == ERANGE) return false;
+    *number = static_cast<uint32_t>(std::clamp(parsed, 0L, max));
+    return true;
 }
 
 void StoreBits(std::atomic<uint32_t>& word, int shift, int width, uint32_t value)
@@ -43,6 +72,36 @@ void StreamCtrlCallbacks::SetMessage(QN_STREAM_MSG_CALLBACK callback, void* user
     message_ = callback;
     messageUser_ = user;
     messageValue_ = userValue;
+}
+
+void StreamCtrlCallbacks::SetRate(QN_STREAM_RATE_CALLBACK callback, void* user, int32_t userValue)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    rate_ = callback;
+    rateUser_ = user;
+    rateValue_ = userValue;
+}
+
+bool StreamCtrlCallbacks::HaveRate() const
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    return rate_ != nullptr;
+}
+
+int StreamCtrlCallbacks::RequestRate(float frameRate) const
+{
+    QN_STREAM_RATE_CALLBACK callback;
+    void* user;
+    int32_t value;
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        callback = rate_;
+        user = rateUser_;
+        value = rateValue_;
+    }
+    QN_STREAM_RATE_REQUEST request;
+    request.frameRate = frameRate;
+    return callback != nullptr ? callback(&request, user, value) : 0;
 }
 
 bool StreamCtrlCallbacks::HaveOutput() const

@@ -53,6 +53,10 @@ QN_STREAM_OUT_RECORD OutRecord(const char* kind, const streams::StreamQueueStats
 // Replaces bits [shift, shift + width) of `word` with `value`, leaving the other bits as other threads set them.
 void StoreBits(std::atomic<uint32_t>& word, int shift, int width, uint32_t value);
 
+// Setting values: "y" / "n", and a decimal number clamped to 0..`max`. False for anything else.
+bool ParseYesNo(const char* value, bool* yes);
+bool ParseClamped(const char* value, long max, uint32_t* number);
+
 inline uint32_t LoadBits(const std::atomic<uint32_t>& word, int shift, int width)
 {
     return (word.load() >> shift) & ((1u << width) - 1u);
@@ -64,11 +68,15 @@ class StreamCtrlCallbacks {
 public:
     void SetOutput(QN_STREAM_OUT_CALLBACK callback, void* user, int32_t userValue);
     void SetMessage(QN_STREAM_MSG_CALLBACK callback, void* user, int32_t userValue);
+    void SetRate(QN_STREAM_RATE_CALLBACK callback, void* user, int32_t userValue);
     bool HaveOutput() const;
+    bool HaveRate() const;
 
     // The output callback's answer, 0 without one.
     int Output(const uint8_t* data, uint32_t length, const QN_STREAM_OUT_RECORD& record) const;
     void OutputState(const char* name) const;
+    // The rate-request callback's answer, 0 without one.
+    int RequestRate(float frameRate) const;
     // Reports a refusal or failure and answers 0, so that an operation can return it.
     int Fail(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
@@ -80,6 +88,9 @@ private:
     QN_STREAM_MSG_CALLBACK message_ = nullptr;
     void* messageUser_ = nullptr;
     int32_t messageValue_ = 0;
+    QN_STREAM_RATE_CALLBACK rate_ = nullptr;
+    void* rateUser_ = nullptr;
+    int32_t rateValue_ = 0;
 };
 
 } // namespace realplay

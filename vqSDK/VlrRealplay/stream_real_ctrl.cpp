@@ -1,9 +1,7 @@
 #include "vqSDK/VlrRealplay/stream_real_ctrl.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 
 #include "Depend/qn_log.h"
@@ -24,31 +22,6 @@ constexpr int kAudioKind = static_cast<int>(streams::QueueKind::Audio);
 // What a bind keeps of the control word; the rest starts over as at construction.
 constexpr uint32_t kKeptOnBind = QN_STREAM_REAL_CTRL::kHoldForKey | QN_STREAM_REAL_CTRL::kAwaitingKey |
                                  (((1u << QN_STREAM_REAL_CTRL::kRunOverBits) - 1u) << QN_STREAM_REAL_CTRL::kRunOverShift);
-
-bool YesNo(const char* value, bool* yes)
-{
-    if (value == nullptr) return false;
-    if (std::strcmp(value, "y") == 0) {
-        *yes = true;
-        return true;
-    }
-    if (std::strcmp(value, "n") == 0) {
-        *yes = false;
-        return true;
-    }
-    return false;
-}
-
-bool Percent(const char* value, uint32_t* percent)
-{
-    if (value == nullptr) return false;
-    char* end = nullptr;
-    errno = 0;
-    long parsed = std::strtol(value, &end, 10);
-    if (end == value || *end != '\0' || errno == ERANGE) return false;
-    *percent = static_cast<uint32_t>(std::clamp(parsed, 0L, 100L));
-    return true;
-}
 
 } // namespace
 
@@ -125,17 +98,17 @@ int QN_STREAM_REAL_CTRL::setinfo(const char* name, const char* value)
     bool yes = false;
     uint32_t percent = 0;
     streams::StreamQueue* queue = queue_.load();
-    if (std::strcmp(name, "level_timeinter") == 0 && YesNo(value, &yes)) {
+    if (std::strcmp(name, "level_timeinter") == 0 && ParseYesNo(value, &yes)) {
         yes ? control_.fetch_or(kCompensate) : control_.fetch_and(~kCompensate);
         std::lock_guard<std::mutex> hold(state_);
         debtMs_ = 0;
         return 1;
     }
-    if (std::strcmp(name, "p_is_key") == 0 && YesNo(value, &yes)) {
+    if (std::strcmp(name, "p_is_key") == 0 && ParseYesNo(value, &yes)) {
         yes ? control_.fetch_or(kHoldForKey) : control_.fetch_and(~kHoldForKey);
         return 1;
     }
-    if (std::strcmp(name, "audio_run_over") == 0 && Percent(value, &percent)) {
+    if (std::strcmp(name, "audio_run_over") == 0 && ParseClamped(value, 100, &percent)) {
         StoreBits(control_, kRunOverShift, kRunOverBits, percent);
         return 1;
     }

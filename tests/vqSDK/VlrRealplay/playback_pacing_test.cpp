@@ -34,6 +34,17 @@ TEST(PlaybackPacing, FillBandsCapTheRequestedRate)
         EXPECT_EQ(CapForFill(c.byteFill, c.entryFill, 25.0f), c.cap) << c.byteFill << "/" << c.entryFill;
 }
 
+TEST(PlaybackPacing, LossRaisesOrLowersTheWantedRate)
+{
+    struct Case { uint32_t loss; float received; std::optional<float> wanted; };
+    const Case cases[] = {
+        {kLossRateUnknown, 25.0f, std::nullopt}, {0, 25.0f, 27.0f}, {50, 34.0f, 35.0f},
+        {51, 25.0f, 17.5f}, {1000, 5.0f, 5.0f}, {200, 6.0f, 5.0f}, {100, 40.0f, 28.0f},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RateForLoss(c.loss, c.received), c.wanted) << c.loss << "/" << c.received;
+}
+
 TEST(PlaybackPacing, RequestOnlyWhenTheTargetDiffersByTwo)
 {
     EXPECT_EQ(RateRequestTarget(0.0f, 5.0f, 25.0f), 5.0f);
