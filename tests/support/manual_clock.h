@@ -41,6 +41,14 @@ public:
         return now_ < deadline;
     }
 
+    // Time that passes while a thread works, for instance inside a callback; waits that come due end.
+    void Advance(int64_t ms)
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        now_ += ms;
+        changed_.notify_all();
+    }
+
     // Waits that have not yet come due.
     std::size_t Pending() const
     {

@@ -34,7 +34,8 @@ struct QN_STREAM_OUT_RECORD {
 // Answers non-zero when the frame was taken; an audio frame answered 0 is offered again a few times.
 using QN_STREAM_OUT_CALLBACK = int (*)(const uint8_t* data, uint32_t length, const QN_STREAM_OUT_RECORD* record,
                                        void* user, int32_t userValue);
-// Refusals and failures: (0, 0, text).
+// Refusals and failures: (0, 0, text). Called on the caller's thread, inside the operation: it must not call the
+// controller again.
 using QN_STREAM_MSG_CALLBACK = void (*)(int32_t code, int32_t value, const char* text, void* user, int32_t userValue);
 
 struct QN_STREAM_RATE_REQUEST {

@@ -127,15 +127,14 @@ int QN_STREAM_REAL_CTRL::input(const uint8_t* data, uint32_t length, const strea
     streams::StreamQueue* queue = queue_.load();
     if ((word & kInitialised) == 0 || queue == nullptr) return callbacks_.Fail("Not be initialized");
     if ((word & kStopped) != 0) return callbacks_.Fail("Not be playing");
+    if (kind != 1 && kind != 2 && kind != 3) return callbacks_.Fail("Non-support command");
     const int64_t now = clock_.MonotonicMs();
     {
         std::lock_guard<std::mutex> hold(state_);
-        if (kind == 1 || kind == 3)
-            rates_.AddFirst(length, now);
-        else if (kind == 2)
+        if (kind == 2)
             rates_.AddSecond(length, now);
         else
-            return callbacks_.Fail("Non-support command");
+            rates_.AddFirst(length, now);
     }
     streams::StreamQueueStats stats;
     if (!queue->Put(kQueueOwner, data, length, head, kind, &stats)) return callbacks_.Fail("Input stream error");

@@ -85,6 +85,31 @@ TEST(StreamRealCtrl, VideoLeavesAtTheFrameRate)
     }
 }
 
+TEST(StreamRealCtrl, LatenessIsPaidBackFromLaterFrames)
+{
+    struct Case {
+        const char* compensate;
+        std::vector<int64_t> gaps;
+    };
+    // Handing on frame 1 takes 60 ms of a 40 ms interval: frame 2 leaves at once, and with compensation frame 3
+    // leaves 20 ms later to pay the 20 ms back.
+    for (const Case& c : {Case{"y", {60, 20, 40, 40}}, Case{"n", {60, 40, 40, 40}}}) {
+        LiveCtrl<ManualClock> live;
+        ASSERT_EQ(live.ctrl.setinfo("level_timeinter", c.compensate), 1);
+        live.log.answer = [&](const Released& entry) {
+            if (entry.frame == 1) live.clock.Advance(60);
+            return 1;
+        };
+        ASSERT_EQ(live.ctrl.Play(), 1);
+        live.PutVideo(1, 5, 25, 5);
+        ASSERT_TRUE(live.clock.StepUntil([&] { return live.log.Video().size() == 5; }, kThreads));
+        const auto video = live.log.Video();
+        for (std::size_t i = 0; i < c.gaps.size(); ++i)
+            EXPECT_EQ(video[i + 1].atMs - video[i].atMs, c.gaps[i]) << "compensate " << c.compensate << ", gap " << i;
+        ASSERT_EQ(live.ctrl.Stop(), 1);
+    }
+}
+
 // Catch-up at 25 frames a second: none below 400 ms of lag, then (lag + 600) / 600 times faster, at most twice.
 int64_t CatchUpIntervalMs(int64_t lagMs)
 {
