@@ -24,7 +24,7 @@ struct QN_STREAM_OUT_RECORD {
     uint32_t audioRate = 0; // audio: samples a second as released
     uint16_t width = 0;     // video
     uint16_t height = 0;
-    float frameRate = 0;    // video
+    float frameRate = 0; // video
 
     // The 64-bit sync id the play modules pass on with a frame: bits 0-9 byte fill, 10-19 entry fill, 20-29 the low
     // ten bits of the frame count, 30-39 the cache level.

@@ -20,10 +20,7 @@ constexpr uint32_t kMaxCardAudioSleepMs = 2000;
 constexpr int kVideoKind = static_cast<int>(streams::QueueKind::Video);
 constexpr int kAudioKind = static_cast<int>(streams::QueueKind::Audio);
 
-uint32_t Clamp32(int64_t ms)
-{
-    return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, UINT32_MAX));
-}
+uint32_t Clamp32(int64_t ms) { return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, UINT32_MAX)); }
 
 } // namespace
 
@@ -35,10 +32,7 @@ QN_STREAM_PLAY_BACK_CTRL::QN_STREAM_PLAY_BACK_CTRL(const platform::Clock& clock)
     Reset();
 }
 
-QN_STREAM_PLAY_BACK_CTRL::~QN_STREAM_PLAY_BACK_CTRL()
-{
-    Release();
-}
+QN_STREAM_PLAY_BACK_CTRL::~QN_STREAM_PLAY_BACK_CTRL() { Release(); }
 
 uint32_t QN_STREAM_PLAY_BACK_CTRL::LossRate() const
 {

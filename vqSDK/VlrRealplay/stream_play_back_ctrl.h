@@ -32,8 +32,8 @@ public:
     // Control word B.
     static constexpr int kLossHighShift = 0, kLossHighBits = 4;
     static constexpr int kRunOverShift = 4, kRunOverBits = 7; // "audio_run_over" percent
-    static constexpr uint32_t kNoFps = 1u << 11;               // "out_speed" "no_fps": no pacing
-    static constexpr uint32_t kKeyOnly = 1u << 12;             // "out_speed" "i_only"
+    static constexpr uint32_t kNoFps = 1u << 11;              // "out_speed" "no_fps": no pacing
+    static constexpr uint32_t kKeyOnly = 1u << 12;            // "out_speed" "i_only"
 
     // The control thread's rhythm: a pass every 200 ms, the loss check at most every 250 ms, the fill check every
     // 1000 ms, and a rate request at most every 1500 ms.

@@ -20,8 +20,9 @@ constexpr int kVideoKind = static_cast<int>(streams::QueueKind::Video);
 constexpr int kAudioKind = static_cast<int>(streams::QueueKind::Audio);
 
 // What a bind keeps of the control word; the rest starts over as at construction.
-constexpr uint32_t kKeptOnBind = QN_STREAM_REAL_CTRL::kHoldForKey | QN_STREAM_REAL_CTRL::kAwaitingKey |
-                                 (((1u << QN_STREAM_REAL_CTRL::kRunOverBits) - 1u) << QN_STREAM_REAL_CTRL::kRunOverShift);
+constexpr uint32_t kKeptOnBind =
+    QN_STREAM_REAL_CTRL::kHoldForKey | QN_STREAM_REAL_CTRL::kAwaitingKey |
+    (((1u << QN_STREAM_REAL_CTRL::kRunOverBits) - 1u) << QN_STREAM_REAL_CTRL::kRunOverShift);
 
 } // namespace
 
@@ -32,10 +33,7 @@ QN_STREAM_REAL_CTRL::QN_STREAM_REAL_CTRL(const platform::Clock& clock)
     QNThreadInit(&audio_);
 }
 
-QN_STREAM_REAL_CTRL::~QN_STREAM_REAL_CTRL()
-{
-    Release();
-}
+QN_STREAM_REAL_CTRL::~QN_STREAM_REAL_CTRL() { Release(); }
 
 int QN_STREAM_REAL_CTRL::SetMsgCallBack(QN_STREAM_MSG_CALLBACK callback, void* user, int32_t userValue)
 {
@@ -209,15 +207,9 @@ int QN_STREAM_REAL_CTRL::Stop()
     return 1;
 }
 
-void QN_STREAM_REAL_CTRL::prc_OutVideoThread(void* self)
-{
-    static_cast<QN_STREAM_REAL_CTRL*>(self)->VideoLoop();
-}
+void QN_STREAM_REAL_CTRL::prc_OutVideoThread(void* self) { static_cast<QN_STREAM_REAL_CTRL*>(self)->VideoLoop(); }
 
-void QN_STREAM_REAL_CTRL::prc_OutAudioThread(void* self)
-{
-    static_cast<QN_STREAM_REAL_CTRL*>(self)->AudioLoop();
-}
+void QN_STREAM_REAL_CTRL::prc_OutAudioThread(void* self) { static_cast<QN_STREAM_REAL_CTRL*>(self)->AudioLoop(); }
 
 void QN_STREAM_REAL_CTRL::VideoLoop()
 {
@@ -324,7 +316,8 @@ void QN_STREAM_REAL_CTRL::AudioLoop()
             lastAudio_ = stats.lastFrame;
         }
         queue->Release(kQueueOwner, kAudioKind);
-        const uint32_t holdMs = AudioHoldMs(length, sampleRate_, factor, LoadBits(control_, kRunOverShift, kRunOverBits));
+        const uint32_t holdMs =
+            AudioHoldMs(length, sampleRate_, factor, LoadBits(control_, kRunOverShift, kRunOverBits));
         const int64_t elapsed = clock_.MonotonicMs() - start;
         if (elapsed < holdMs) Wait(std::min<int64_t>(holdMs - elapsed, kMaxAudioSleepMs));
     }

@@ -23,8 +23,8 @@ public:
     // Control word bits.
     static constexpr uint32_t kInitialised = 1u << 0;
     static constexpr uint32_t kStopped = 1u << 1;
-    static constexpr uint32_t kCompensate = 1u << 2;  // "level_timeinter"
-    static constexpr uint32_t kHoldForKey = 1u << 3;  // "p_is_key"
+    static constexpr uint32_t kCompensate = 1u << 2; // "level_timeinter"
+    static constexpr uint32_t kHoldForKey = 1u << 3; // "p_is_key"
     static constexpr uint32_t kAwaitingKey = 1u << 4;
     static constexpr uint32_t kVideoPaused = 1u << 5;
     static constexpr uint32_t kAudioPaused = 1u << 6;

@@ -33,8 +33,8 @@ public:
     static int Callback(const uint8_t*, uint32_t length, const QN_STREAM_OUT_RECORD* record, void* user, int32_t)
     {
         auto* log = static_cast<OutputLog*>(user);
-        Released entry{record->kind,         record->frameNumber, length, log->clock_.MonotonicMs(),
-                       record->audioRate,    record->frameRate,   record->SyncId()};
+        Released entry{record->kind,      record->frameNumber, length,          log->clock_.MonotonicMs(),
+                       record->audioRate, record->frameRate,   record->SyncId()};
         {
             std::lock_guard<std::mutex> hold(log->mutex_);
             log->entries_.push_back(entry);
@@ -48,8 +48,14 @@ public:
         return entries_;
     }
     // Frames only ("h264_I", "h264_P") or ("g711a").
-    std::vector<Released> Video() const { return Select([](const std::string& k) { return k.rfind("h264_", 0) == 0; }); }
-    std::vector<Released> Audio() const { return Select([](const std::string& k) { return k == "g711a"; }); }
+    std::vector<Released> Video() const
+    {
+        return Select([](const std::string& k) { return k.rfind("h264_", 0) == 0; });
+    }
+    std::vector<Released> Audio() const
+    {
+        return Select([](const std::string& k) { return k == "g711a"; });
+    }
     std::size_t Count(const std::string& kind) const
     {
         return Select([&](const std::string& k) { return k == kind; }).size();

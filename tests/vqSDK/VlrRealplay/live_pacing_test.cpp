@@ -22,7 +22,7 @@ TEST(LivePacing, VideoPaceFollowsLagAndFrameRate)
     const VideoCase cases[] = {
         {"on time at 25 fps", 0, 25.0f, false, false, 1.0f, false, 40},
         {"just under catch-up", 399, 25.0f, false, false, 1.0f, false, 40},
-        {"catch-up starts at 400 ms: 1000 / (25 x 5 / 3) is 24 whole", 400, 25.0f, false, false, 400.0f / 600.0f + 1.0f, false, 24},
+        {"catch-up from 400 ms: 24 whole ms", 400, 25.0f, false, false, 400.0f / 600.0f + 1.0f, false, 24},
         {"catch-up grows with the lag", 480, 25.0f, false, false, 1.8f, false, 22},
         {"catch-up capped at twice", 900, 25.0f, false, false, 2.0f, false, 20},
         {"3000 ms still plays every frame", 3000, 25.0f, false, false, 2.0f, false, 20},

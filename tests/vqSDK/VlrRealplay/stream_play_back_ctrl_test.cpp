@@ -42,11 +42,9 @@ public:
 
     CardCtrl()
     {
-        ctrl.SetMsgCallBack(
-            [](int32_t, int32_t, const char* text, void* user, int32_t) {
-                static_cast<CardCtrl*>(user)->messages.emplace_back(text);
-            },
-            this, 0);
+        ctrl.SetMsgCallBack([](int32_t, int32_t, const char* text, void* user,
+                               int32_t) { static_cast<CardCtrl*>(user)->messages.emplace_back(text); },
+                            this, 0);
         EXPECT_EQ(ctrl.BindQueue(&queue), 1);
         EXPECT_EQ(ctrl.SetOutCallBack(&OutputLog::Callback, &log, 0), 1);
         EXPECT_EQ(ctrl.SetRateCallBack(
@@ -170,8 +168,8 @@ struct RequestCase {
     std::size_t length;   // bytes each
     const char* lossRate; // "" leaves it unknown
     int answer;
-    float firstRate;      // asked for on the first pass
-    float laterRate;      // asked for after the frames were put
+    float firstRate; // asked for on the first pass
+    float laterRate; // asked for after the frames were put
 };
 
 TEST(StreamPlayBackCtrl, QueueFillAsksForAnotherRateAtMostEvery1500Ms)
@@ -207,6 +205,24 @@ TEST(StreamPlayBackCtrl, QueueFillAsksForAnotherRateAtMostEvery1500Ms)
     }
 }
 
+TEST(StreamPlayBackCtrl, AnIdleQueueIsReportedEveryFifthLook)
+{
+    CardCtrl<ManualClock> card;
+    ASSERT_EQ(card.ctrl.Play(), 1);
+    ASSERT_TRUE(card.clock.StepUntil([&] { return card.log.Count("state") == 3; }, kThreads));
+    std::vector<Released> states;
+    for (const Released& entry : card.log.All())
+        if (entry.kind == "state") states.push_back(entry);
+    ASSERT_EQ(states.size(), 3u);
+    EXPECT_EQ(states[1].atMs - states[0].atMs, 5 * 3);
+    EXPECT_EQ(states[2].atMs - states[1].atMs, 5 * 3);
+    EXPECT_EQ(states[0].length, 0u);
+    EXPECT_EQ((states[0].syncId >> 30) & 0x3FFu, static_cast<uint64_t>(streams::StreamQueue::kCacheLevelStart))
+        << "the queue's cache level travels in the sync id";
+    EXPECT_EQ(states[0].syncId & 0xFFFFFu, 0u) << "no fill";
+    ASSERT_EQ(card.ctrl.Stop(), 1);
+}
+
 TEST(StreamPlayBackCtrl, SettingsAndRefusals)
 {
     CardCtrl<testing_support::SteppingClock> card;
@@ -230,9 +246,12 @@ TEST(StreamPlayBackCtrl, SettingsAndRefusals)
     EXPECT_EQ(card.ctrl.input(frame.bytes.data(), 64, frame.head, 4), 0);
     ASSERT_EQ(card.ctrl.Stop(), 1);
     EXPECT_EQ(card.ctrl.setinfo("clear_all", ""), 1);
-    const std::vector<std::string> expected = {"play ctrl setinfo(out_speed) error!", "Not be playing",
-                                               "play ctrl setinfo(clear_all) error!", "Not be stopped",
-                                               "Not be stopped", "Non-support command"};
+    const std::vector<std::string> expected = {"play ctrl setinfo(out_speed) error!",
+                                               "Not be playing",
+                                               "play ctrl setinfo(clear_all) error!",
+                                               "Not be stopped",
+                                               "Not be stopped",
+                                               "Non-support command"};
     EXPECT_EQ(card.messages, expected);
     ASSERT_EQ(card.ctrl.Release(), 1);
     EXPECT_EQ(card.ctrl.Play(), 0);
@@ -249,8 +268,8 @@ TEST(StreamPlayBackCtrlThreads, StopWhileTheThreadsWaitReturnsAndLeavesNoThread)
         ASSERT_EQ(card.ctrl.Play(), 1);
         card.PutVideo(1, 3, 31, 3); // one frame a second
         card.PutAudio(1, 3);
-        ASSERT_TRUE(card.clock.StepUntil([&] { return !card.log.Video().empty() && !card.log.Audio().empty(); },
-                                         kThreads));
+        ASSERT_TRUE(
+            card.clock.StepUntil([&] { return !card.log.Video().empty() && !card.log.Audio().empty(); }, kThreads));
         ASSERT_EQ(card.ctrl.Stop(), 1);
         EXPECT_EQ(card.clock.Pending(), 0u);
         EXPECT_EQ(card.log.Count("STOP_V"), 1u);

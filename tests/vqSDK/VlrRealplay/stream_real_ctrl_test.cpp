@@ -34,11 +34,9 @@ public:
 
     LiveCtrl()
     {
-        ctrl.SetMsgCallBack(
-            [](int32_t, int32_t, const char* text, void* user, int32_t) {
-                static_cast<LiveCtrl*>(user)->messages.emplace_back(text);
-            },
-            this, 0);
+        ctrl.SetMsgCallBack([](int32_t, int32_t, const char* text, void* user,
+                               int32_t) { static_cast<LiveCtrl*>(user)->messages.emplace_back(text); },
+                            this, 0);
         EXPECT_EQ(ctrl.BindQueue(&queue), 1);
         ctrl.SetOutCallBack(&OutputLog::Callback, &log, 0);
     }
@@ -229,10 +227,14 @@ TEST(StreamRealCtrl, RefusalsAreReported)
     EXPECT_EQ(ctrl.Play(), 0);
     EXPECT_EQ(ctrl.setinfo("p_is_key", "maybe"), 0);
     EXPECT_EQ(ctrl.setinfo("level_time", "y"), 0);
-    const std::vector<std::string> expected = {
-        "StreamQueue is null",     "Not be initialized",   "Not be initialized",
-        "Base resouce locked by other model", "Not be playing", "Not set stream call back",
-        "real ctrl setinfo(p_is_key) error!", "real ctrl setinfo(level_time) error!"};
+    const std::vector<std::string> expected = {"StreamQueue is null",
+                                               "Not be initialized",
+                                               "Not be initialized",
+                                               "Base resouce locked by other model",
+                                               "Not be playing",
+                                               "Not set stream call back",
+                                               "real ctrl setinfo(p_is_key) error!",
+                                               "real ctrl setinfo(level_time) error!"};
     EXPECT_EQ(messages, expected);
 }
 
@@ -265,8 +267,8 @@ TEST(StreamRealCtrlThreads, PauseAndStopAreMarked)
         live.PutVideo(1, 5, 25, 5);
         ASSERT_TRUE(testing_support::WaitUntil([&] { return live.log.Video().size() == 5; }));
         ASSERT_EQ(live.ctrl.Pause(), 1);
-        ASSERT_TRUE(testing_support::WaitUntil(
-            [&] { return live.log.Count("PAUSE_V") > 0 && live.log.Count("PAUSE_A") > 0; }));
+        ASSERT_TRUE(
+            testing_support::WaitUntil([&] { return live.log.Count("PAUSE_V") > 0 && live.log.Count("PAUSE_A") > 0; }));
         live.PutVideo(6, 8, 25, 5);
         live.PutAudio(1, 2);
         const std::size_t pauses = live.log.Count("PAUSE_V");
@@ -274,7 +276,8 @@ TEST(StreamRealCtrlThreads, PauseAndStopAreMarked)
         EXPECT_EQ(live.log.Video().size(), 5u) << "nothing leaves while paused";
         EXPECT_TRUE(live.log.Audio().empty());
         ASSERT_EQ(live.ctrl.Resume(), 1);
-        ASSERT_TRUE(testing_support::WaitUntil([&] { return live.log.Video().size() == 8 && live.log.Audio().size() == 2; }));
+        ASSERT_TRUE(
+            testing_support::WaitUntil([&] { return live.log.Video().size() == 8 && live.log.Audio().size() == 2; }));
         ASSERT_EQ(live.ctrl.Stop(), 1);
         const auto all = live.log.All();
         EXPECT_EQ(live.log.Count("STOP_V"), 1u);
@@ -292,13 +295,14 @@ TEST(StreamRealCtrlThreads, StopWhileTheThreadsWaitReturnsAndLeavesNoThread)
 {
     const int baseline = testing_support::SettledThreadCount();
     {
-        // Once the first frames are out the time stands still: both threads stay in their waits until the stop wakes them.
+        // Once the first frames are out the time stands still: both threads stay in their waits until the stop wakes
+        // them.
         LiveCtrl<ManualClock> live;
         ASSERT_EQ(live.ctrl.Play(), 1);
         live.PutVideo(1, 3, 31, 3); // one frame a second
         live.PutAudio(1, 3);
-        ASSERT_TRUE(live.clock.StepUntil([&] { return !live.log.Video().empty() && !live.log.Audio().empty(); },
-                                         kThreads));
+        ASSERT_TRUE(
+            live.clock.StepUntil([&] { return !live.log.Video().empty() && !live.log.Audio().empty(); }, kThreads));
         EXPECT_EQ(live.log.Video().size(), 1u);
         EXPECT_EQ(live.log.Audio().size(), 1u);
         ASSERT_EQ(live.ctrl.Stop(), 1);
