@@ -191,15 +191,29 @@ TEST(StreamRealCtrl, RefusedAudioIsOfferedEightTimesThenDropped)
 
 TEST(StreamRealCtrl, FramesBeforeTheFirstKeyFrameAreDropped)
 {
-    LiveCtrl<ManualClock> live;
-    ASSERT_EQ(live.ctrl.Play(), 1);
-    for (uint32_t n = 1; n <= 6; ++n) live.Put(VideoFrame(n, n == 4, 25), 1);
-    ASSERT_TRUE(live.clock.StepUntil([&] { return live.log.Video().size() == 3; }, kThreads));
-    const auto video = live.log.Video();
-    EXPECT_EQ(video[0].frame, 4u);
-    EXPECT_EQ(video[0].kind, "h264_I");
-    EXPECT_EQ(video[0].frameRate, 25.0f);
-    ASSERT_EQ(live.ctrl.Stop(), 1);
+    struct Case {
+        const char* holdForKey;
+        std::vector<uint32_t> frames;
+    };
+    // Frames 1-6 with a key frame at 4, then "clear_all" and frames 7-9 with a key frame at 8.
+    for (const Case& c : {Case{"y", {4, 5, 6, 8, 9}}, Case{"n", {1, 2, 3, 4, 5, 6, 7, 8, 9}}}) {
+        LiveCtrl<ManualClock> live;
+        ASSERT_EQ(live.ctrl.setinfo("p_is_key", c.holdForKey), 1);
+        ASSERT_EQ(live.ctrl.Play(), 1);
+        for (uint32_t n = 1; n <= 6; ++n) live.Put(VideoFrame(n, n == 4, 25), 1);
+        ASSERT_TRUE(live.clock.StepUntil(
+            [&] { return !live.log.Video().empty() && live.log.Video().back().frame == 6; }, kThreads));
+        ASSERT_EQ(live.ctrl.setinfo("clear_all", ""), 1);
+        for (uint32_t n = 7; n <= 9; ++n) live.Put(VideoFrame(n, n == 8, 25), 1);
+        ASSERT_TRUE(live.clock.StepUntil([&] { return live.log.Video().back().frame == 9; }, kThreads));
+        std::vector<uint32_t> frames;
+        for (const Released& entry : live.log.Video()) frames.push_back(entry.frame);
+        EXPECT_EQ(frames, c.frames) << "p_is_key " << c.holdForKey;
+        const auto first = live.log.Video().front();
+        EXPECT_EQ(first.kind, c.frames[0] == 4 ? "h264_I" : "h264_P");
+        EXPECT_EQ(first.frameRate, c.frames[0] == 4 ? 25.0f : 20.0f) << "the rate is taken from key frames";
+        ASSERT_EQ(live.ctrl.Stop(), 1);
+    }
 }
 
 TEST(StreamRealCtrl, RefusalsAreReported)
