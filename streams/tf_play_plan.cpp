@@ -75,7 +75,7 @@ std::string TfConvertFileName(const std::string& folder, const std::string& devi
     return name;
 }
 
-TfFrameScan ScanTfFrame(const uint8_t* payload, std::size_t length, VQ_PANO_PARAM* pano)
+TfFrameScan ScanTfFrame(const uint8_t* payload, std::size_t length, VQ_PANO_PARAM* pano, RecordSeiSizes sizes)
 {
     TfFrameScan scan;
     if (payload == nullptr) return scan;
@@ -88,11 +88,12 @@ TfFrameScan ScanTfFrame(const uint8_t* payload, std::size_t length, VQ_PANO_PARA
         const std::size_t header = at + 3;
         const int type = payload[header] & 0x1F;
         if (type == 6 && begin + 6 < length && payload[begin + 5] == 0xF0) {
-            const SeiKind kind = ClassifyRecordSei(payload + begin, length - begin, RecordSeiSizes::Minimum);
+            const SeiKind kind = ClassifyRecordSei(payload + begin, length - begin, sizes);
             QnLensSeiInfo info;
             if (kind != SeiKind::None && ParseLensSei(payload + begin, length - begin, &info) == 1 && info.Valid()) {
                 if (info.HasTime()) {
                     tfUnpackTime(&scan.time, info.frameTime);
+                    scan.timeWord = info.frameTime;
                     scan.haveTime = true;
                 }
                 scan.ptz[0] = static_cast<uint16_t>(std::lround(info.ptzPan * 10));

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "streams/qn_tf.h"
+#include "streams/record_stream.h"
 
 namespace streams {
 
@@ -33,6 +34,7 @@ std::string TfConvertFileName(const std::string& folder, const std::string& devi
 struct TfFrameScan {
     bool haveTime = false;
     TfDateTime time{};
+    uint32_t timeWord = 0;        // the packed date the time was read from
     uint16_t ptz[3] = {0, 0, 10}; // PTZ values x 10 and the constant 10
     std::size_t frameStart = 0;   // the first unit that is not a private SEI
     bool slice = false;           // a slice (NAL 1 or 5) was reached
@@ -42,8 +44,11 @@ struct TfFrameScan {
     uint32_t protectionInterval = 0, keyClearHeader = 0, otherClearHeader = 0;
 };
 // Scans the first 256 bytes (fewer for short payloads) for start codes; a
-// panorama record fills `pano` while it is not valid yet.
-TfFrameScan ScanTfFrame(const uint8_t* payload, std::size_t length, VQ_PANO_PARAM* pano);
+// panorama record fills `pano` while it is not valid yet. TF-card streams
+// carry private SEI units of at least their kind's size, cloud streams of
+// exactly that size.
+TfFrameScan ScanTfFrame(const uint8_t* payload, std::size_t length, VQ_PANO_PARAM* pano,
+                        RecordSeiSizes sizes = RecordSeiSizes::Minimum);
 
 // Pacing: the A/V lag in ms from the carried values (video-frame units), the
 // speed-up factor it asks for (20 above 3 s, which also means key frames

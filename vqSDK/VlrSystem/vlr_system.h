@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+#include "vqSDK/VlrSystem/cloud_sign_cache.h"
 #include "vqSDK/VlrSystem/resource_pack.h"
 
 // Every failure report and refusal text: (code, second value, text, user
@@ -291,7 +292,7 @@ private:
     uint8_t lastPtzHead_[32] = {};
 
     std::mutex cloudMutex_;
-    std::vector<QN_NET_CLOUD_SIGN> signCache_;
+    CloudSignCache signCache_;
     std::vector<VLR_CLOUD_INDEX_ENTRY> dayIndex_;
     std::atomic<uint32_t> state_{0};
     std::atomic<uint32_t> userId_{0};

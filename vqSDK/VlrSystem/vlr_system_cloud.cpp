@@ -12,48 +12,14 @@ namespace {
 
 constexpr int kNoCredentials = -2;
 constexpr int kBadIndex = -5;
-constexpr int32_t kDownloadTimeoutSeconds = 30;
-
-bool StillValid(const QN_NET_CLOUD_SIGN& sign, int64_t now)
-{
-    return now > static_cast<int64_t>(sign.effective_start) && now < static_cast<int64_t>(sign.credential_lose_time);
-}
-
-template <std::size_t N>
-void PutText(char (&field)[N], const char* text)
-{
-    std::memset(field, 0, N);
-    platform::CopyBounded(field, N, text);
-}
 
 } // namespace
 
 int VLR_SYSTEM::CloudSign(int32_t camera, QN_NET_CLOUD_SIGN* sign)
 {
-    const int64_t now = platform::WallNow().seconds;
-    std::lock_guard<std::mutex> lock(cloudMutex_);
-    for (const QN_NET_CLOUD_SIGN& cached : signCache_) {
-        if (static_cast<int32_t>(cached.camera_id) == camera && StillValid(cached, now)) {
-            *sign = cached;
-            return 1;
-        }
-    }
-    QN_NET_CLOUD_SIGN fresh{};
-    if (QN_NET_Clond_Storage_GetServerSign(camera, static_cast<int32_t>(now), &fresh) != 1) {
-        ReportError(VLR_REPORT_NET_SDK, "QN_NET_Clond_Storage_GetServerSign");
-        return 0;
-    }
-    fresh.camera_id = static_cast<uint32_t>(camera);
-    bool replaced = false;
-    for (QN_NET_CLOUD_SIGN& cached : signCache_) {
-        if (static_cast<int32_t>(cached.camera_id) == camera) {
-            cached = fresh;
-            replaced = true;
-        }
-    }
-    if (!replaced) signCache_.push_back(fresh);
-    *sign = fresh;
-    return 1;
+    if (signCache_.Get(camera, platform::WallNow().seconds, false, sign) == 1) return 1;
+    ReportError(VLR_REPORT_NET_SDK, "QN_NET_Clond_Storage_GetServerSign");
+    return 0;
 }
 
 int VLR_SYSTEM::vqCloudDownIndexEx(int32_t camera, const char* folder)
@@ -68,11 +34,9 @@ int VLR_SYSTEM::vqCloudDownIndexEx(int32_t camera, const char* folder)
     }
     QN_NET_CLOUD_SIGN sign{};
     if (CloudSign(camera, &sign) != 1) return kNoCredentials;
-    const std::string storagePath(sign.object_path, strnlen(sign.object_path, sizeof sign.object_path));
-    const std::size_t slash = storagePath.find('/');
-    if (slash == std::string::npos) return kNoCredentials;
-    const std::string bucket = storagePath.substr(0, slash);
-    const std::string rest = storagePath.substr(slash + 1);
+    std::string bucket;
+    std::string rest;
+    if (!SplitCloudStoragePath(sign, &bucket, &rest)) return kNoCredentials;
 
     // The date text and the local file name come from one reading of the
     // clock, so that both name the same day around midnight.
@@ -84,19 +48,9 @@ int VLR_SYSTEM::vqCloudDownIndexEx(int32_t camera, const char* folder)
     const std::string localPath = qn_cloud::DayIndexFileName(folder, today.year, today.month, today.day);
 
     QN_NET_CLOUD_DOWNLOAD request{};
-    std::memcpy(request.host, sign.host, sizeof request.host);
-    std::memcpy(request.region, sign.region, sizeof request.region);
-    std::memcpy(request.service, sign.service, sizeof request.service);
-    std::memcpy(request.object_path, sign.object_path, sizeof request.object_path);
-    std::memcpy(request.access_key_id, sign.access_key_id, sizeof request.access_key_id);
-    std::memcpy(request.secret_key, sign.secret_key, sizeof request.secret_key);
-    std::memcpy(request.session_token, sign.session_token, sizeof request.session_token);
-    request.clock_offset = 0;
-    request.timeout_seconds = kDownloadTimeoutSeconds;
-    PutText(request.bucket, bucket.c_str());
-    PutText(request.local_path, localPath.c_str());
-    PutText(request.object_name, objectName);
-    const int downloaded = QN_NET_Clond_Storage_DownloadFile(camera, request);
+    const int downloaded =
+        MakeCloudDownload(sign, bucket, localPath, objectName, &request) ? QN_NET_Clond_Storage_DownloadFile(camera, request)
+                                                                         : -1;
     std::memset(&request, 0, sizeof request);
     std::memset(&sign, 0, sizeof sign);
     if (downloaded != 0) return downloaded;
