@@ -40,10 +40,9 @@ std::string Lower(std::string text)
 
 } // namespace
 
-CloudPlayer::CloudPlayer()
-{
-    SetFolder(nullptr);
-}
+// The folder is made on the first SetFolder or the first transfer, never at
+// construction.
+CloudPlayer::CloudPlayer() = default;
 
 int CloudPlayer::SetFolder(const char* folder)
 {
@@ -53,6 +52,8 @@ int CloudPlayer::SetFolder(const char* folder)
     } else {
         wchar_t data[1024] = {};
         if (QNGetAppDataPath(data, 1024) == 1) base = platform::WideToUtf8(data);
+        // Before the program's start-up has named it, the same folder from the environment.
+        if (base.empty() && !platform::UserDataHome().empty()) base = platform::UserDataHome() + "/OstrelS";
     }
     base = platform::NormalizePath(base);
     if (!base.empty() && base.back() != '/') base += '/';
@@ -69,8 +70,9 @@ std::string CloudPlayer::CloudFolder() const
     return cloudFolder_;
 }
 
-std::string CloudPlayer::CameraFolder(int32_t camera) const
+std::string CloudPlayer::CameraFolder(int32_t camera)
 {
+    if (CloudFolder().empty()) SetFolder(nullptr);
     const std::string folder = CloudFolder() + std::to_string(camera) + "/";
     platform::MakeDirectories(folder);
     return folder;

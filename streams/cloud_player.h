@@ -116,7 +116,7 @@ public:
 
 private:
     // Search and downloads.
-    std::string CameraFolder(int32_t camera) const;
+    std::string CameraFolder(int32_t camera);
     void MakeCurrent(int32_t camera);
     void ClearList();
     int Credentials(int32_t camera, bool refresh);

@@ -12,7 +12,7 @@
 
 #include "Depend/qn_time.h"
 #include "support/wait_until.h"
-#include "vqSDK/VlrNetSDK/cloud/moto_store_fixture.h"
+#include "support/moto_store_fixture.h"
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "vqSDK/VlrSystem/vlr_system.h"
 

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "cloud_test_support.h"
+#include "support/cloud_test_support.h"
 #include "vqSDK/VlrNetSDK/cloud/digest.h"
 #include "vqSDK/VlrNetSDK/cloud/s3_text.h"
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <sstream>
 
-#include "cloud_test_support.h"
-#include "moto_store_fixture.h"
+#include "support/cloud_test_support.h"
+#include "support/moto_store_fixture.h"
 
 namespace {
 

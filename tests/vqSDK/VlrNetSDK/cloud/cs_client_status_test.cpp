@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cloud_test_support.h"
+#include "support/cloud_test_support.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 
 namespace {

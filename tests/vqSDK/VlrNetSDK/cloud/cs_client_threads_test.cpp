@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "cloud_test_support.h"
+#include "support/cloud_test_support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <ctime>
 #include <sstream>
 
-#include "cloud_test_support.h"
+#include "support/cloud_test_support.h"
 #include "platform/clock.h"
 #include "support/scoped_env.h"
 

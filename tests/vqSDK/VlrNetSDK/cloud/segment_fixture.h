@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "cloud_test_support.h"
+#include "support/cloud_test_support.h"
 
 namespace cloud_test {
 

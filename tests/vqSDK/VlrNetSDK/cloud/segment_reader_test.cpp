@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "cloud_test_support.h"
+#include "support/cloud_test_support.h"
 #include "vqSDK/VlrNetSDK/cloud/byte_source.h"
 #include "vqSDK/VlrNetSDK/cloud/segment_unit.h"
 #include "segment_fixture.h"

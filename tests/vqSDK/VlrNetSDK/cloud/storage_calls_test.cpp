@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "cloud_test_support.h"
-#include "moto_store_fixture.h"
+#include "support/cloud_test_support.h"
+#include "support/moto_store_fixture.h"
 #include "vqSDK/VlrNetSDK/cloud/cloud_endpoint.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 

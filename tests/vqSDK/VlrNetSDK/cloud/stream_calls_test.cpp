@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cloud_test_support.h"
+#include "support/cloud_test_support.h"
 #include "segment_fixture.h"
 #include "vqSDK/VlrNetSDK/cloud/day_index.h"
 #include "vqSDK/VlrNetSDK/cloud/stream_reader.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "cloud_test_support.h"
+#include "support/cloud_test_support.h"
 #include "platform/clock.h"
 #include "vqSDK/VlrNetSDK/cloud/aws_v4_signer.h"
 #include "vqSDK/VlrNetSDK/cloud/corvul_cs_server.h"
