@@ -250,7 +250,11 @@ void CloudPlayer::RunDownload()
         if (result != 0) QNLogPrint("Cloud: segment %d skipped after download result %d\n", next, result);
         // A segment that could not be had counts as downloaded without a
         // file: play finds nothing to open and moves on.
-        if (listGeneration_ == generation) downloaded_ = next + 1;
+        {
+            // A list made anew meanwhile starts its own count.
+            std::lock_guard<std::mutex> hold(lock_);
+            if (listGeneration_ == generation) downloaded_ = next + 1;
+        }
         Idle(downloadWake_, kDownloadPassMs);
     }
     QNLogPrint("Cloud: download Exit\n");

@@ -15,6 +15,7 @@
 #include "streams/vq_cloud.h"
 #include "support/moto_store_fixture.h"
 #include "support/stepping_clock.h"
+#include "support/stream_encryptor.h"
 #include "support/this_process.h"
 #include "support/wait_until.h"
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
@@ -151,6 +152,7 @@ protected:
                 Quote(File("day15.h264"))) != 0) {
             return false;
         }
+        if (!MakeProtectedDay(s)) return false;
         for (int day : {14, 15}) {
             const std::string date = "202603" + std::to_string(day);
             const std::string index = File("day" + std::to_string(day) + ".index");
@@ -173,6 +175,34 @@ protected:
             }
         }
         return true;
+    }
+    // 2026-03-16: the first segment again, its SEI naming a custom key of
+    // the test encryptor's (the frames themselves are left as they were).
+    static bool MakeProtectedDay(const cloud_test::Store& s)
+    {
+        const std::string sei = File("sei_protected");
+        bool made = false;
+        for (int attempt = 0; attempt < 20 && !made; ++attempt) {
+            // Some flags put 00 00 0x into the unit; the tool refuses those.
+            password_ = "cloud-pass-" + std::to_string(attempt);
+            const testing_support::StreamEncryptor camera(password_, 2);
+            made = cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " sei 3 " + Quote(sei) +
+                                   " size=64 time=1 rate1=25 rate2=25 sec_low=" + std::to_string(camera.Low(0x0F)) +
+                                   " sec_high=" + std::to_string(camera.High()) + " time_value=" +
+                                   std::to_string(PackedDate(2026, 3, 16, 10, 0, 0)) + " >/dev/null 2>&1") == 0;
+        }
+        const std::string date = "20260316";
+        const std::string index = File("day16.index");
+        return made &&
+               cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " inject " + Quote(File("four0.h264")) + " " +
+                               Quote(File("protected.h264")) + " " + Quote(sei)) == 0 &&
+               cloud_test::Run(Tool("tools/cloudsim/segment_fixture.py") + " private " + Quote(File("protected.h264")) +
+                               " " + Quote(File("tone.alaw")) + " " + Quote(File("protected.264")) +
+                               " --fields 320 240 25 >/dev/null") == 0 &&
+               cloud_test::Run(Tool("tools/cloudsim/day_index_fixture.py") + " day " + Quote(index) + " UTC " + date +
+                               " " + std::to_string(kSlots[0]) + "=81 >/dev/null") == 0 &&
+               Put(s, date + "/corvul_day_" + date + ".index", index) &&
+               Put(s, date + "/" + date + "_10/" + SegmentName(16, kSlots[0]), File("protected.264"));
     }
     static bool Put(const cloud_test::Store& s, const std::string& name, const std::string& path)
     {
@@ -240,6 +270,7 @@ protected:
 
     static inline cloud_test::TempFolder* folder_ = nullptr;
     static inline bool ok_ = false;
+    static inline std::string password_;
     cloud_test::TempFolder local_;
     testing_support::SteppingClock clock_;
     Collected got_;
@@ -311,6 +342,30 @@ TEST_F(CloudPlay, AMissingSegmentIsSkippedAfterOneCredentialRefresh)
     EXPECT_EQ(CredentialRequests(), askedAtStart + 1) << "one refresh for the refused segment, no more";
     EXPECT_FALSE(platform::PathExists(CameraFolder() + SegmentName(15, kSlots[1])));
     EXPECT_TRUE(platform::PathExists(CameraFolder() + SegmentName(15, kSlots[2])));
+}
+
+TEST_F(CloudPlay, FramesThatNeedAnotherPasswordAreDroppedWithEvent14)
+{
+    const VQ_CLOUD_TIME day16 = streams::PackCloudTime({2026, 3, 16, 10, 0, 10, 1});
+    int result = 1;
+    for (const char* password : {"", "not-the-one"}) {
+        SCOPED_TRACE(password);
+        if (*password != '\0') vqCloudSetCustomPwd(kCamera, password);
+        ASSERT_EQ(vqCloudStartPlay(kCamera, day16, &result), 0);
+        ASSERT_TRUE(testing_support::WaitUntil([&] { return got_.Count(streams::kCloudEventSegmentEnd) == 1; }));
+        ASSERT_TRUE(testing_support::WaitUntil(
+            [&] { return got_.Count(streams::kCloudEventPassword) == kFramesPerSegment; }));
+        EXPECT_EQ(got_.Frames(), 0);
+        EXPECT_EQ(vqStopPlayCloud(), 0);
+        std::lock_guard<std::mutex> hold(got_.mutex);
+        got_.events.clear();
+    }
+    // With the stream's password every frame passes its decryption.
+    EXPECT_EQ(vqCloudSetCustomPwd(kCamera, password_.c_str()), 1);
+    ASSERT_EQ(vqCloudStartPlay(kCamera, day16, &result), 0);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return got_.Frames() == kFramesPerSegment; }));
+    EXPECT_EQ(got_.Count(streams::kCloudEventPassword), 0);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return got_.Count(0) == kFramesPerSegment; }));
 }
 
 TEST_F(CloudPlay, APastDaysIndexAnswersFromDiskOnlyWithTheCompletionMark)
