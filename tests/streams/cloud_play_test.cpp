@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -326,6 +328,44 @@ TEST_F(CloudPlay, ADayOfSegmentsPlaysFrameForFrameInOrderWithItsEvents)
     for (int slot : kSlots) EXPECT_TRUE(platform::PathExists(CameraFolder() + SegmentName(14, slot)));
     EXPECT_EQ(vqStopPlayCloud(), 0);
     EXPECT_EQ(vqCloudStopDown(), 0);
+}
+
+TEST_F(CloudPlay, ARecordingOfThePlayedDayHoldsItsFrames)
+{
+    struct KeyFrames {
+        std::atomic<int> count{0};
+        static void On(int code, void* user, int)
+        {
+            if (code == 11) ++static_cast<KeyFrames*>(user)->count;
+        }
+    } recorded;
+    vqCloudSetRecordCallback(&KeyFrames::On, &recorded, 0);
+    const std::string mp4 = local_.File("day14.mp4");
+    ASSERT_EQ(vqCloudRecord(mp4.c_str()), 1);
+    int result = 1;
+    ASSERT_EQ(vqCloudStartPlay(kCamera, kDay14, &result), 0);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return got_.Frames() == 3 * kFramesPerSegment; }));
+    EXPECT_EQ(vqStopPlayCloud(), 0);
+    EXPECT_EQ(vqCloudStopRecord(), 0);
+    EXPECT_EQ(recorded.count, 3) << "once per key frame written";
+    std::string reference;
+    std::string written;
+    ASSERT_EQ(cloud_test::Run("ffmpeg -v error -f h264 -i " + Quote(File("day14.h264")) + " -f framemd5 - 2>&1",
+                              &reference),
+              0);
+    ASSERT_EQ(cloud_test::Run("ffmpeg -v error -i " + Quote(mp4) + " -map 0:v -f framemd5 - 2>&1", &written), 0)
+        << written;
+    // The hashes, not the time stamps: the file keeps its own time base.
+    auto hashes = [](const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line[0] != '#') lines.push_back(line.substr(line.rfind(',') + 1));
+        }
+        return lines;
+    };
+    EXPECT_EQ(hashes(written), hashes(reference));
+    EXPECT_EQ(hashes(written).size(), 3u * kFramesPerSegment);
 }
 
 TEST_F(CloudPlay, AMissingSegmentIsSkippedAfterOneCredentialRefresh)
