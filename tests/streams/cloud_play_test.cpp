@@ -382,6 +382,10 @@ TEST_F(CloudPlay, AMissingSegmentIsSkippedAfterOneCredentialRefresh)
     EXPECT_EQ(CredentialRequests(), askedAtStart + 1) << "one refresh for the refused segment, no more";
     EXPECT_FALSE(platform::PathExists(CameraFolder() + SegmentName(15, kSlots[1])));
     EXPECT_TRUE(platform::PathExists(CameraFolder() + SegmentName(15, kSlots[2])));
+
+    // A day without an index in the store answers with the download's code.
+    EXPECT_EQ(vqCloudSearchFile(kCamera, streams::PackCloudTime({2026, 3, 17, 0, 0, 23, 59}), &result), 1);
+    EXPECT_EQ(result, -3);
 }
 
 TEST_F(CloudPlay, FramesThatNeedAnotherPasswordAreDroppedWithEvent14)
