@@ -29,7 +29,8 @@ std::string DateText(int year, int month, int day)
 bool SafeFileName(const std::string& name)
 {
     if (name.empty() || name == "." || name == "..") return false;
-    return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return std::none_of(name.begin(), name.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 std::string Lower(std::string text)
@@ -194,7 +195,9 @@ int CloudPlayer::DownloadIndex(int32_t camera, const CloudDay& day)
     if (result != 0) return result;
     // An index fetched after its day ended is complete; mark it so that it
     // answers later searches without the network.
-    if (IsPastDay(day, platform::ToLocalTime(Clock().WallNow().seconds))) qn_cloud::SetDayIndexCompletionMark(localPath);
+    if (IsPastDay(day, platform::ToLocalTime(Clock().WallNow().seconds))) {
+        qn_cloud::SetDayIndexCompletionMark(localPath);
+    }
     return kCloudOk;
 }
 

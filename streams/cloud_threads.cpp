@@ -241,10 +241,11 @@ void CloudPlayer::RunDownload()
             Credentials(camera_, true);
             result = DownloadSegment(static_cast<std::size_t>(next));
         }
-        for (int retry = 0, wait = kRetryFirstMs; result != 0 && result != kRefused && retry < kRetries && !downloadStop_;
-             ++retry, wait = std::min(wait * 2, kRetryLastMs)) {
+        for (int retry = 0, wait = kRetryFirstMs; result != 0 && result != kRefused && retry < kRetries; ++retry) {
             Idle(downloadWake_, wait);
+            if (downloadStop_) break;
             result = DownloadSegment(static_cast<std::size_t>(next));
+            wait = std::min(wait * 2, kRetryLastMs);
         }
         if (downloadStop_) break;
         if (result != 0) QNLogPrint("Cloud: segment %d skipped after download result %d\n", next, result);

@@ -27,21 +27,18 @@ namespace {
 
 using cloud_test::Quote;
 
-
 constexpr int32_t kCamera = 77;
 constexpr int kFramesPerSegment = 25;
 constexpr int kRecordedRate = 25;
 const int kSlots[] = {3600, 3601, 3602}; // 10:00:00, 10:00:10, 10:00:20
 
-std::string Tool(const std::string& script)
-{
-    return "/usr/bin/python3 " + Quote(cloud_test::SourcePath(script));
-}
+std::string Tool(const std::string& script) { return "/usr/bin/python3 " + Quote(cloud_test::SourcePath(script)); }
 
 std::string FrameMd5(const std::string& path)
 {
     std::string output;
-    if (cloud_test::Run("ffmpeg -v error -f h264 -i " + Quote(path) + " -f framemd5 - 2>&1", &output) != 0) return "failed";
+    if (cloud_test::Run("ffmpeg -v error -f h264 -i " + Quote(path) + " -f framemd5 - 2>&1", &output) != 0)
+        return "failed";
     return output;
 }
 
@@ -126,7 +123,8 @@ protected:
     {
         const cloud_test::Store& s = *cloud_test::MotoServer::Get();
         const std::string alaw = File("tone.alaw");
-        if (cloud_test::Run("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=8000:duration=1 -c:a pcm_alaw -f alaw " +
+        if (cloud_test::Run(
+                "ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=8000:duration=1 -c:a pcm_alaw -f alaw " +
                 Quote(alaw)) != 0) {
             return false;
         }
@@ -134,24 +132,28 @@ protected:
             const std::string n = std::to_string(k);
             const std::string sei = File("sei" + n);
             if (cloud_test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -ss " + n +
-                    " -frames:v 25 -c:v libx264 -g 25 -bf 0 -bsf:v filter_units=remove_types=6,h264_metadata=aud=insert "
-                    "-f h264 " + Quote(File("src" + n + ".h264"))) != 0 ||
+                                " -frames:v 25 -c:v libx264 -g 25 -bf 0 -bsf:v "
+                                "filter_units=remove_types=6,h264_metadata=aud=insert "
+                                "-f h264 " +
+                                Quote(File("src" + n + ".h264"))) != 0 ||
                 cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " sei 3 " + Quote(sei) +
-                    " size=64 time=1 rate1=25 rate2=25 sec_low=0x01010100 time_value=" +
-                    std::to_string(PackedDate(2026, 3, 14, 10, 0, 10 * k)) + " >/dev/null") != 0 ||
-                cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " four-byte " + Quote(File("src" + n + ".h264")) +
-                                " " + Quote(File("four" + n + ".h264"))) != 0 ||
-                cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " inject " + Quote(File("four" + n + ".h264")) + " " +
-                    Quote(File("sei" + n + ".h264")) + " " + Quote(sei)) != 0 ||
-                cloud_test::Run(Tool("tools/cloudsim/segment_fixture.py") + " private " + Quote(File("sei" + n + ".h264")) + " " +
-                    Quote(alaw) + " " + Quote(File("seg" + n + ".264")) + " --fields 320 240 25 >/dev/null") != 0) {
+                                " size=64 time=1 rate1=25 rate2=25 sec_low=0x01010100 time_value=" +
+                                std::to_string(PackedDate(2026, 3, 14, 10, 0, 10 * k)) + " >/dev/null") != 0 ||
+                cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " four-byte " +
+                                Quote(File("src" + n + ".h264")) + " " + Quote(File("four" + n + ".h264"))) != 0 ||
+                cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " inject " +
+                                Quote(File("four" + n + ".h264")) + " " + Quote(File("sei" + n + ".h264")) + " " +
+                                Quote(sei)) != 0 ||
+                cloud_test::Run(Tool("tools/cloudsim/segment_fixture.py") + " private " +
+                                Quote(File("sei" + n + ".h264")) + " " + Quote(alaw) + " " +
+                                Quote(File("seg" + n + ".264")) + " --fields 320 240 25 >/dev/null") != 0) {
                 return false;
             }
         }
-        if (cloud_test::Run("cat " + Quote(File("src0.h264")) + " " + Quote(File("src1.h264")) + " " + Quote(File("src2.h264")) +
-                " > " + Quote(File("day14.h264"))) != 0 ||
+        if (cloud_test::Run("cat " + Quote(File("src0.h264")) + " " + Quote(File("src1.h264")) + " " +
+                            Quote(File("src2.h264")) + " > " + Quote(File("day14.h264"))) != 0 ||
             cloud_test::Run("cat " + Quote(File("src0.h264")) + " " + Quote(File("src2.h264")) + " > " +
-                Quote(File("day15.h264"))) != 0) {
+                            Quote(File("day15.h264"))) != 0) {
             return false;
         }
         if (!MakeProtectedDay(s)) return false;
@@ -160,8 +162,8 @@ protected:
             const std::string index = File("day" + std::to_string(day) + ".index");
             std::string slots;
             for (int slot : kSlots) slots += " " + std::to_string(slot) + "=81";
-            if (cloud_test::Run(Tool("tools/cloudsim/day_index_fixture.py") + " day " + Quote(index) + " UTC " + date + slots +
-                    " >/dev/null") != 0) {
+            if (cloud_test::Run(Tool("tools/cloudsim/day_index_fixture.py") + " day " + Quote(index) + " UTC " + date +
+                                slots + " >/dev/null") != 0) {
                 return false;
             }
             // The store's index is not marked complete; the player marks its copy.
@@ -196,8 +198,8 @@ protected:
         const std::string date = "20260316";
         const std::string index = File("day16.index");
         return made &&
-               cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " inject " + Quote(File("four0.h264")) + " " +
-                               Quote(File("protected.h264")) + " " + Quote(sei)) == 0 &&
+               cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " inject " + Quote(File("four0.h264")) +
+                               " " + Quote(File("protected.h264")) + " " + Quote(sei)) == 0 &&
                cloud_test::Run(Tool("tools/cloudsim/segment_fixture.py") + " private " + Quote(File("protected.h264")) +
                                " " + Quote(File("tone.alaw")) + " " + Quote(File("protected.264")) +
                                " --fields 320 240 25 >/dev/null") == 0 &&
@@ -208,8 +210,9 @@ protected:
     }
     static bool Put(const cloud_test::Store& s, const std::string& name, const std::string& path)
     {
-        return cloud_test::Run(Quote(cloud_test::MotoPython()) + " " + Quote(cloud_test::SourcePath("tools/cloudsim/s3_peek.py")) +
-                   " " + Quote(s.stateFile) + " put " + Quote(s.prefix + "/" + name) + " " + Quote(path)) == 0;
+        return cloud_test::Run(Quote(cloud_test::MotoPython()) + " " +
+                               Quote(cloud_test::SourcePath("tools/cloudsim/s3_peek.py")) + " " + Quote(s.stateFile) +
+                               " put " + Quote(s.prefix + "/" + name) + " " + Quote(path)) == 0;
     }
     static std::string File(const std::string& name) { return folder_->File(name); }
 
@@ -297,7 +300,8 @@ TEST_F(CloudPlay, ADayOfSegmentsPlaysFrameForFrameInOrderWithItsEvents)
         std::lock_guard<std::mutex> hold(got_.mutex);
         return std::count(got_.events.begin(), got_.events.end(), streams::kCloudEventSegmentEnd) == 3 &&
                got_.videoFrames == 3 * kFramesPerSegment && got_.audioFrames == kAudioDelivered;
-    })) << got_.Frames() << " frames, " << got_.Count(streams::kCloudEventSegmentEnd) << " segment ends";
+    })) << got_.Frames()
+        << " frames, " << got_.Count(streams::kCloudEventSegmentEnd) << " segment ends";
     const int64_t pacedMs = clock_.WaitedMs();
     EXPECT_EQ(FrameMd5(Delivered()), FrameMd5(File("day14.h264")));
     EXPECT_EQ(got_.Count(streams::kCloudEventAllDownloaded), 1);
@@ -350,9 +354,9 @@ TEST_F(CloudPlay, ARecordingOfThePlayedDayHoldsItsFrames)
     EXPECT_EQ(recorded.count, 3) << "once per key frame written";
     std::string reference;
     std::string written;
-    ASSERT_EQ(cloud_test::Run("ffmpeg -v error -f h264 -i " + Quote(File("day14.h264")) + " -f framemd5 - 2>&1",
-                              &reference),
-              0);
+    ASSERT_EQ(
+        cloud_test::Run("ffmpeg -v error -f h264 -i " + Quote(File("day14.h264")) + " -f framemd5 - 2>&1", &reference),
+        0);
     ASSERT_EQ(cloud_test::Run("ffmpeg -v error -i " + Quote(mp4) + " -map 0:v -f framemd5 - 2>&1", &written), 0)
         << written;
     // The hashes, not the time stamps: the file keeps its own time base.
@@ -375,7 +379,8 @@ TEST_F(CloudPlay, AMissingSegmentIsSkippedAfterOneCredentialRefresh)
     const int askedAtStart = CredentialRequests();
     ASSERT_TRUE(testing_support::WaitUntil([&] {
         return got_.Count(streams::kCloudEventSegmentEnd) == 3 && got_.Frames() == 2 * kFramesPerSegment;
-    })) << got_.Frames() << " frames, " << got_.Count(streams::kCloudEventSegmentEnd) << " segment ends";
+    })) << got_.Frames()
+        << " frames, " << got_.Count(streams::kCloudEventSegmentEnd) << " segment ends";
     EXPECT_EQ(FrameMd5(Delivered()), FrameMd5(File("day15.h264")));
     EXPECT_EQ(got_.Count(streams::kCloudEventAllDownloaded), 1);
     EXPECT_EQ(askedAtStart, 1);
@@ -397,8 +402,8 @@ TEST_F(CloudPlay, FramesThatNeedAnotherPasswordAreDroppedWithEvent14)
         if (*password != '\0') vqCloudSetCustomPwd(kCamera, password);
         ASSERT_EQ(vqCloudStartPlay(kCamera, day16, &result), 0);
         ASSERT_TRUE(testing_support::WaitUntil([&] { return got_.Count(streams::kCloudEventSegmentEnd) == 1; }));
-        ASSERT_TRUE(testing_support::WaitUntil(
-            [&] { return got_.Count(streams::kCloudEventPassword) == kFramesPerSegment; }));
+        ASSERT_TRUE(
+            testing_support::WaitUntil([&] { return got_.Count(streams::kCloudEventPassword) == kFramesPerSegment; }));
         EXPECT_EQ(got_.Frames(), 0);
         EXPECT_EQ(vqStopPlayCloud(), 0);
         std::lock_guard<std::mutex> hold(got_.mutex);

@@ -9,10 +9,10 @@
 
 #include "app/camera_record.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "streams/cloud_time.h"
 #include "streams/packed_date.h"
 #include "streams/vq_cloud.h"
-#include "platform/paths.h"
 #include "support/run_command.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
@@ -51,8 +51,8 @@ TEST(CloudTime, InvalidDaysAndSpansAreRepaired)
     for (const Case& c : cases) {
         const VQ_CLOUD_TIME packed = streams::PackCloudTime(c.given);
         const CloudDay got = streams::ReadCloudTime(&packed, Today());
-        EXPECT_EQ(std::vector<int>({got.year, got.month, got.day, got.startHour, got.startMinute, got.endHour,
-                                    got.endMinute}),
+        EXPECT_EQ(std::vector<int>(
+                      {got.year, got.month, got.day, got.startHour, got.startMinute, got.endHour, got.endMinute}),
                   std::vector<int>({c.taken.year, c.taken.month, c.taken.day, c.taken.startHour, c.taken.startMinute,
                                     c.taken.endHour, c.taken.endMinute}))
             << c.what;
@@ -180,7 +180,6 @@ TEST(CloudFileList, ACompletePastIndexOnDiskAnswersInPagesOfAThousand)
         }
     }
     EXPECT_EQ(pages, (std::vector<int>{1000, 1000, 500, 0}));
-    
 
     // A span inside the day lists only its own segments.
     ASSERT_EQ(vqCloudSearchFile(41, streams::PackCloudTime({2026, 3, 14, 0, 1, 0, 2}), &result), 0);

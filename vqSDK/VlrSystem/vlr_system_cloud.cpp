@@ -48,9 +48,8 @@ int VLR_SYSTEM::vqCloudDownIndexEx(int32_t camera, const char* folder)
     const std::string localPath = qn_cloud::DayIndexFileName(folder, today.year, today.month, today.day);
 
     QN_NET_CLOUD_DOWNLOAD request{};
-    const int downloaded =
-        MakeCloudDownload(sign, bucket, localPath, objectName, &request) ? QN_NET_Clond_Storage_DownloadFile(camera, request)
-                                                                         : -1;
+    const bool fits = MakeCloudDownload(sign, bucket, localPath, objectName, &request);
+    const int downloaded = fits ? QN_NET_Clond_Storage_DownloadFile(camera, request) : -1;
     std::memset(&request, 0, sizeof request);
     std::memset(&sign, 0, sizeof sign);
     if (downloaded != 0) return downloaded;
