@@ -220,22 +220,7 @@ protected:
     {
         if (!cloud_test::MotoServer::Installed()) GTEST_SKIP() << "moto is not installed (bash scripts/oracles.sh)";
         ASSERT_TRUE(ok_) << "the fixtures were not made (ffmpeg with libx264, the fixture tools, moto_server)";
-        const cloud_test::Store& s = *cloud_test::MotoServer::Get();
-        mgr_ = std::make_unique<netsdk_test::CamsimServer>("mgr", "--cloud-store " + s.stateFile);
-        ASSERT_NE(mgr_->Port(), 0) << "the simulated management server did not start";
-        login_ = std::make_unique<netsdk_test::CamsimLogin>("--account demo:secret --mgr-port " +
-                                                            std::to_string(mgr_->Port()));
-        ASSERT_NE(login_->Port(), 0) << "the simulated login server did not start";
-        ASSERT_EQ(QN_NET_SetServicePorts(login_->Port(), 0, 0), 1);
-        ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
-        QN_NET_LOGIN_INFO info{};
-        std::strcpy(info.account, "demo");
-        std::strcpy(info.password, "secret");
-        std::strcpy(info.terminal, "cloud-test");
-        uint32_t address = 0;
-        ASSERT_EQ(QN_NET_Login(&info, &address, &user_), 1);
-        ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
-        baseline_ = testing_support::SettledThreadCount();
+        ASSERT_NO_FATAL_FAILURE(SignIn(cloud_test::MotoServer::Get()->stateFile));
         streams::cloudSetClock(&clock_);
         ASSERT_EQ(vqCloudCreate(), 0);
         ASSERT_EQ(vqCloudSetFolder(local_.Folder().c_str()), 0);
@@ -254,6 +239,29 @@ protected:
         QN_NET_Cleanup();
         mgr_.reset();
         login_.reset();
+    }
+
+    // Signs in anew with the management server answering from `store`.
+    void SignIn(const std::string& store)
+    {
+        if (user_ != 0) QN_NET_Logout(user_);
+        user_ = 0;
+        QN_NET_Cleanup();
+        mgr_ = std::make_unique<netsdk_test::CamsimServer>("mgr", "--cloud-store " + store);
+        ASSERT_NE(mgr_->Port(), 0) << "the simulated management server did not start";
+        login_ = std::make_unique<netsdk_test::CamsimLogin>("--account demo:secret --mgr-port " +
+                                                            std::to_string(mgr_->Port()));
+        ASSERT_NE(login_->Port(), 0) << "the simulated login server did not start";
+        ASSERT_EQ(QN_NET_SetServicePorts(login_->Port(), 0, 0), 1);
+        ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
+        QN_NET_LOGIN_INFO info{};
+        std::strcpy(info.account, "demo");
+        std::strcpy(info.password, "secret");
+        std::strcpy(info.terminal, "cloud-test");
+        uint32_t address = 0;
+        ASSERT_EQ(QN_NET_Login(&info, &address, &user_), 1);
+        ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
+        baseline_ = testing_support::SettledThreadCount();
     }
 
     int CredentialRequests() const
@@ -415,6 +423,50 @@ TEST_F(CloudPlay, FramesThatNeedAnotherPasswordAreDroppedWithEvent14)
     ASSERT_TRUE(testing_support::WaitUntil([&] { return got_.Frames() == kFramesPerSegment; }));
     EXPECT_EQ(got_.Count(streams::kCloudEventPassword), 0);
     EXPECT_TRUE(testing_support::WaitUntil([&] { return got_.Count(0) == kFramesPerSegment; }));
+}
+
+// Transfers that fail for other reasons than a refusal: a server error is
+// retried with back-off and then skipped, a 400 first fetches credentials
+// anew; either way play moves past the segment.
+TEST_F(CloudPlay, FailingTransfersAreRetriedThenSkipped)
+{
+    cloud_test::TempFolder peer;
+    const cloud_test::PeerProcess server("/usr/bin/python3 " +
+                                             Quote(cloud_test::SourcePath("tools/cloudsim/status_server.py")) + " " +
+                                             Quote(peer.Folder()),
+                                         peer.File("port.txt"), 30);
+    ASSERT_TRUE(server.Ready()) << "the status server did not start";
+    const std::string endpoint = "http://127.0.0.1:" + cloud_test::ReadFile(peer.File("port.txt"));
+    // A complete index on disk: no index transfer, only the two segments.
+    std::string index = "V1610" + std::string(10, '0') + "1" + std::string(8640, '\0');
+    index[16 + kSlots[0]] = index[16 + kSlots[1]] = static_cast<char>(0x81);
+    const VQ_CLOUD_TIME day20 = streams::PackCloudTime({2026, 3, 20, 10, 0, 10, 1});
+    struct Case {
+        int status;
+        int32_t camera;
+        int credentialRequests;
+    };
+    for (const Case c : {Case{500, 81, 1}, Case{400, 82, 3}}) {
+        SCOPED_TRACE(c.status);
+        const std::string store = peer.File("store" + std::to_string(c.status) + ".txt");
+        cloud_test::WriteFile(store, "endpoint=" + endpoint + "\nregion=us-east-1\nbucket=status\nprefix=" +
+                                         std::to_string(c.status) +
+                                         "\naccess_key=AKIAEXAMPLEKEY000001\nsecret_key=example\ntoken=t\n");
+        ASSERT_NO_FATAL_FAILURE(SignIn(store));
+        const std::string folder = local_.Folder() + "Cloud/" + std::to_string(c.camera) + "/";
+        ASSERT_TRUE(platform::MakeDirectories(folder));
+        cloud_test::WriteFile(qn_cloud::DayIndexFileName(folder, 2026, 3, 20), index);
+        int result = 1;
+        ASSERT_EQ(vqCloudStartPlay(c.camera, day20, &result), 0);
+        ASSERT_TRUE(testing_support::WaitUntil([&] { return got_.Count(streams::kCloudEventSegmentEnd) == 2; }));
+        EXPECT_EQ(got_.Count(streams::kCloudEventAllDownloaded), 1);
+        EXPECT_EQ(got_.Frames(), 0);
+        EXPECT_EQ(CredentialRequests(), c.credentialRequests);
+        EXPECT_EQ(vqStopPlayCloud(), 0);
+        EXPECT_EQ(vqCloudStopDown(), 0);
+        std::lock_guard<std::mutex> hold(got_.mutex);
+        got_.events.clear();
+    }
 }
 
 TEST_F(CloudPlay, APastDaysIndexAnswersFromDiskOnlyWithTheCompletionMark)
