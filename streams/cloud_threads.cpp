@@ -283,13 +283,13 @@ void CloudPlayer::RunPlay()
     g_readerTarget = this;
     const platform::Clock& clock = Clock();
     while (!playStop_ && play_.run) {
-        if (played_ >= downloaded_ || queueFull_) {
+        if (playPaused_ || played_ >= static_cast<int>(SegmentCount())) {
+            // The end of the list, an empty one included, pauses play.
+            playPaused_ = true;
             Idle(playWake_, kIdleMs);
             continue;
         }
-        if (playPaused_ || played_ >= static_cast<int>(SegmentCount())) {
-            // The end of the list pauses play.
-            playPaused_ = true;
+        if (played_ >= downloaded_ || queueFull_) {
             Idle(playWake_, kIdleMs);
             continue;
         }

@@ -395,6 +395,16 @@ TEST_F(CloudPlay, AMissingSegmentIsSkippedAfterOneCredentialRefresh)
     EXPECT_FALSE(platform::PathExists(CameraFolder() + SegmentName(15, kSlots[1])));
     EXPECT_TRUE(platform::PathExists(CameraFolder() + SegmentName(15, kSlots[2])));
 
+    // A span without segments: all of them downloaded at once, once more
+    // for this new list, and nothing to play.
+    ASSERT_EQ(vqCloudStartPlay(kCamera, streams::PackCloudTime({2026, 3, 15, 11, 0, 11, 1}), &result), 0);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return got_.Count(streams::kCloudEventAllDownloaded) == 2; }));
+    EXPECT_EQ(got_.Count(streams::kCloudEventSegmentEnd), 3);
+    VQ_CLOUD_FILE* page = nullptr;
+    int count = -1;
+    EXPECT_EQ(vqCloudGetFileList(kCamera, 1, &page, &count, &result), 1);
+    EXPECT_EQ(result, -5) << "an empty list";
+
     // A day without an index in the store answers with the download's code.
     EXPECT_EQ(vqCloudSearchFile(kCamera, streams::PackCloudTime({2026, 3, 17, 0, 0, 23, 59}), &result), 1);
     EXPECT_EQ(result, -3);
