@@ -180,33 +180,66 @@ protected:
         }
         return true;
     }
-    // 2026-03-16: the first segment again, its SEI naming a custom key of
-    // the test encryptor's (the frames themselves are left as they were).
+    // 2026-03-16: the first segment again, protected as a camera protects
+    // it: its SEI names a custom key of the test encryptor's and keeps the
+    // key frames' first 208 bytes (parameter sets and SEI) and the other
+    // frames' first 8 clear, and the test encryptor encrypts the rest of
+    // each access unit.
     static bool MakeProtectedDay(const cloud_test::Store& s)
     {
+        constexpr uint32_t kInterval = 64;
+        constexpr uint32_t kKeyClear = 26 * 8;
+        constexpr uint32_t kOtherClear = 1 * 8; // the fixture's protection word 0x01010101
         const std::string sei = File("sei_protected");
-        bool made = false;
-        for (int attempt = 0; attempt < 20 && !made; ++attempt) {
-            // Some flags put 00 00 0x into the unit; the tool refuses those.
+        const std::string plain = File("protected_plain.h264");
+        for (int attempt = 0; attempt < 20; ++attempt) {
             password_ = "cloud-pass-" + std::to_string(attempt);
             const testing_support::StreamEncryptor camera(password_, 2);
-            made = cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " sei 3 " + Quote(sei) +
-                                   " size=64 time=1 rate1=25 rate2=25 sec_low=" + std::to_string(camera.Low(0x0F)) +
-                                   " sec_high=" + std::to_string(camera.High()) + " time_value=" +
-                                   std::to_string(PackedDate(2026, 3, 16, 10, 0, 0)) + " >/dev/null 2>&1") == 0;
+            // Some flags put 00 00 0x into the unit; the tool refuses those.
+            if (cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " sei 3 " + Quote(sei) +
+                                " size=64 time=1 rate1=25 rate2=25 key_clear=26 interval=1 sec_low=" +
+                                std::to_string(camera.Low(0x0F)) + " sec_high=" + std::to_string(camera.High()) +
+                                " time_value=" + std::to_string(PackedDate(2026, 3, 16, 10, 0, 0)) +
+                                " >/dev/null 2>&1") != 0 ||
+                cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " inject " + Quote(File("four0.h264")) +
+                                " " + Quote(plain) + " " + Quote(sei)) != 0) {
+                continue;
+            }
+            // Access units begin with their delimiter.
+            std::string stream = cloud_test::ReadFile(plain);
+            const std::string delimiter("\0\0\0\1\x09", 5);
+            const auto startCodes = [](const std::string& text) {
+                std::size_t count = 0;
+                for (std::size_t at = text.find(std::string("\0\0\1", 3)); at != std::string::npos;
+                     at = text.find(std::string("\0\0\1", 3), at + 1)) {
+                    ++count;
+                }
+                return count;
+            };
+            const std::size_t before = startCodes(stream);
+            for (std::size_t at = stream.find(delimiter); at != std::string::npos;) {
+                const std::size_t next = stream.find(delimiter, at + 1);
+                const std::size_t end = next == std::string::npos ? stream.size() : next;
+                auto* unit = reinterpret_cast<uint8_t*>(&stream[at]);
+                const bool key = stream.find(std::string("\0\0\1\x65", 4), at) < end;
+                const uint32_t clear = key ? kKeyClear : kOtherClear;
+                camera.EncryptFrame(unit, end - at, kInterval | clear << 16, key ? 2 : 4);
+                at = next;
+            }
+            // Cipher bytes that read as a start code would split a unit; another key then.
+            if (startCodes(stream) != before) continue;
+            cloud_test::WriteFile(File("protected.h264"), stream);
+            const std::string date = "20260316";
+            const std::string index = File("day16.index");
+            return cloud_test::Run(Tool("tools/cloudsim/segment_fixture.py") + " private " +
+                                   Quote(File("protected.h264")) + " " + Quote(File("tone.alaw")) + " " +
+                                   Quote(File("protected.264")) + " --fields 320 240 25 >/dev/null") == 0 &&
+                   cloud_test::Run(Tool("tools/cloudsim/day_index_fixture.py") + " day " + Quote(index) + " UTC " +
+                                   date + " " + std::to_string(kSlots[0]) + "=81 >/dev/null") == 0 &&
+                   Put(s, date + "/corvul_day_" + date + ".index", index) &&
+                   Put(s, date + "/" + date + "_10/" + SegmentName(16, kSlots[0]), File("protected.264"));
         }
-        const std::string date = "20260316";
-        const std::string index = File("day16.index");
-        return made &&
-               cloud_test::Run(Tool("tools/streamfix/stream_fixture.py") + " inject " + Quote(File("four0.h264")) +
-                               " " + Quote(File("protected.h264")) + " " + Quote(sei)) == 0 &&
-               cloud_test::Run(Tool("tools/cloudsim/segment_fixture.py") + " private " + Quote(File("protected.h264")) +
-                               " " + Quote(File("tone.alaw")) + " " + Quote(File("protected.264")) +
-                               " --fields 320 240 25 >/dev/null") == 0 &&
-               cloud_test::Run(Tool("tools/cloudsim/day_index_fixture.py") + " day " + Quote(index) + " UTC " + date +
-                               " " + std::to_string(kSlots[0]) + "=81 >/dev/null") == 0 &&
-               Put(s, date + "/corvul_day_" + date + ".index", index) &&
-               Put(s, date + "/" + date + "_10/" + SegmentName(16, kSlots[0]), File("protected.264"));
+        return false;
     }
     static bool Put(const cloud_test::Store& s, const std::string& name, const std::string& path)
     {
@@ -426,12 +459,14 @@ TEST_F(CloudPlay, FramesThatNeedAnotherPasswordAreDroppedWithEvent14)
         std::lock_guard<std::mutex> hold(got_.mutex);
         got_.events.clear();
     }
-    // With the stream's password every frame passes its decryption.
+    // With the stream's password every frame is decrypted back to the source's.
     EXPECT_EQ(vqCloudSetCustomPwd(kCamera, password_.c_str()), 1);
     ASSERT_EQ(vqCloudStartPlay(kCamera, day16, &result), 0);
     ASSERT_TRUE(testing_support::WaitUntil([&] { return got_.Frames() == kFramesPerSegment; }));
     EXPECT_EQ(got_.Count(streams::kCloudEventPassword), 0);
     EXPECT_TRUE(testing_support::WaitUntil([&] { return got_.Count(0) == kFramesPerSegment; }));
+    EXPECT_EQ(FrameMd5(Delivered()), FrameMd5(File("src0.h264")));
+    EXPECT_NE(FrameMd5(File("protected.h264")), FrameMd5(File("src0.h264"))) << "the fixture is protected";
 }
 
 // Transfers that fail for other reasons than a refusal: a server error is
