@@ -40,6 +40,7 @@ VLR_SYSTEM::VLR_SYSTEM()
     pack_.tag = kPackTag;
     pack_.owner = RES_PACK_USER_NONE;
     pack_.source = -1;
+    playThread_ = std::thread(&VLR_SYSTEM::PlayWorker, this);
 }
 
 VLR_SYSTEM::~VLR_SYSTEM()
@@ -48,6 +49,8 @@ VLR_SYSTEM::~VLR_SYSTEM()
     ptzLink_.reset();
     ForgetModels();
     StopLiveWorker();
+    ring_.Stop();
+    if (playThread_.joinable()) playThread_.join();
     if (state_.load() & VLR_STATE_SDK_INIT) {
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
     }

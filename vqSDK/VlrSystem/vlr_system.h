@@ -16,6 +16,7 @@
 
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrSystem/cloud_sign_cache.h"
+#include "vqSDK/VlrSystem/packet_ring.h"
 #include "vqSDK/VlrSystem/resource_pack.h"
 
 // Every failure report and refusal text: (code, second value, text, user
@@ -170,6 +171,11 @@ public:
     int CardSetRecordEnd(int user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value);
     int CardSetPlaybackData(int user, VLR_PLAYBACK_DATA_CALLBACK callback, void* owner, int32_t value);
 
+    // Puts one live packet (type 0 key frame, 1 other video frame, 3 G.711
+    // A-law) into the play worker's ring, which feeds the "single" source in
+    // order; 0 when the packet was dropped.
+    int PutPacket(const uint8_t* data, int32_t length, int32_t type, int32_t number);
+
     // Settings and queries by name; 1 or the query's answer, 0 after a report.
     int SetInfo(const char* name, const char* item, const char* value);
     int GetInfo(const char* name, const char* item, char* buffer, int length);
@@ -271,18 +277,28 @@ private:
     static int OnLiveData(char* data, int32_t type, int32_t number, int32_t length, int32_t value);
     void QueueLiveFrame(LiveFrame frame);
     void LiveWorker();
-    void FeedLiveFrame(LiveFrame& frame);
     void StopLiveWorker();
+    // Each road into the "single" source keeps its own frame order: it waits
+    // for a key frame after a start and drops video older than the last.
+    struct FrameOrder {
+        bool waitingForKey = true;
+        int32_t lastNumber = -1;
+    };
+    void FeedFrame(FrameOrder& order, int32_t type, int32_t number, const uint8_t* data, int32_t length);
+    void PlayWorker();
 
     std::atomic<int32_t> liveCamera_{0};
     std::mutex liveMutex_;
     std::condition_variable liveChanged_;
     std::deque<LiveFrame> liveFrames_;
     bool liveRun_ = false;
-    bool liveWaitingForKey_ = true;  // the worker's own
-    int32_t liveLastNumber_ = -1;    // the worker's own
+    FrameOrder liveOrder_;           // the live worker's own
     bool liveResetPending_ = false;
     std::thread liveThread_;
+
+    PacketRing ring_;
+    FrameOrder ringOrder_;           // the play worker's own
+    std::thread playThread_;
 
     std::unique_ptr<QN_PTZLINK> ptzLink_;
     std::mutex unionMutex_;

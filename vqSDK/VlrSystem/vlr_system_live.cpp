@@ -56,8 +56,7 @@ void VLR_SYSTEM::LiveWorker()
     for (;;) {
         liveChanged_.wait(lock, [&] { return !liveRun_ || !liveFrames_.empty() || liveResetPending_; });
         if (liveResetPending_) {
-            liveWaitingForKey_ = true;
-            liveLastNumber_ = -1;
+            liveOrder_ = FrameOrder{};
             liveResetPending_ = false;
         }
         if (liveFrames_.empty()) {
@@ -67,25 +66,26 @@ void VLR_SYSTEM::LiveWorker()
         LiveFrame frame = std::move(liveFrames_.front());
         liveFrames_.pop_front();
         lock.unlock();
-        FeedLiveFrame(frame);
+        const uint8_t* data = frame.sdkBuffer != nullptr ? reinterpret_cast<const uint8_t*>(frame.sdkBuffer)
+                                                         : frame.audio.data();
+        FeedFrame(liveOrder_, frame.type, frame.number, data, frame.length);
         QN_NET_Free(frame.sdkBuffer);
         lock.lock();
     }
 }
 
-void VLR_SYSTEM::FeedLiveFrame(LiveFrame& frame)
+void VLR_SYSTEM::FeedFrame(FrameOrder& order, int32_t type, int32_t number, const uint8_t* data, int32_t length)
 {
-    if (!platform_ || pack_.source == -1) return;
-    const bool key = frame.type == QN_NET_FRAME_KEY;
-    if (frame.type == QN_NET_FRAME_KEY || frame.type == QN_NET_FRAME_DEPENDENT) {
-        if (key) liveWaitingForKey_ = false;
-        if (liveWaitingForKey_) return;
-        if (frame.number < liveLastNumber_) return;
-        liveLastNumber_ = frame.number;
-        uint32_t number = static_cast<uint32_t>(frame.number);
-        platform_->qn_mp_Ctrl(pack_.source, "video_synid_qn2", reinterpret_cast<const char*>(&number));
-        platform_->qn_mp_InputData(pack_.source, reinterpret_cast<const uint8_t*>(frame.sdkBuffer), frame.length,
-                                   "video_h264_single_qn2");
+    if (!platform_ || pack_.source == -1 || data == nullptr || length <= 0) return;
+    uint32_t synchronisation = static_cast<uint32_t>(number);
+    if (type == QN_NET_FRAME_KEY || type == QN_NET_FRAME_DEPENDENT) {
+        const bool key = type == QN_NET_FRAME_KEY;
+        if (key) order.waitingForKey = false;
+        if (order.waitingForKey) return;
+        if (number < order.lastNumber) return;
+        order.lastNumber = number;
+        platform_->qn_mp_Ctrl(pack_.source, "video_synid_qn2", reinterpret_cast<const char*>(&synchronisation));
+        platform_->qn_mp_InputData(pack_.source, data, length, "video_h264_single_qn2");
         if (key) {
             const VLR_NET_EVENT_CALLBACK callback = eventCallback_.load();
             if (callback != nullptr) {
@@ -93,12 +93,28 @@ void VLR_SYSTEM::FeedLiveFrame(LiveFrame& frame)
                          eventValue_.load());
             }
         }
-    } else if (frame.type == QN_NET_FRAME_AUDIO_G711A) {
-        uint32_t number = static_cast<uint32_t>(frame.number);
-        platform_->qn_mp_Ctrl(pack_.source, "audio_synid_qn2", reinterpret_cast<const char*>(&number));
-        platform_->qn_mp_InputData(pack_.source, frame.audio.data(), static_cast<int>(frame.audio.size()),
-                                   "audio_g711a_single_qn2");
+    } else if (type == QN_NET_FRAME_AUDIO_G711A) {
+        platform_->qn_mp_Ctrl(pack_.source, "audio_synid_qn2", reinterpret_cast<const char*>(&synchronisation));
+        platform_->qn_mp_InputData(pack_.source, data, length, "audio_g711a_single_qn2");
     }
+}
+
+void VLR_SYSTEM::PlayWorker()
+{
+    for (;;) {
+        bool reset = false;
+        const int slot = ring_.TakeOldest(&reset);
+        if (slot < 0) return;
+        if (reset) ringOrder_ = FrameOrder{};
+        const PacketRing::Packet& packet = ring_.Slot(slot);
+        FeedFrame(ringOrder_, packet.type, packet.number, packet.buffer.data(), packet.length);
+        ring_.Release(slot);
+    }
+}
+
+int VLR_SYSTEM::PutPacket(const uint8_t* data, int32_t length, int32_t type, int32_t number)
+{
+    return ring_.Put(data, length, type, number) ? 1 : 0;
 }
 
 void VLR_SYSTEM::StopLiveWorker()
@@ -126,6 +142,7 @@ int VLR_SYSTEM::LiveSetCamera(int user, const char* camera)
 int VLR_SYSTEM::LiveStart(int user, int32_t* handle)
 {
     if (user != kLiveUser) return 0;
+    ring_.Reset();
     {
         std::lock_guard<std::mutex> lock(liveMutex_);
         liveResetPending_ = true;
