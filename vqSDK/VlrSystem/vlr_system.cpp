@@ -122,6 +122,7 @@ bool VLR_SYSTEM::BuildResourcePack()
         if (platform->qn_mp_Create() != 1) return false;
         platform_ = std::move(platform);
         platform_->qn_mp_SetCallBack(nullptr, nullptr, nullptr);
+        platform_->qn_mp_SetEventCallBack(&VLR_SYSTEM::montEventCBFun, this, nullptr);
     }
     for (const char* name : kSourceNames) {
         int id = platform_->qn_mp_FindSource(name);

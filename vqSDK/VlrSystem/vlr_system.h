@@ -22,6 +22,22 @@
 // Every failure report and refusal text: (code, second value, text, user
 // pointer, user value).
 typedef void (*VLR_MSG_CALLBACK)(int32_t code, int32_t value, const char* text, void* user, int32_t userValue);
+// The platform's panorama events: (record, event kind, item text, user
+// pointer, user value).
+typedef void (*VLR_GL_MSG_CALLBACK)(void* record, int32_t value, const char* item, void* user, int32_t userValue);
+// The record a "Local_region" item carries: each region's position clamped
+// into its own extent.
+enum { VLR_LOCAL_REGIONS_MAX = 16 };
+struct VLR_LOCAL_REGION {
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+};
+struct VLR_LOCAL_REGIONS {
+    int32_t count;
+    VLR_LOCAL_REGION regions[VLR_LOCAL_REGIONS_MAX];
+};
 // The SDK's events after translation: (kind, data block, extra integer, user
 // pointer, user value).
 typedef void (*VLR_NET_EVENT_CALLBACK)(int32_t kind, void* data, int32_t extra, void* user, int32_t userValue);
@@ -76,6 +92,9 @@ struct VLR_CLOUD_INDEX_ENTRY {
 };
 
 struct __tag_point3D;
+namespace qn_cloud {
+struct MinuteIndexEntry;
+}
 class QN_PTZLINK;
 
 // The start record of "start_ptz_union", as the facade builds it.
@@ -146,6 +165,13 @@ public:
     int Init(const char* step, const char* text);
     int SetMsgCallBack(VLR_MSG_CALLBACK callback, void* user, int32_t userValue);
     int SetNetEventCallBack(VLR_NET_EVENT_CALLBACK callback, void* user, int32_t userValue);
+    int SetGLMsgCallBack(VLR_GL_MSG_CALLBACK callback, void* user, int32_t userValue);
+    // The stream platform's event callback (registered by "data_base" with
+    // the hub as its first value): passes each item on to the GL message
+    // callback, "Local_region" as a VLR_LOCAL_REGIONS record, "cam_original"
+    // and "cam_middle" without their record, "cam_perspective" not at all.
+    static void montEventCBFun(int handle, int kind, uint32_t low, uint32_t high, const char* item, void* hub,
+                               void* unused);
     uint32_t State() const { return state_.load(); }
     // The live model (the live play module is user 1): set the camera from
     // its decimal text, start (the route through `handle`), choose the
@@ -185,6 +211,14 @@ public:
     // parameter error" through the message callback.
     int CheckInput(int32_t count, const void* first, const void* second);
     int IsSourcePackSet();
+    // The pack once it is built; null after "Not set source packet".
+    const RESPACK* GetSourcePackData();
+    // A TF-card record index reply of the day of `dayTime`: one record for
+    // each minute where a recording starts, at most `capacity`. The count, 0
+    // for a reply shorter than its head, -1 for one that is no index; 0
+    // after "paramerr :: ParseRemoteIndex" for a missing argument.
+    int ParseRemoteIndex(qn_cloud::MinuteIndexEntry* records, int capacity, int64_t dayTime, const uint8_t* reply,
+                         int32_t length);
 
     // Once the hub is ready: "realplay" the live model table, "ipc_rcd" the
     // TF-card model table, "file_play" the pack itself.
@@ -316,6 +350,10 @@ private:
     VLR_MSG_CALLBACK msgCallback_ = nullptr;
     void* msgUser_ = nullptr;
     int32_t msgValue_ = 0;
+    void PassOnGlItem(void* record, int32_t value, const char* item);
+    std::atomic<VLR_GL_MSG_CALLBACK> glCallback_{nullptr};
+    std::atomic<void*> glUser_{nullptr};
+    std::atomic<int32_t> glValue_{0};
     std::atomic<VLR_NET_EVENT_CALLBACK> eventCallback_{nullptr};
     std::atomic<void*> eventUser_{nullptr};
     std::atomic<int32_t> eventValue_{0};
