@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ptzlink/qn_ptzlink.h"
+#include "streams/key_slots.h"
 #include "streams/montage.h"
 #include "streams/mp4_queue.h"
 #include "streams/stream_queue.h"

@@ -92,6 +92,9 @@ struct VLR_CLOUD_INDEX_ENTRY {
 };
 
 struct __tag_point3D;
+namespace streams {
+class SecurityKeys;
+}
 namespace qn_cloud {
 struct MinuteIndexEntry;
 }
@@ -248,6 +251,78 @@ public:
     // The account's new device, signed with the service's fixed device password.
     int AddDevice(const char* account, const char* device, uint8_t answer[72]);
 
+    // Thin wrappers, each in front of the SDK function of its name (its
+    // report name unless said otherwise). 1 on success, with the reply copied
+    // into the caller's record (when given); 0 after one report. Functions
+    // whose SDK result is a state (-1 failure) give it through `state`.
+    int GetVolume(int32_t camera, QN_NET_VOLUME* volume);
+    int SetVolume(int32_t camera, const QN_NET_VOLUME* volume);
+    int GetWifiValue(int32_t camera, QN_NET_WIFI* wifi);
+    int TalkCtrl(int32_t camera, bool on);
+    int SendTalkData(int32_t camera, const char* data, int32_t length);
+    int GetTalkState(int32_t camera, int32_t* talking); // 1 talking, else 0
+    int PTZ_SetPosition(int32_t camera, const QN_NET_PTZ_POSITION* position, int32_t local);
+    int SearchRemoteIndexFile(int32_t camera, const QN_NET_SEARCH_FILE* search); // "SearchRemoteIndexFile"
+    // No report: the SDK's result; `location` gets the reply's first value.
+    int GetRecordStorageLocation(int32_t camera, int32_t* location);
+    int VerityAccount(const uint8_t record[64], int32_t* known); // 0 or 1 into `known`
+    int CheckVerifyCode(const char first[64], const char second[64]);
+    int BrightCtrl(int32_t camera, int32_t brightness, int32_t control);
+    int Brightness(int32_t camera, int32_t* brightness, int32_t* value);
+    int DeleteApplyAccount(const uint8_t record[66]);
+    int DeleteDevice(const uint8_t record[64]);
+    int DelShareDevice(uint32_t device, uint32_t value);
+    int GetAppVersion(uint16_t deviceType, uint8_t answer[288]);
+    int BindState(const char text[64], uint8_t answer[64]);
+    int GetDeviceid(const uint8_t record[64]);
+    int ApplyTestAccount(uint16_t deviceType, uint8_t answer[66]);
+    int GetShareDeviceInfo(uint32_t device, QN_NET_SHARE_INFO* records, int32_t capacity, int32_t* count);
+    int GetDeviceVersion(uint32_t device, uint8_t answer[152]);
+    int GetInstallState(int32_t camera, int32_t* state);
+    int SetInstallState(int32_t camera, int32_t type);
+    int GetLanType(int32_t camera, int32_t* type);
+    int SetLanType(int32_t camera, int32_t type);
+    int GetZoneType(int32_t camera, int32_t* zone);
+    int SetZoneType(int32_t camera, int32_t zone, int32_t value);
+    int GetMotionDT(int32_t camera, QN_NET_MOTION_DETECTION* motion);
+    int SetMotionDT(int32_t camera, const QN_NET_MOTION_DETECTION* motion);
+    int PTZ_GetDevStatus(int32_t camera, int32_t value, QN_NET_PTZ_STATUS* status, int32_t local);
+    int GetSSID(const uint8_t record[128], uint8_t answer[64]);
+    int ModifyDevName(uint32_t device, const char name[32]);
+    int RebootCamera(int32_t camera);
+    int SignUp(const uint8_t record[256], uint16_t value);
+    int ResetPassword(const uint8_t record[192]);
+    int ResetPasswordEx(const uint8_t record[192]);
+    int ShareDevice(uint32_t device, const uint8_t record[256], int32_t* result);
+    int Upgrade(int32_t mode, int32_t camera, const QN_NET_UPGRADE* upgrade);
+    int StopUpgrade(int32_t camera);
+    int GetVerifyCode(const uint8_t record[92]);          // "QN_NET_GetVerifyCode"
+    // The device sign-in on the local network: the connection's address and
+    // port, and the device text whose first eight hexadecimal characters,
+    // cut to 31 bits, mark the request ("dev QN_NET_Mgr_SignIn").
+    int DevSignIn(uint32_t address, int32_t port, const char* mark);
+    int GetAllConfig(int32_t camera, QN_NET_CONFIG* config);   // message 125; "GetAllConfig"
+    int GetEncryption(int32_t camera, QN_NET_CONFIG* config);  // message 64; "GetEncryption"
+    int GetPTZConnectType(int32_t camera);                     // "GetPTZConnectType"
+    int SetTfCard(int32_t camera, const QN_NET_TF_INFO* info); // "SetTfCard"
+    // No report: the SDK's answer status (1 the picture follows as events),
+    // or -1.
+    int GetAlarmPic(int32_t camera, int32_t value2, int32_t value3, int32_t value4, int32_t value5, int32_t value6);
+    // Writes the camera's encryption record; once the camera took it, the
+    // video password becomes the hub's key of `slot` ("default" or
+    // "default_old"). "SetEncryption"; kind 2 for a missing argument or
+    // another slot.
+    int SetEncryption(int32_t camera, const QN_NET_CONFIG* config, const char* slot, const char* password);
+    // The key text the hub holds for "default" (empty without one).
+    std::string EncryptionKeyText(const char* slot);
+
+    // The camera's storage order (device, user, provider, storage mode, order
+    // start and end).
+    int vqCloudOrder(int32_t camera, QN_NET_CLOUD_TIME* order);
+    // The order query, the credentials and today's day index into
+    // "<temporary folder><camera>/": the credentials' result (1 or 0).
+    int vqCloudTest(int32_t camera);
+
     // Fetches today's cloud day index of `camera` into `folder` (ending in its
     // separator) and keeps its recorded slots: 0, -2 without credentials, -5
     // when the index does not parse, else the download's code.
@@ -341,6 +416,7 @@ private:
     bool unionFinished_ = true;
     uint8_t lastPtzHead_[32] = {};
 
+    std::unique_ptr<streams::SecurityKeys> keys_;
     std::mutex cloudMutex_;
     CloudSignCache signCache_;
     std::vector<VLR_CLOUD_INDEX_ENTRY> dayIndex_;

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Depend/qn_folders.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "vqSDK/VlrNetSDK/cloud/day_index.h"
 #include "vqSDK/VlrSystem/vlr_system.h"
@@ -82,4 +84,35 @@ std::vector<VLR_CLOUD_INDEX_ENTRY> VLR_SYSTEM::CloudDayIndex()
 {
     std::lock_guard<std::mutex> lock(cloudMutex_);
     return dayIndex_;
+}
+
+int VLR_SYSTEM::vqCloudOrder(int32_t camera, QN_NET_CLOUD_TIME* order)
+{
+    QN_NET_CLOUD_TIME reply{};
+    if (QN_NET_Clond_Storage_GetServerTime(camera, 0, &reply) != 1) {
+        ReportError(VLR_REPORT_NET_SDK, "QN_NET_Clond_Storage_GetServerTime");
+        return 0;
+    }
+    if (order != nullptr) *order = reply;
+    return 1;
+}
+
+int VLR_SYSTEM::vqCloudTest(int32_t camera)
+{
+    vqCloudOrder(camera, nullptr);
+    QN_NET_CLOUD_SIGN sign{};
+    const int signed_ = CloudSign(camera, &sign);
+    std::memset(&sign, 0, sizeof sign);
+    char temp[1024] = {};
+    if (QNGetTempPathA(temp, sizeof temp) != 1) {
+        ReportError(VLR_REPORT_STATE, "vqCloudTest");
+        return signed_;
+    }
+    const std::string folder = std::string(temp) + std::to_string(camera) + "/";
+    if (!platform::MakeDirectories(folder)) {
+        ReportError(VLR_REPORT_PARAM, "vqCloudTest");
+        return signed_;
+    }
+    if (signed_ == 1) vqCloudDownIndexEx(camera, folder.c_str());
+    return signed_;
 }
