@@ -265,16 +265,17 @@ public:
     int SearchRemoteIndexFile(int32_t camera, const QN_NET_SEARCH_FILE* search); // "SearchRemoteIndexFile"
     // No report: the SDK's result; `location` gets the reply's first value.
     int GetRecordStorageLocation(int32_t camera, int32_t* location);
-    int VerityAccount(const uint8_t record[64], int32_t* known); // 0 or 1 into `known`
-    int CheckVerifyCode(const char first[64], const char second[64]);
+    // These four give the service's answer value, -1 on failure.
+    int VerityAccount(const uint8_t record[64], int32_t* known); // 1 for any answer but 0
+    int CheckVerifyCode(const char first[64], const char second[64], int32_t* answer);
     int BrightCtrl(int32_t camera, int32_t brightness, int32_t control);
     int Brightness(int32_t camera, int32_t* brightness, int32_t* value);
     int DeleteApplyAccount(const uint8_t record[66]);
     int DeleteDevice(const uint8_t record[64]);
     int DelShareDevice(uint32_t device, uint32_t value);
     int GetAppVersion(uint16_t deviceType, uint8_t answer[288]);
-    int BindState(const char text[64], uint8_t answer[64]);
-    int GetDeviceid(const uint8_t record[64]);
+    int BindState(const char text[64], uint8_t answer[64], int32_t* state);
+    int GetDeviceid(const uint8_t record[64], int32_t* device);
     int ApplyTestAccount(uint16_t deviceType, uint8_t answer[66]);
     int GetShareDeviceInfo(uint32_t device, QN_NET_SHARE_INFO* records, int32_t capacity, int32_t* count);
     int GetDeviceVersion(uint32_t device, uint8_t answer[152]);

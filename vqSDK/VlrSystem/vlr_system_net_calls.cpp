@@ -113,12 +113,15 @@ int VLR_SYSTEM::GetRecordStorageLocation(int32_t camera, int32_t* location)
 
 int VLR_SYSTEM::VerityAccount(const uint8_t record[64], int32_t* known)
 {
-    return StateCall(*this, "QN_NET_VerityAccount", known, [&] { return QN_NET_VerityAccount(record); });
+    int32_t answer = 0;
+    if (!StateCall(*this, "QN_NET_VerityAccount", &answer, [&] { return QN_NET_VerityAccount(record); })) return 0;
+    if (known != nullptr) *known = answer != 0 ? 1 : 0;
+    return 1;
 }
 
-int VLR_SYSTEM::CheckVerifyCode(const char first[64], const char second[64])
+int VLR_SYSTEM::CheckVerifyCode(const char first[64], const char second[64], int32_t* answer)
 {
-    return Sent(*this, "QN_NET_CheckVerifyCode", [&] { return QN_NET_CheckVerifyCode(first, second); });
+    return StateCall(*this, "QN_NET_CheckVerifyCode", answer, [&] { return QN_NET_CheckVerifyCode(first, second); });
 }
 
 int VLR_SYSTEM::BrightCtrl(int32_t camera, int32_t brightness, int32_t control)
@@ -156,14 +159,17 @@ int VLR_SYSTEM::GetAppVersion(uint16_t deviceType, uint8_t answer[288])
                              [&](uint8_t* r) { return QN_NET_GetAppVersion(deviceType, r); });
 }
 
-int VLR_SYSTEM::BindState(const char text[64], uint8_t answer[64])
+int VLR_SYSTEM::BindState(const char text[64], uint8_t answer[64], int32_t* state)
 {
-    return RepliedBytes<64>(*this, "QN_NET_BindState", answer, [&](uint8_t* r) { return QN_NET_BindState(text, r); });
+    std::array<uint8_t, 64> reply{};
+    if (!StateCall(*this, "QN_NET_BindState", state, [&] { return QN_NET_BindState(text, reply.data()); })) return 0;
+    if (answer != nullptr) std::memcpy(answer, reply.data(), reply.size());
+    return 1;
 }
 
-int VLR_SYSTEM::GetDeviceid(const uint8_t record[64])
+int VLR_SYSTEM::GetDeviceid(const uint8_t record[64], int32_t* device)
 {
-    return Sent(*this, "QN_NET_GetDeviceid", [&] { return QN_NET_GetDeviceid(record); });
+    return StateCall(*this, "QN_NET_GetDeviceid", device, [&] { return QN_NET_GetDeviceid(record); });
 }
 
 int VLR_SYSTEM::ApplyTestAccount(uint16_t deviceType, uint8_t answer[66])
