@@ -14,7 +14,7 @@
 #include "event_recorder.h"
 #include "qn_ptzlink.h"
 #include "sub_image.h"
-#include "ptz_shots.h"
+#include "support/ptz_shots.h"
 #include "test_support.h"
 
 namespace {
@@ -323,7 +323,7 @@ TEST_F(Positions, ProjectedSubImagesMatchTheScene)
     ASSERT_EQ(cells.size(), 15u);
     std::vector<std::pair<double, double>> aims;
     for (const auto& cell : cells) aims.emplace_back(cell.x, cell.y);
-    error = ptzlink_test::shoot(dir, dir.file("pano.raw"), aims);
+    error = ptzlink_test::shoot(dir.file(""), dir.file("pano.raw"), aims);
     ASSERT_TRUE(error.empty()) << error;
 
     for (size_t i = 0; i < cells.size(); ++i) {

@@ -15,7 +15,7 @@
 #include "engine_instance.h"
 #include "event_recorder.h"
 #include "qn_ptzlink.h"
-#include "ptz_shots.h"
+#include "support/ptz_shots.h"
 #include "test_support.h"
 #include "platform/paths.h"
 
@@ -72,7 +72,7 @@ void run_scene(const char* high_dynamic, double min_psnr, EventRecorder& events)
     std::vector<std::pair<double, double>> aims;
     for (size_t i = 0; i < cells.size(); ++i)
         aims.emplace_back(cells[i].x + pan_error(int(i)), cells[i].y + tilt_error(int(i)));
-    error = ptzlink_test::shoot(dir, dir.file("pano.raw"), aims);
+    error = ptzlink_test::shoot(dir.file(""), dir.file("pano.raw"), aims);
     ASSERT_TRUE(error.empty()) << error;
 
     for (size_t i = 0; i < cells.size(); ++i) {

@@ -92,6 +92,8 @@ struct VLR_CLOUD_INDEX_ENTRY {
 };
 
 struct __tag_point3D;
+struct _qnpl_ptz_jpg_tail_;
+struct _vm_screen;
 namespace streams {
 class SecurityKeys;
 }
@@ -230,6 +232,27 @@ public:
     // "start_ptz_union", "stop_ptz_union" and "get_next_ptz": 1 (2 when every
     // position was handed out), 0 after a report.
     int SendCtrl(const char* command, const VLR_PTZ_UNION_START* start, __tag_point3D* point);
+
+    // The PTZ pictures of a running union. A picture with its 32-byte head
+    // goes in once the linkage library is ready for it: 1, with the head's pan
+    // (tenths of a degree) and tilt (tenths of a degree, 0 level); 2 without
+    // input for a head at the last one's position; 0 after "Input parameter
+    // error", "ready_for_input error" or "InputPTZImage err".
+    int InputPtzImage(_vm_screen* picture, const _qnpl_ptz_jpg_tail_* head, int32_t* pan, int32_t* tilt);
+    // A JPEG picture into the "single" source; 0 after a report.
+    int InputJpeg(const uint8_t* data, int32_t length);
+    // 1 when the library takes the head for a duplicate of the last picture.
+    int CheckPtzDuplicate(const _qnpl_ptz_jpg_tail_* head);
+    // A copy of the finished union image (0x00RRGGBB rows, top first) and its
+    // tilt range; 0 before it is ready.
+    struct UnionImage {
+        int32_t width = 0;
+        int32_t height = 0;
+        std::vector<uint32_t> pixels;
+        uint16_t upperTilt = 0; // tenths of a degree plus 1800
+        uint16_t lowerTilt = 0;
+    };
+    int GetUnionImage(UnionImage* image);
 
     // Reports once through the message callback; 1 when it went out, 0
     // without a callback.

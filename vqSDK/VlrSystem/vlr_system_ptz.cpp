@@ -1,12 +1,15 @@
 // The PTZ-union commands: the linkage library is set up from the facade's
 // start record, run, and stopped with a bounded wait for its two workers.
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
 #include "Depend/qn_log.h"
 #include "ptzlink/qn_ptzlink.h"
+#include "streams/montage.h"
 #include "vqSDK/VlrSystem/vlr_system.h"
 
 namespace {
@@ -144,4 +147,108 @@ int VLR_SYSTEM::SendCtrl(const char* command, const VLR_PTZ_UNION_START* start, 
     }
     if (result == 0) ReportText(kCommandError);
     return result;
+}
+
+namespace {
+
+const char kNotReady[] = "ready_for_input error";
+const char kInputRefused[] = "InputPTZImage err";
+
+uint32_t PanField(uint64_t word0)
+{
+    return static_cast<uint32_t>(word0 >> 18) & 0xFFF;
+}
+
+// What makes two heads the same shot: the pan field, the top two bits of the
+// first word and the low ten bits of the second.
+bool SamePosition(const _qnpl_ptz_jpg_tail_& a, const _qnpl_ptz_jpg_tail_& b)
+{
+    return PanField(a.word0) == PanField(b.word0) && (a.word0 >> 62) == (b.word0 >> 62) &&
+           (a.word1 & 0x3FF) == (b.word1 & 0x3FF);
+}
+
+} // namespace
+
+int VLR_SYSTEM::InputPtzImage(_vm_screen* picture, const _qnpl_ptz_jpg_tail_* head, int32_t* pan, int32_t* tilt)
+{
+    if (picture == nullptr || head == nullptr) {
+        ReportText(kInputError);
+        return 0;
+    }
+    char* ready = nullptr;
+    if (!ptzLink_ || ptzLink_->GetInfo("ready_for_input", &ready, nullptr) != 1 || ready == nullptr ||
+        std::strcmp(ready, "y") != 0) {
+        ReportText(kNotReady);
+        return 0;
+    }
+    _qnpl_ptz_jpg_tail_ tail = *head;
+    {
+        std::lock_guard<std::mutex> lock(unionMutex_);
+        _qnpl_ptz_jpg_tail_ last{};
+        std::memcpy(&last, lastPtzHead_, sizeof last);
+        const bool anyLast = std::any_of(std::begin(lastPtzHead_), std::end(lastPtzHead_), [](uint8_t b) { return b; });
+        if (anyLast && SamePosition(last, tail)) return 2;
+        std::memcpy(lastPtzHead_, &tail, sizeof tail);
+    }
+    if (pan != nullptr) *pan = static_cast<int32_t>(PanField(tail.word0));
+    if (tilt != nullptr) *tilt = static_cast<int32_t>((tail.word0 >> 30) & 0xFFF) - 1800;
+    if (ptzLink_->InputPTZImage(picture, &tail) == 0) {
+        ReportText(kInputRefused);
+        return 0;
+    }
+    return 1;
+}
+
+int VLR_SYSTEM::InputJpeg(const uint8_t* data, int32_t length)
+{
+    if (data == nullptr || length <= 0) {
+        ReportText(kInputError);
+        return 0;
+    }
+    if (!(state_.load() & VLR_STATE_PACK_BUILT)) {
+        ReportText("Not set source packet");
+        return 0;
+    }
+    if (platform_->qn_mp_InputData(pack_.source, data, length, "jpeg") != 1) {
+        ReportError(VLR_REPORT_MONTAGE, "qn_mp_InputData");
+        return 0;
+    }
+    return 1;
+}
+
+int VLR_SYSTEM::CheckPtzDuplicate(const _qnpl_ptz_jpg_tail_* head)
+{
+    if (head == nullptr) {
+        ReportText(kInputError);
+        return 0;
+    }
+    if (!ptzLink_) return 0;
+    _qnpl_ptz_jpg_tail_ tail = *head;
+    return ptzLink_->CheckDuplicate(&tail) >= 5.0f ? 1 : 0;
+}
+
+int VLR_SYSTEM::GetUnionImage(UnionImage* image)
+{
+    if (image == nullptr) {
+        ReportText(kInputError);
+        return 0;
+    }
+    if (!ptzLink_) return 0;
+    _qnpl_jpg_tail_ptz_pano_ tail{};
+    // The engine keeps its picture until Destory: the caller gets a copy.
+    const _vm_screen* picture = ptzLink_->GetUnionImage(nullptr, &tail);
+    if (picture == nullptr || picture->packed.pixels == nullptr || picture->width <= 0 || picture->height <= 0) {
+        return 0;
+    }
+    image->width = picture->width;
+    image->height = picture->height;
+    image->pixels.resize(static_cast<std::size_t>(picture->width) * picture->height);
+    for (int y = 0; y < picture->height; ++y) {
+        std::memcpy(image->pixels.data() + static_cast<std::size_t>(y) * picture->width,
+                    picture->packed.pixels + static_cast<std::size_t>(y) * picture->packed.stride,
+                    static_cast<std::size_t>(picture->width) * 4);
+    }
+    image->upperTilt = tail.upper_tilt;
+    image->lowerTilt = tail.lower_tilt;
+    return 1;
 }

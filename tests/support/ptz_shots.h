@@ -1,39 +1,56 @@
 // Pictures of a synthetic panorama as a PTZ camera would take them, fed to a
-// running link: shared by the tests that drive a whole projection run.
+// running link: shared by the tests that drive a whole projection run (the
+// linkage library's own and the camera-SDK hub's). The scene is drawn by
+// tests/ptzlink/ptz_scene.py.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <fstream>
-#include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "qn_ptzlink.h"
-#include "test_support.h"
+#include "ptzlink/qn_ptzlink.h"
+#include "support/run_command.h"
 
 namespace ptzlink_test {
 
 constexpr int kShotWidth = 640;
 constexpr int kShotHeight = 360;
 
+// Runs the scene script with Debian's Python (which carries numpy and
+// OpenCV); an empty text, or what went wrong.
+inline std::string run_scene(const std::string& args)
+{
+    const auto result = testing_support::RunCommand("/usr/bin/python3 " OSTRELS_SOURCE_DIR
+                                                    "/tests/ptzlink/ptz_scene.py " + args + " 2>&1");
+    return result.exitCode == 0 ? std::string() : "ptz_scene.py " + args + " failed: " + result.output;
+}
+
 // Shoots one kShotWidth x kShotHeight BGR picture per aim (pan, tilt in
 // degrees, field of view 60) from the panorama at `pano` into "p<i>.raw" of
-// `dir`; an empty text, or what went wrong.
-inline std::string shoot(const TempDir& dir, const std::string& pano, const std::vector<std::pair<double, double>>& aims)
+// `folder` (ending in "/"); an empty text, or what went wrong.
+inline std::string shoot(const std::string& folder, const std::string& pano,
+                         const std::vector<std::pair<double, double>>& aims)
 {
     {
-        std::ofstream list(dir.file("aims.txt"));
+        std::ofstream list(folder + "aims.txt");
         for (std::size_t i = 0; i < aims.size(); ++i) {
             list << "p" << i << ' ' << aims[i].first << ' ' << aims[i].second << " 60 " << kShotWidth << ' '
                  << kShotHeight << '\n';
         }
     }
-    std::string error;
-    run_python("ptz_scene.py", "shoot " + pano + " " + dir.file("aims.txt") + " " + dir.file(""), &error);
-    return error;
+    return run_scene("shoot " + pano + " " + folder + "aims.txt " + folder);
+}
+
+// The bytes of shot `i` of `folder`.
+inline std::vector<uint8_t> read_shot(const std::string& folder, std::size_t i)
+{
+    std::ifstream in(folder + "p" + std::to_string(i) + ".raw", std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // A packed BGR24 picture over `bgr`.
