@@ -16,8 +16,8 @@
 
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrSystem/cloud_sign_cache.h"
-#include "vqSDK/VlrSystem/packet_ring.h"
 #include "vqSDK/VlrSystem/resource_pack.h"
+#include "vqSDK/VlrSystem/packet_ring.h"
 
 // Every failure report and refusal text: (code, second value, text, user
 // pointer, user value).
@@ -387,6 +387,7 @@ private:
     static int OnCardData(char* data, int32_t type, int32_t number, int32_t length, int32_t value);
 
     std::mutex modelMutex_;
+    std::unique_ptr<streams::SecurityKeys> keys_;  // under modelMutex_
     RecordEnd liveRecordEnd_;
     RecordEnd cardRecordEnd_;
     int32_t liveWords_[3] = {};
@@ -440,7 +441,6 @@ private:
     bool unionFinished_ = true;
     uint8_t lastPtzHead_[32] = {};
 
-    std::unique_ptr<streams::SecurityKeys> keys_;
     std::mutex cloudMutex_;
     CloudSignCache signCache_;
     std::vector<VLR_CLOUD_INDEX_ENTRY> dayIndex_;

@@ -17,6 +17,7 @@
 #include "streams/montage.h"
 #include "streams/stream_fixture.h"
 #include "platform/processes.h"
+#include "support/card_files.h"
 #include "support/this_process.h"
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "vqSDK/VlrNetSDK/media/media_peer.h"
@@ -53,16 +54,7 @@ struct CardFrames {
     }
 };
 
-// A one-minute recording from 08:00 on 2026-12-10 on the camera's card.
-QN_NET_REMOTE_FILE MorningFile()
-{
-    QN_NET_REMOTE_FILE file{};
-    const int32_t start[] = {2026, 12, 10, 8, 0, 0};
-    std::copy(std::begin(start), std::end(start), file.values + 29);
-    file.values[38] = 8;
-    file.values[39] = 1;
-    return file;
-}
+using testing_support::MorningFile;
 
 struct Delivered {
     std::mutex mutex;

@@ -4,6 +4,7 @@
 #include "play_session.h"
 
 #include "platform/net_socket.h"
+#include "support/card_files.h"
 #include "support/run_command.h"
 #include "vqSDK/VlrNetSDK/media/camera_messages.h"
 #include "vqSDK/VlrNetSDK/session/play_state.h"
@@ -26,16 +27,7 @@ constexpr uint32_t kPublicFramesKept = kFrames;
 
 QN_NET_SEARCH_FILE Span(QN_NET_TIME6 start, QN_NET_TIME6 end) { return QN_NET_SEARCH_FILE{0, start, end}; }
 
-// A one-minute recording from 08:00 on 2026-12-10.
-QN_NET_REMOTE_FILE MorningFile()
-{
-    QN_NET_REMOTE_FILE file{};
-    const int32_t start[] = {2026, 12, 10, 8, 0, 0};
-    std::copy(std::begin(start), std::end(start), file.values + 29);
-    file.values[38] = 8;
-    file.values[39] = 1;
-    return file;
-}
+using testing_support::MorningFile;
 
 // The wire command (body 16) of every playback message the server got.
 std::vector<uint32_t> PlaybackCommands(const CamsimServer& mgr)
