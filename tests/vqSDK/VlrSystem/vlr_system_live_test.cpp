@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "streams/montage.h"
 #include "streams/stream_fixture.h"
@@ -62,6 +63,7 @@ struct Delivered {
     std::string video;
     int frames = 0;
     int notices = 0;
+    std::vector<std::string> kinds;  // of the video frames, in order
     std::atomic<VLR_MODEL_WRITE_FRAME> recorder{nullptr};
     static uint32_t RecordType(const char* kind)
     {
@@ -84,7 +86,10 @@ struct Delivered {
         }
         std::lock_guard<std::mutex> lock(self->mutex);
         self->video.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
-        if (std::strcmp(frame->kind, "h264_I") == 0 || std::strcmp(frame->kind, "h264_P") == 0) ++self->frames;
+        if (std::strcmp(frame->kind, "h264_I") == 0 || std::strcmp(frame->kind, "h264_P") == 0) {
+            ++self->frames;
+            self->kinds.emplace_back(frame->kind);
+        }
         self->changed.notify_all();
     }
     static void OnEvent(int32_t kind, void* data, int32_t, void* user, int32_t)
@@ -96,42 +101,75 @@ struct Delivered {
     }
 };
 
-TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrameAndTheCardReachesTheTfModel)
-{
-    media_test::MediaFixture media;
-    ASSERT_TRUE(media.ok) << "ffmpeg could not make the test stream";
-    const std::string fourByte = media.folder.Path() + "/live4.264";
-    ASSERT_EQ(streams_test::RunFixture("four-byte " + media.h264 + " " + fourByte).exitCode, 0);
-    media.h264 = fourByte;
+// The simulated LAN camera (with its card), its management and login
+// servers, and a hub signed in to them whose platform hands every frame of
+// the "single" source to `Delivered`.
+struct LiveService {
+    media_test::MediaPeer camera;
+    netsdk_test::CamsimServer mgr;
+    netsdk_test::CamsimLogin login;
+    VLR_SYSTEM hub;
+    uint32_t user = 0;
+    RESPACK* pack = nullptr;
 
-    const int threadsBefore = testing_support::SettledThreadCount();
-    Delivered delivered;
+    explicit LiveService(media_test::MediaFixture& media)
+        : camera("lan_camera", media, "--card"), mgr("mgr", "--camera-port " + std::to_string(camera.Port())),
+          login("--account demo:secret --mgr-port " + std::to_string(mgr.Port()))
     {
-        media_test::MediaPeer camera("lan_camera", media, "--card");
+    }
+    ~LiveService()
+    {
+        if (user != 0) hub.Logout(user);
+        hub.Init("clean_up", nullptr);
+    }
+    void Start(Delivered& delivered)
+    {
         ASSERT_NE(camera.Port(), 0) << "the simulated LAN camera did not start";
-        netsdk_test::CamsimServer mgr("mgr", "--camera-port " + std::to_string(camera.Port()));
         ASSERT_NE(mgr.Port(), 0);
-        netsdk_test::CamsimLogin login("--account demo:secret --mgr-port " + std::to_string(mgr.Port()));
         ASSERT_NE(login.Port(), 0);
         const int first = 30000 + (platform::CurrentProcessId() % 700) * 40;
         ASSERT_EQ(QN_NET_SetServicePorts(login.Port(), static_cast<uint16_t>(first), static_cast<uint16_t>(first + 39)),
                   1);
-
-        VLR_SYSTEM hub;
         hub.SetNetEventCallBack(&Delivered::OnEvent, &delivered, 0);
         for (const char* step : {"data_base", "init_netsdk", "net_event_reg"}) ASSERT_EQ(hub.Init(step, "127.0.0.1"), 1);
         QN_NET_LOGIN_INFO info{};
         std::strcpy(info.account, "demo");
         std::strcpy(info.password, "secret");
         std::strcpy(info.terminal, "hub-live");
-        uint32_t address = 0, user = 0;
+        uint32_t address = 0;
         ASSERT_EQ(hub.Login(&info, &address, &user), 1);
         ASSERT_EQ(hub.MgrConnect(), 1);
-
-        auto* pack = static_cast<RESPACK*>(hub.GetSourcePack("file_play"));
+        pack = static_cast<RESPACK*>(hub.GetSourcePack("file_play"));
         ASSERT_NE(pack, nullptr);
         ASSERT_EQ(pack->platform->qn_mp_SetStreamCallBack(pack->source, &Delivered::OnFrame, &delivered, 0), 1);
         ASSERT_EQ(pack->platform->qn_mp_Play(pack->source), 1);
+    }
+};
+
+// The live stream fixture: ffmpeg's stream with 4-byte start codes.
+bool FourByteMedia(media_test::MediaFixture& media)
+{
+    if (!media.ok) return false;
+    const std::string fourByte = media.folder.Path() + "/live4.264";
+    if (streams_test::RunFixture("four-byte " + media.h264 + " " + fourByte).exitCode != 0) return false;
+    media.h264 = fourByte;
+    return true;
+}
+
+TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrameAndTheCardReachesTheTfModel)
+{
+    media_test::MediaFixture media;
+    ASSERT_TRUE(FourByteMedia(media)) << "ffmpeg could not make the test stream";
+    const std::string fourByte = media.h264;
+
+    const int threadsBefore = testing_support::SettledThreadCount();
+    Delivered delivered;
+    {
+        LiveService service(media);
+        service.Start(delivered);
+        if (::testing::Test::HasFatalFailure()) return;
+        VLR_SYSTEM& hub = service.hub;
+        RESPACK* pack = service.pack;
 
         void* live = hub.GetSourcePack("realplay");
         ASSERT_NE(live, nullptr);
@@ -193,9 +231,14 @@ TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrameAndTheCardReachesThe
             EXPECT_EQ(cardFrames.video, kFrames);
             EXPECT_EQ(cardFrames.lastValue, 9);
         }
+        // Speed and position of the running playback.
+        const auto setSpeed = LiveEntry<VLR_MODEL_SET_SPEED>(card, 7);
+        const auto seek = LiveEntry<VLR_MODEL_SEEK>(card, 10);
+        EXPECT_EQ(setSpeed(1, 2.0f), 0) << "the live module's id";
+        EXPECT_EQ(seek(1, "50"), 0);
+        EXPECT_EQ(setSpeed(2, 2.7f), 1);
+        EXPECT_EQ(seek(2, "50"), 1);
         EXPECT_EQ(stopCard(2), 1);
-        hub.Logout(user);
-        hub.Init("clean_up", nullptr);
     }
     std::lock_guard<std::mutex> lock(delivered.mutex);
     ASSERT_EQ(delivered.frames, kFrames);
@@ -204,6 +247,49 @@ TEST(HubLive, ALiveStreamReachesTheSingleSourceFrameForFrameAndTheCardReachesThe
     std::ofstream(out, std::ios::binary) << delivered.video;
     EXPECT_EQ(streams_test::FrameMd5(out), streams_test::FrameMd5(fourByte));
     EXPECT_EQ(testing_support::ThreadCount(), threadsBefore);
+}
+
+TEST(HubLive, AQualitySwitchMidStreamGoesOnFromTheNextKeyFrame)
+{
+    media_test::MediaFixture media;
+    ASSERT_TRUE(FourByteMedia(media)) << "ffmpeg could not make the test stream";
+    Delivered delivered;
+    LiveService service(media);
+    service.Start(delivered);
+    if (::testing::Test::HasFatalFailure()) return;
+    void* live = service.hub.GetSourcePack("realplay");
+    ASSERT_NE(live, nullptr);
+    const auto start = LiveEntry<VLR_MODEL_START>(live, 36);
+    const auto setQuality = LiveEntry<VLR_MODEL_SET_QUALITY>(live, 37);
+    const auto stop = LiveEntry<VLR_MODEL_PLAIN>(live, 38);
+    ASSERT_EQ(LiveEntry<VLR_MODEL_SET_CAMERA>(live, 34)(1, "7"), 1);
+    EXPECT_EQ(setQuality(2, "fluency"), 0) << "another module's id";
+    int32_t route = -1;
+    ASSERT_EQ(start(1, &route), 1);
+    const auto waitFrames = [&](std::size_t count) {
+        std::unique_lock<std::mutex> lock(delivered.mutex);
+        return delivered.changed.wait_for(lock, std::chrono::seconds(30),
+                                          [&] { return delivered.kinds.size() >= count; });
+    };
+    // Halfway through the first group of pictures (a key frame every 25).
+    ASSERT_TRUE(waitFrames(10));
+    ASSERT_EQ(setQuality(1, "fluency"), 1);
+    std::size_t switched = 0;
+    {
+        std::lock_guard<std::mutex> lock(delivered.mutex);
+        switched = delivered.kinds.size();
+    }
+    ASSERT_LT(switched, 24u) << "the switch came too late to fall inside the first group";
+    ASSERT_TRUE(waitFrames(switched + 20));
+    EXPECT_EQ(setQuality(1, "no such quality"), 1) << "any other text asks for high definition";
+    EXPECT_EQ(stop(1), 1);
+    std::lock_guard<std::mutex> lock(delivered.mutex);
+    // A frame the worker was already feeding may still come out; after it the
+    // stream goes on only from a key frame.
+    const auto next = std::find(delivered.kinds.begin() + static_cast<long>(switched), delivered.kinds.end(), "h264_I");
+    ASSERT_NE(next, delivered.kinds.end());
+    EXPECT_LE(next - (delivered.kinds.begin() + static_cast<long>(switched)), 1)
+        << "frames of the old stream went on after the switch";
 }
 
 } // namespace
