@@ -526,7 +526,18 @@ TEST_F(HubOnService, EncryptionWriteSetsTheHubsKeyOnlyOnceTheCameraTookIt)
     QN_NET_CLOUD_TIME order{};
     EXPECT_EQ(hub_->vqCloudOrder(kCamera, &order), 1);
     EXPECT_NE(BytesOf(order), std::vector<uint8_t>(sizeof order, 0));
+    // The alarm picture's status, never a report: a camera without pictures
+    // answers 0, an unknown one gives -1.
+    EXPECT_EQ(hub_->GetAlarmPic(kCamera, 1, 2, 3, 4, 5), QN_NET_GetAlarmPic(kCamera, 1, 2, 3, 4, 5));
+    EXPECT_EQ(hub_->GetAlarmPic(-1, 1, 2, 3, 4, 5), -1);
     EXPECT_TRUE(reports_.Taken().empty());
+
+    // The cloud test without the program's folders: the credentials still
+    // come, the day index has nowhere to go.
+    EXPECT_EQ(hub_->vqCloudTest(kCamera), 1);
+    const auto cloud = reports_.Taken();
+    ASSERT_EQ(cloud.size(), 1u);
+    EXPECT_EQ(cloud[0].second, "stateIllegal :: vqCloudTest");
 }
 
 } // namespace
