@@ -273,22 +273,32 @@ TEST(HubLive, AQualitySwitchMidStreamGoesOnFromTheNextKeyFrame)
     };
     // Halfway through the first group of pictures (a key frame every 25).
     ASSERT_TRUE(waitFrames(10));
-    ASSERT_EQ(setQuality(1, "fluency"), 1);
     std::size_t switched = 0;
     {
         std::lock_guard<std::mutex> lock(delivered.mutex);
         switched = delivered.kinds.size();
     }
-    ASSERT_LT(switched, 24u) << "the switch came too late to fall inside the first group";
-    ASSERT_TRUE(waitFrames(switched + 20));
+    ASSERT_EQ(setQuality(1, "fluency"), 1);
+    // The stream's key frames come every 25 frames, the last at frame 75.
+    bool keyAfter = false;
+    {
+        std::unique_lock<std::mutex> lock(delivered.mutex);
+        keyAfter = delivered.changed.wait_for(lock, std::chrono::seconds(30), [&] {
+            return std::find(delivered.kinds.begin() + static_cast<long>(switched), delivered.kinds.end(),
+                             "h264_I") != delivered.kinds.end();
+        });
+    }
+    if (!keyAfter && switched >= 75) GTEST_SKIP() << "the machine was too slow: the switch came after the last key frame";
+    ASSERT_TRUE(keyAfter) << "no key frame after the switch";
     EXPECT_EQ(setQuality(1, "no such quality"), 1) << "any other text asks for high definition";
     EXPECT_EQ(stop(1), 1);
     std::lock_guard<std::mutex> lock(delivered.mutex);
-    // A frame the worker was already feeding may still come out; after it the
-    // stream goes on only from a key frame.
+    // A frame the worker was already feeding, and one that came out while the
+    // switch was being asked for, may still be of the old stream; after them
+    // the stream goes on only from a key frame.
     const auto next = std::find(delivered.kinds.begin() + static_cast<long>(switched), delivered.kinds.end(), "h264_I");
     ASSERT_NE(next, delivered.kinds.end());
-    EXPECT_LE(next - (delivered.kinds.begin() + static_cast<long>(switched)), 1)
+    EXPECT_LE(next - (delivered.kinds.begin() + static_cast<long>(switched)), 2)
         << "frames of the old stream went on after the switch";
 }
 
