@@ -76,7 +76,9 @@ void VLR_SYSTEM::LiveWorker()
 
 void VLR_SYSTEM::FeedFrame(FrameOrder& order, int32_t type, int32_t number, const uint8_t* data, int32_t length)
 {
-    if (!platform_ || pack_.source == -1 || data == nullptr || length <= 0) return;
+    // The pack's bit is set only once the platform and its source are in
+    // place, so a feeding thread never reads them half made.
+    if (!(state_.load() & VLR_STATE_PACK_BUILT) || data == nullptr || length <= 0) return;
     uint32_t synchronisation = static_cast<uint32_t>(number);
     if (type == QN_NET_FRAME_KEY || type == QN_NET_FRAME_DEPENDENT) {
         const bool key = type == QN_NET_FRAME_KEY;
