@@ -20,6 +20,7 @@
 #include "platform/processes.h"
 #include "support/card_files.h"
 #include "support/this_process.h"
+#include "support/wait_until.h"
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "vqSDK/VlrNetSDK/media/media_peer.h"
 #include "vqSDK/VlrSystem/vlr_system.h"
@@ -300,6 +301,39 @@ TEST(HubLive, AQualitySwitchMidStreamGoesOnFromTheNextKeyFrame)
     ASSERT_NE(next, delivered.kinds.end());
     EXPECT_LE(next - (delivered.kinds.begin() + static_cast<long>(switched)), 2)
         << "frames of the old stream went on after the switch";
+}
+
+TEST(HubLive, TalkThroughTheHubReachesTheCameraByteForByte)
+{
+    media_test::MediaFixture media;
+    ASSERT_TRUE(FourByteMedia(media)) << "ffmpeg could not make the test stream";
+    Delivered delivered;
+    LiveService service(media);
+    service.Start(delivered);
+    if (::testing::Test::HasFatalFailure()) return;
+    VLR_SYSTEM& hub = service.hub;
+    void* live = hub.GetSourcePack("realplay");
+    ASSERT_NE(live, nullptr);
+    ASSERT_EQ(LiveEntry<VLR_MODEL_SET_CAMERA>(live, 34)(1, "7"), 1);
+    int32_t route = -1;
+    ASSERT_EQ(LiveEntry<VLR_MODEL_START>(live, 36)(1, &route), 1);
+
+    const std::string alaw = media_test::ReadFile(media.alaw);
+    ASSERT_FALSE(alaw.empty());
+    ASSERT_EQ(hub.TalkCtrl(7, true), 1);
+    int32_t talking = -1;
+    EXPECT_EQ(hub.GetTalkState(7, &talking), 1);
+    EXPECT_TRUE(talking == 0 || talking == 1);
+    for (std::size_t at = 0; at < alaw.size(); at += 1000) {
+        const auto length = static_cast<int32_t>(std::min<std::size_t>(1000, alaw.size() - at));
+        ASSERT_EQ(hub.SendTalkData(7, alaw.data() + at, length), 1);
+    }
+    EXPECT_EQ(hub.TalkCtrl(7, false), 1);
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] { return media_test::ReadFile(service.camera.TalkFile()).size() >= alaw.size(); }));
+    EXPECT_EQ(testing_support::RunCommand("cmp " + media.alaw + " " + service.camera.TalkFile()).exitCode, 0)
+        << "the talk audio the camera received differs from what was sent";
+    EXPECT_EQ(LiveEntry<VLR_MODEL_PLAIN>(live, 38)(1), 1);
 }
 
 } // namespace
