@@ -333,6 +333,7 @@ TEST(HubLive, TalkThroughTheHubReachesTheCameraByteForByte)
         [&] { return media_test::ReadFile(service.camera.TalkFile()).size() >= alaw.size(); }));
     EXPECT_EQ(testing_support::RunCommand("cmp " + media.alaw + " " + service.camera.TalkFile()).exitCode, 0)
         << "the talk audio the camera received differs from what was sent";
+    EXPECT_EQ(hub.GetPTZConnectType(7), 1) << "the camera is on the local network";
     EXPECT_EQ(LiveEntry<VLR_MODEL_PLAIN>(live, 38)(1), 1);
 }
 
