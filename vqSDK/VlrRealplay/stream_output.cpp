@@ -51,13 +51,14 @@ int DecryptVideoFrame(streams::SecurityKeys& keys, uint8_t* data, const FrameCry
 }
 
 RecordCrypt DecryptForRecord(streams::SecurityKeys& keys, uint8_t* data, uint32_t length, bool key,
-                             const streams::MontSeiInfo& sei, bool seiSeen)
+                             const streams::MontSeiInfo& sei, bool seiSeen, int* result)
 {
     if (!SeiProtected(sei)) return RecordCrypt::Clear;
     if (!seiSeen) return RecordCrypt::NoSeiYet;
     const FrameCrypt crypt = key ? KeyFrameCrypt(sei, length) : OtherFrameCrypt(sei, true, length);
-    const int result = DecryptVideoFrame(keys, data, crypt, sei);
-    return result == streams::QNPS_RETURN_VAL_OK || result == streams::QNPS_RETURN_VAL_IGNORE_BY_LV
+    const int decrypted = DecryptVideoFrame(keys, data, crypt, sei);
+    if (result != nullptr) *result = decrypted;
+    return decrypted == streams::QNPS_RETURN_VAL_OK || decrypted == streams::QNPS_RETURN_VAL_IGNORE_BY_LV
                ? RecordCrypt::Decrypted
                : RecordCrypt::Failed;
 }

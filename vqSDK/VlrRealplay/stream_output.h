@@ -51,8 +51,9 @@ enum class RecordCrypt {
     Decrypted,
     Failed,    // written as it came
 };
+// `result` (may be null) receives the decryption's own result when one ran.
 RecordCrypt DecryptForRecord(streams::SecurityKeys& keys, uint8_t* data, uint32_t length, bool key,
-                             const streams::MontSeiInfo& sei, bool seiSeen);
+                             const streams::MontSeiInfo& sei, bool seiSeen, int* result = nullptr);
 
 // The record-frame type code of a parsed frame kind; 0 for kinds not recorded.
 uint32_t RecordTypeCodeOf(const char* kind);
@@ -88,6 +89,7 @@ public:
 
     bool SeiSeen() const { return seiSeen_.load(); }
     void MarkSeiSeen() { seiSeen_.store(true); }
+    void ClearSeiSeen() { seiSeen_.store(false); }
     bool AudioGated() const { return audioGate_.load(); }
 
     // A key frame with the private SEI that describes it (null: the stream
