@@ -60,14 +60,14 @@ int VLR_REALPLAY::OwnerCommand(const char* command, const char* value, void* arg
     } else if (Is(command, "start")) {
         // The new stream's frames may arrive before the start returns: the
         // heads and the output step are made ready for them first.
+        // The channel plays before the model starts, so that the first key
+        // frame finds its head; a failed start puts the state back. A
+        // recording started before keeps being fed.
         heads_.Reset();
         output_.Reset();
+        const uint32_t before = state_.exchange((state_.load() & ~static_cast<uint32_t>(REALPLAY_MARKS)) | REALPLAY_PLAYING);
         done = Model<VLR_MODEL_START>(36)(kUser, static_cast<int32_t*>(argument)) == 1;
-        if (done) {
-            uint32_t state = state_.load();
-            while (!state_.compare_exchange_weak(state, (state & ~0x3Eu) | REALPLAY_PLAYING)) {
-            }
-        }
+        if (!done) state_.store(before);
     } else if (Is(command, "stop")) {
         done = Model<VLR_MODEL_PLAIN>(38)(kUser) == 1;
         if (done) {
