@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/processes.h"
@@ -103,6 +104,7 @@ struct Received {
     int headless = 0;
     std::vector<std::pair<int32_t, uint32_t>> states;
     std::vector<int32_t> events;
+    std::vector<std::thread::id> threads; // every thread a frame came on
 
     static int OnFrame(uint8_t* data, int32_t length, const MontFrameInfo* info, void* user, int32_t)
     {
@@ -114,6 +116,8 @@ struct Received {
             if (current != nullptr) head.assign(reinterpret_cast<const char*>(current->store), realplay::HeadUsed(*current));
         }
         std::lock_guard<std::mutex> lock(self->mutex);
+        if (std::find(self->threads.begin(), self->threads.end(), std::this_thread::get_id()) == self->threads.end())
+            self->threads.push_back(std::this_thread::get_id());
         if (std::strcmp(info->kind, "g711a") == 0) {
             self->audio.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
         } else {
@@ -212,11 +216,16 @@ void RunLive(media_test::MediaFixture& media, LiveRun& run, Received& received)
         if (run.record) {
             EXPECT_EQ(module.SendCtrl("stop_record", nullptr, &run.recorded), 1);
         }
+        EXPECT_EQ(module.ChannelState(), REALPLAY_PLAYING);
+        EXPECT_EQ(module.SendCtrl("set_quality", "fluency", nullptr), 1);
         EXPECT_EQ(module.SendCtrl("stop", nullptr, nullptr), 1);
         EXPECT_EQ(module.UnlockCamera(), 1);
         EXPECT_EQ(pack->owner, RES_PACK_USER_NONE);
         std::lock_guard<std::mutex> lock(received.mutex);
         received.audio = audio;
+        // Frames come on the hub's one frame thread, the barrier's on ours.
+        EXPECT_EQ(received.threads.size(), received.audio.empty() ? 1u : 2u);
+        EXPECT_EQ(received.threads.front() == std::this_thread::get_id(), false);
         received.module = nullptr;
     }
     hub.Logout(user);
