@@ -3,10 +3,13 @@
 // nothing; the lock is the pack's owner field.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "streams/montage.h"
+#include "support/this_process.h"
 #include "vqSDK/VlrRealplay/vlr_realplay.h"
 
 namespace {
@@ -113,6 +116,24 @@ TEST_F(RealplayCommands, SwitchesAndKeysTakeOnlyTheirValues)
         EXPECT_EQ(module.SendCtrl(c.command, c.value, nullptr), c.result);
         EXPECT_EQ(messages.Take(), c.message);
     }
+}
+
+// Every lock starts the pacing controller's threads and every unlock joins
+// them, however often it happens. OSTRELS_PLAY_CYCLES sets the count.
+TEST_F(RealplayCommands, LockAndUnlockCyclesLeaveNoThreadBehind)
+{
+    const int asked = std::atoi(platform::GetEnv("OSTRELS_PLAY_CYCLES").value_or("").c_str());
+    const int cycles = asked > 0 ? asked : 5;
+    ASSERT_EQ(module.SetSourcePack(table), 1);
+    const int before = testing_support::SettledThreadCount();
+    for (int i = 0; i < cycles; ++i) {
+        ASSERT_EQ(module.LockCamera("7"), 1) << "cycle " << i;
+        EXPECT_EQ(module.SendCtrl("out_ctrl_err", i % 2 == 0 ? "y" : "n", nullptr), 1);
+        ASSERT_EQ(module.UnlockCamera(), 1) << "cycle " << i;
+        ASSERT_EQ(pack->owner, RES_PACK_USER_NONE);
+    }
+    EXPECT_EQ(testing_support::ThreadCount(), before);
+    EXPECT_EQ(messages.Take(), "");
 }
 
 } // namespace
