@@ -22,6 +22,7 @@
 #include "vqSDK/VlrRealplay/mont_stream_head.h"
 #include "vqSDK/VlrRealplay/play_callbacks.h"
 #include "vqSDK/VlrRealplay/stream_output.h"
+#include "vqSDK/VlrRealplay/stream_real_ctrl.h"
 #include "vqSDK/VlrSystem/vlr_system.h"
 
 // Bits of the channel state word.
@@ -111,6 +112,8 @@ private:
     void ResumePacing();
     bool StopPacing();
     static void OnPacingMessage(int32_t first, int32_t second, const char* text, void* user, int32_t value);
+    static int OnPacingOutput(const uint8_t* data, uint32_t length, const QN_STREAM_OUT_RECORD* record, void* user,
+                              int32_t value);
 
     void** table_ = nullptr;
     std::atomic<uint32_t> state_{REALPLAY_MARKS};
@@ -126,4 +129,7 @@ private:
     uint32_t lastAudioNumber_ = 0;
     std::vector<uint8_t> outputCopy_;
     std::vector<uint8_t> recordCopy_;
+
+    // Last, so that its threads end before anything they use goes.
+    QN_STREAM_REAL_CTRL pacing_;
 };

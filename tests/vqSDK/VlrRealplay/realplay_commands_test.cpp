@@ -128,6 +128,7 @@ TEST_F(RealplayCommands, LockAndUnlockCyclesLeaveNoThreadBehind)
     const int before = testing_support::SettledThreadCount();
     for (int i = 0; i < cycles; ++i) {
         ASSERT_EQ(module.LockCamera("7"), 1) << "cycle " << i;
+        EXPECT_EQ(testing_support::ThreadCount(), before + 2) << "the pacing controller's video and audio threads";
         EXPECT_EQ(module.SendCtrl("out_ctrl_err", i % 2 == 0 ? "y" : "n", nullptr), 1);
         ASSERT_EQ(module.UnlockCamera(), 1) << "cycle " << i;
         ASSERT_EQ(pack->owner, RES_PACK_USER_NONE);
