@@ -120,6 +120,7 @@ int StreamOutputStep::KeyFrame(const StreamFrame& frame, const streams::MontSeiI
     MontFrameInfo info{kFrameVideo | kFrameKey, 0, 0, frame.number, PackPictureSize(frame.width, frame.height),
                        static_cast<uint32_t>(frame.frameRate), "h264_I"};
     if (SeiProtected(keySei_)) info.flags |= kFrameProtected;
+    if (frame.carriesSyncId) PutSyncId(info, frame.syncId);
     const int result = DecryptVideoFrame(keys_, frame.data, KeyFrameCrypt(keySei_, frame.length), keySei_);
     Decided(result, true, info, SeiKeyType(keySei_));
     callbacks_.Frame(frame.data, static_cast<int32_t>(frame.length), info);
@@ -132,6 +133,7 @@ int StreamOutputStep::OtherFrame(const StreamFrame& frame)
     MontFrameInfo info{kFrameVideo, 0, 0, frame.number, PackPictureSize(frame.width, frame.height),
                        static_cast<uint32_t>(frame.frameRate), "h264_P"};
     if (SeiProtected(keySei_)) info.flags |= kFrameProtected;
+    if (frame.carriesSyncId) PutSyncId(info, frame.syncId);
     const int result =
         DecryptVideoFrame(keys_, frame.data, OtherFrameCrypt(keySei_, seiSeen_.load(), frame.length), keySei_);
     Decided(result, false, info, SeiKeyType(keySei_));
@@ -142,7 +144,8 @@ int StreamOutputStep::OtherFrame(const StreamFrame& frame)
 bool StreamOutputStep::Audio(const StreamFrame& frame)
 {
     if (!callbacks_.HasFrame() || audioGate_.load()) return false;
-    const MontFrameInfo info{0, 0, 0, frame.number, 0, 0, "g711a"};
+    MontFrameInfo info{0, 0, 0, frame.number, 0, 0, "g711a"};
+    if (frame.carriesSyncId) PutSyncId(info, frame.syncId);
     callbacks_.Frame(frame.data, static_cast<int32_t>(frame.length), info);
     return true;
 }

@@ -66,6 +66,9 @@ struct StreamFrame {
     uint16_t width;
     uint16_t height;
     float frameRate;
+    // The TF-card module's queue fill, spread over the frame's record.
+    bool carriesSyncId = false;
+    uint64_t syncId = 0;
 };
 
 // The output step of the live and TF-card play modules.

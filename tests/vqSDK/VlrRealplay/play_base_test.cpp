@@ -235,9 +235,16 @@ TEST_F(OutputStep, VideoKeepsItsOrderAndAKeyFrameWithoutPrivateSeiIsNotOutput)
     seen = Seen{};
     card.KeyFrame(Frame(key, 10), &sei);
     card.KeyFrame(Frame(key, 9), &sei);
-    card.OtherFrame(Frame(other, 10));
-    EXPECT_EQ(seen.frames.size(), 3u) << "the TF-card rules keep frames numbered below the last";
+    realplay::StreamFrame withFill = Frame(other, 10);
+    withFill.carriesSyncId = true;
+    // byte fill 0x155, entry fill 0x2AA, count 0x3C3, level 0x0F0
+    withFill.syncId = 0x155 | 0x2AAull << 10 | 0x3C3ull << 20 | 0x0F0ull << 30;
+    card.OtherFrame(withFill);
+    ASSERT_EQ(seen.frames.size(), 3u) << "the TF-card rules keep frames numbered below the last";
     EXPECT_TRUE(seen.events.empty());
+    EXPECT_EQ(seen.frames[2].flags, 1u | 0x155u << 2 | 0x2AAu << 12 | realplay::kFrameDecrypted);
+    EXPECT_EQ(seen.frames[2].queueWord, 0x3C3u | 0x0F0u << 16);
+    EXPECT_EQ(seen.frames[2].frameNumber, 10u);
 }
 
 TEST(RecordFrames, TypeCodesOfTheRecordedKinds)
