@@ -8,7 +8,9 @@
 //
 // The frames arrive on the thread that feeds the platform's "single" source
 // (the hub's live worker), never on the SDK's receive thread; commands come
-// from the owner's thread. No command may be sent from a callback.
+// from the owner's thread. No command may be sent from a callback. The
+// module goes before the hub whose pack it holds: its destructor stops and
+// unlocks through the hub.
 #pragma once
 
 #include <atomic>
