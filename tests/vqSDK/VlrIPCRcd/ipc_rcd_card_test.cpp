@@ -57,7 +57,7 @@ struct Received {
     std::vector<uint32_t> numbers;
     int keyFrames = 0;
     int decrypted = 0;
-    int withQueueWord = 0;
+    int withSyncId = 0;
 
     static int OnFrame(uint8_t* data, int32_t length, const MontFrameInfo* info, void* user, int32_t)
     {
@@ -74,8 +74,15 @@ struct Received {
         self->numbers.push_back(info->frameNumber);
         if (info->flags & realplay::kFrameKey) ++self->keyFrames;
         if (info->flags & realplay::kFrameDecrypted) ++self->decrypted;
-        // The total count bits are never zero once a frame has gone through the queue.
-        if (info->queueWord != 0) ++self->withQueueWord;
+        // The sync id's level (bits 16-25 of word 1) is the queue's cache
+        // level, 20 and up in steps of 10; its fills (flags bits 2-11 and
+        // 12-21) are per mille.
+        const uint32_t level = info->queueWord >> 16 & 0x3FF;
+        const uint32_t byteFill = info->flags >> 2 & 0x3FF;
+        const uint32_t entryFill = info->flags >> 12 & 0x3FF;
+        if (level >= 20 && level <= 80 && level % 10 == 0 && byteFill <= 1000 && entryFill <= 1000 &&
+            (info->flags & 0xFF000000u) == 0)
+            ++self->withSyncId;
         self->changed.notify_all();
         return 1;
     }
@@ -239,7 +246,7 @@ TEST_F(IpcRcdCard, EveryFrameOfTheCardReachesTheOwnerWithTheSourcesPictures)
     }
     EXPECT_EQ(received.keyFrames, kFrames / 25);
     EXPECT_EQ(received.decrypted, static_cast<int>(kDelivered)) << "a clear stream needs no decryption";
-    EXPECT_EQ(received.withQueueWord, static_cast<int>(kDelivered)) << "each frame carries its sync id's count";
+    EXPECT_EQ(received.withSyncId, static_cast<int>(kDelivered)) << "each frame carries its sync id";
     const std::string out = media.folder.Path() + "/received.264";
     media_test::WriteFile(out, received.video);
     EXPECT_EQ(streams_test::FrameMd5(out), FirstPictures(streams_test::FrameMd5(clear), kDelivered));
