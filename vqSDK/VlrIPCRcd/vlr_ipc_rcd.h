@@ -124,7 +124,7 @@ private:
     realplay::PlayCallbacks callbacks_;
     realplay::StreamHeadPair heads_;
     streams::SecurityKeys keys_;
-    realplay::StreamOutputStep output_{{false, false, true}, callbacks_, keys_};
+    realplay::StreamOutputStep output_{{false, false}, callbacks_, keys_};
     QN_STREAM_PLAY_BACK_CTRL pacing_;
 
     // A released frame goes into the platform and through the output step

@@ -121,7 +121,7 @@ void VlrIPCRcd::StreamFrame(const uint8_t* data, uint32_t length, const streams:
     if (key || other || audio) {
         outputCopy_.assign(data, data + length);
         const realplay::StreamFrame copy{outputCopy_.data(), length,          releasedNumber_, frame.width,
-                                         frame.height,       frame.frameRate, releasedSyncId_};
+                                         frame.height,       frame.frameRate, true,           releasedSyncId_};
         if (key) {
             const bool seiSeen = output_.SeiSeen();
             if (!seiSeen) QNConsoleTrace("[%s %s %d], RCDSECURITY====isUsefulSeiMsg=false===\n", __FILE__, __FUNCTION__, __LINE__);
