@@ -3,11 +3,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/event.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -47,6 +49,7 @@ struct QNTf {
     SecurityKeys keys;
     // Conversion: its thread, what it works on and how it ended.
     QNThread convertThread;
+    platform::Event convertWake{true, false}; // ends a conversion's wait for a password
     TfConvertRequest convertRequest;
     VQ_TF_DAY_MAP convertMap{};
     TfConvertResult convertResult;
@@ -59,6 +62,38 @@ struct QNTf {
 };
 
 constexpr int kStopWaitMs = 4000;
+
+// The first play or conversion of a card makes its device the one being
+// played and sets the default key from the account and the device number.
+uint32_t TakeDevice(QNTf* tf)
+{
+    const uint32_t device = tf->card.RecInfo().deviceNumber;
+    if (!tf->haveDevicePlayed) {
+        TfDeviceRecord record{device, tf->card.RecInfo().deviceId.c_str(), tf->card.Account().c_str(), false};
+        tfSetDefaultKeys(record, tf->keys);
+    }
+    tf->haveDevicePlayed = true;
+    tf->devicePlayed = device;
+    return device;
+}
+
+std::function<void(int, const char*)> EventSender(QNTf* tf, uint32_t device)
+{
+    return [tf, device](int code, const char* text) {
+        VQ_EVENT_INFO event{code, static_cast<int32_t>(device), text, 0};
+        if (tf->settings.eventCallback != nullptr)
+            tf->settings.eventCallback(&event, tf->settings.eventUser, tf->settings.eventValue);
+    };
+}
+
+std::function<void(int, const char*)> ErrorSender(QNTf* tf, uint32_t device)
+{
+    return [tf, device](int code, const char* text) {
+        VQ_EVENT_INFO error{code, static_cast<int32_t>(device), text, 0};
+        if (tf->settings.errorCallback != nullptr)
+            tf->settings.errorCallback(&error, tf->settings.errorUser, tf->settings.errorValue);
+    };
+}
 
 void ConvertThread(void* parameter)
 {
@@ -300,6 +335,8 @@ int vqCamTFConvertMP4(int start, VQ_TF_TIME* time, const char* outputFolder)
     streams::QNTf* tf = streams::Module();
     if (tf == nullptr || !streams::Initialised(tf)) return 0;
     if (!start) {
+        tf->convertThread.run = 0;
+        tf->convertWake.Set();
         QNThreadStop(&tf->convertThread, streams::kStopWaitMs);
         const streams::TfConvertResult& result = tf->convertResult;
         return !result.failed && !result.files.empty() ? 1 : 0;
@@ -325,6 +362,13 @@ int vqCamTFConvertMP4(int start, VQ_TF_TIME* time, const char* outputFolder)
     request.endMinute = span.endHour * 60 + span.endMinute;
     request.outputFolder = outputFolder;
     request.deviceId = tf->card.RecInfo().deviceId;
+    const uint32_t device = streams::TakeDevice(tf);
+    request.keys = &tf->keys;
+    request.event = streams::EventSender(tf, device);
+    request.error = streams::ErrorSender(tf, device);
+    request.clock = tf->clock;
+    request.wake = &tf->convertWake;
+    tf->convertWake.Reset();
     request.progress = [tf](int done, int total) {
         if (tf->progressCallback != nullptr) tf->progressCallback(done, total, tf->messageUser, tf->messageValue);
     };
@@ -363,12 +407,7 @@ int vqCamStartTFLPlay(const char* mode, VQ_TF_TIME* time)
     const streams::VQ_TF_DAY_MAP& map = tf->card.DayMap(span.year, span.month, span.day);
     const int startMinute = streams::NearestTfStartMinute(map, span.startHour * 60 + span.startMinute);
     if (startMinute < 0) return kTfNoCard;
-    if (!tf->haveDevicePlayed) {
-        streams::TfDeviceRecord record{device, tf->card.RecInfo().deviceId.c_str(), tf->card.Account().c_str(), false};
-        streams::tfSetDefaultKeys(record, tf->keys);
-    }
-    tf->haveDevicePlayed = true;
-    tf->devicePlayed = device;
+    streams::TakeDevice(tf);
     streams::TfPlayRequest request;
     request.cardFolder = tf->card.Folder();
     request.year = span.year;
@@ -385,11 +424,8 @@ int vqCamStartTFLPlay(const char* mode, VQ_TF_TIME* time)
         return tf->audioCallback ? tf->audioCallback(frame, tf->audioUser, tf->audioValue) : 0;
     };
     request.keys = &tf->keys;
-    request.event = [tf, device](int code, const char* text) {
-        VQ_EVENT_INFO event{code, static_cast<int32_t>(device), text, 0};
-        if (tf->settings.eventCallback != nullptr)
-            tf->settings.eventCallback(&event, tf->settings.eventUser, tf->settings.eventValue);
-    };
+    request.event = streams::EventSender(tf, device);
+    request.error = streams::ErrorSender(tf, device);
     // A new span for a running play stops its threads before the queue is
     // cleared, so no output thread still holds a frame it read.
     return tf->player.Start(request, map) ? kTfOk : kTfNotPlaying;

@@ -5,9 +5,13 @@
 #include <vector>
 
 #include "Depend/qn_time.h"
+#include "platform/clock.h"
+#include "platform/event.h"
 #include "platform/paths.h"
+#include "streams/key_slots.h"
 #include "streams/record_stream.h"
 #include "streams/tf_card_layout.h"
+#include "streams/tf_frame_decrypt.h"
 #include "streams/tf_packet_parser.h"
 #include "streams/tf_play_plan.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
@@ -29,20 +33,65 @@ bool OpenPart(const TfConvertRequest& r, TfConvertResult* result)
     return true;
 }
 
-void WritePacket(const TfPacket& packet, const RecordOwner& owner, std::vector<uint8_t>& scratch)
-{
-    scratch.assign(packet.payload, packet.payload + packet.payloadLength);
-    RecordFrame frame;
-    frame.plaintext = true;
-    if (packet.audio) {
-        frame.kind = "g711a";
-        frame.data = scratch.data();
-        frame.length = static_cast<int>(scratch.size());
-        TfRecordStream().Write(&frame, owner);
-        return;
+constexpr int kPasswordRetryMs = 1000;
+
+// Writes the packets of a span into the open MP4 part, decrypting protected
+// video first so that the record stream meets plain frames only.
+class PacketWriter {
+public:
+    PacketWriter(const TfConvertRequest& r, const std::atomic<int>& run) : r_(r), run_(run)
+    {
+        owner_.recordCallback = r.recordCallback;
     }
-    TfParseH264Frame(scratch.data(), static_cast<int>(scratch.size()), &frame, owner);
-}
+
+    // False when the run ended while a frame waited for its password.
+    bool Write(const TfPacket& packet)
+    {
+        scratch_.assign(packet.payload, packet.payload + packet.payloadLength);
+        RecordFrame frame;
+        frame.plaintext = true;
+        if (packet.audio) {
+            frame.kind = "g711a";
+            frame.data = scratch_.data();
+            frame.length = static_cast<int>(scratch_.size());
+            TfRecordStream().Write(&frame, owner_);
+            return true;
+        }
+        const TfFrameScan scan = ScanTfFrame(scratch_.data(), scratch_.size(), nullptr);
+        if (packet.keyFrame) security_ = scan;
+        if (security_.secure && !Decrypt()) return false;
+        TfParseH264Frame(scratch_.data(), static_cast<int>(scratch_.size()), &frame, owner_);
+        return true;
+    }
+
+private:
+    bool Decrypt()
+    {
+        platform::Event unused(true, false);
+        platform::Event& wake = r_.wake != nullptr ? *r_.wake : unused;
+        const platform::Clock& clock = r_.clock != nullptr ? *r_.clock : platform::Clock::System();
+        while (run_) {
+            // A failed key test leaves the frame as it was, so it is tried again as read.
+            const int result = r_.keys != nullptr ? DecryptTfVideo(*r_.keys, security_, scratch_.data(), scratch_.size())
+                                                  : kQnpsNoKeyTable;
+            if (result == QNPS_RETURN_VAL_OK) {
+                if (r_.event) r_.event(21, "ok");
+                return true;
+            }
+            const char* text = TfPasswordText(result);
+            if (text == nullptr) return true; // nothing to decrypt, or a frame the key test cannot judge
+            if (r_.event) r_.event(19, text);
+            clock.WaitFor(wake, kPasswordRetryMs);
+        }
+        return false;
+    }
+
+    const TfConvertRequest& r_;
+    const std::atomic<int>& run_;
+    RecordOwner owner_;
+    TfFrameScan security_{};
+    std::vector<uint8_t> scratch_;
+};
 
 } // namespace
 
@@ -52,13 +101,12 @@ TfConvertResult ConvertTfSpan(const TfConvertRequest& r, const VQ_TF_DAY_MAP& ma
     const int total = CountTfMinuteFiles(map, r.startMinute, r.endMinute);
     if (r.progress) r.progress(0, total);
     clQnhParse parser;
-    if (!parser.Create(0)) {
+    if (!parser.Create(r.parserSize)) {
+        if (r.error) r.error(kTfParserFailed, "clQnhParse.Create failed.");
         result.failed = true;
         return result;
     }
-    RecordOwner owner;
-    owner.recordCallback = r.recordCallback;
-    std::vector<uint8_t> scratch;
+    PacketWriter writer(r, run);
     std::vector<char> chunk(kReadChunk);
     bool open = false;
     for (int minute = r.startMinute; minute < r.endMinute && minute < 24 * 60 && run; ++minute) {
@@ -82,7 +130,7 @@ TfConvertResult ConvertTfSpan(const TfConvertRequest& r, const VQ_TF_DAY_MAP& ma
             // A chunk that does not fit waits for the packets ahead of it.
             while (!parser.Append(bytes, got)) {
                 if (parser.Next(&packet)) {
-                    WritePacket(packet, owner, scratch);
+                    writer.Write(packet);
                     continue;
                 }
                 // The parser made room for a large packet; a second refusal
@@ -90,7 +138,7 @@ TfConvertResult ConvertTfSpan(const TfConvertRequest& r, const VQ_TF_DAY_MAP& ma
                 parser.Append(bytes, got);
                 break;
             }
-            while (parser.Next(&packet)) WritePacket(packet, owner, scratch);
+            while (parser.Next(&packet)) writer.Write(packet);
         }
     }
     // The span's end: an empty video packet lets the last one out.
@@ -98,7 +146,7 @@ TfConvertResult ConvertTfSpan(const TfConvertRequest& r, const VQ_TF_DAY_MAP& ma
     parser.Append(kEnd, sizeof kEnd);
     TfPacket packet;
     while (parser.Next(&packet)) {
-        if (packet.payloadLength > 0) WritePacket(packet, owner, scratch);
+        if (packet.payloadLength > 0) writer.Write(packet);
     }
     if (open && QnMp4Coder::getInstance()->stopWrite() < 0) result.failed = true;
     if (r.progress) r.progress(total, total);

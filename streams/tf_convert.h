@@ -5,13 +5,21 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "streams/tf_card_layout.h"
 
+namespace platform {
+class Clock;
+class Event;
+} // namespace platform
+
 namespace streams {
+
+class SecurityKeys;
 
 struct TfConvertRequest {
     std::string cardFolder; // ends in "/"
@@ -25,6 +33,17 @@ struct TfConvertRequest {
     std::function<void(int done, int total)> progress;
     // Called with 11 for every key frame written.
     std::function<void(int code)> recordCallback;
+    // Protected video is decrypted with these keys before it is written
+    // (event 21 "ok"); while a password is wanted `event` hears 19 and the
+    // frame is tried again every second on `clock` (the system clock when
+    // null) until it decrypts or the run ends. Setting `wake` ends a wait.
+    SecurityKeys* keys = nullptr;
+    std::function<void(int code, const char* text)> event;
+    const platform::Clock* clock = nullptr;
+    platform::Event* wake = nullptr;
+    // Hears 3001 when the packet parser cannot be had; nothing is converted then.
+    std::function<void(int code, const char* text)> error;
+    std::size_t parserSize = 0; // the packet parser's buffer; 0 for its smallest
 };
 
 struct TfConvertResult {

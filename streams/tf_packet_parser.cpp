@@ -17,6 +17,9 @@ int TfSampleRate(int index)
 bool clQnhParse::Create(std::size_t size)
 {
     Release();
+    // No packet needs more than the largest one; a larger request is refused
+    // rather than allocated.
+    if (size > kLargestPacket) return false;
     return Grow(std::max(size, kMinimumSize));
 }
 

@@ -34,7 +34,8 @@ public:
     // Nothing is scanned while fewer bytes are buffered.
     static constexpr std::size_t kMinScan = 64;
 
-    // false when the buffer cannot be had; `size` is raised to the minimum.
+    // false when the buffer cannot be had or `size` is above the largest
+    // packet; `size` is raised to the minimum.
     bool Create(std::size_t size);
     void Reset();
     // false when the data does not fit (offer it again after taking packets).

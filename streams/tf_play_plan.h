@@ -13,6 +13,9 @@
 
 namespace streams {
 
+// The error callback's code when the packet parser cannot be had.
+constexpr int kTfParserFailed = 3001;
+
 // An invalid span (hours over 23, minutes over 59, end before start)
 // becomes 00:00 to 23:59 of its day, seconds kept.
 TfSpan RepairTfSpan(TfSpan span);

@@ -4,8 +4,9 @@
 #include <fstream>
 #include <vector>
 
-#include "streams/frame_decrypt.h"
+#include "streams/key_slots.h"
 #include "streams/tf_card_layout.h"
+#include "streams/tf_frame_decrypt.h"
 #include "streams/tf_packet_parser.h"
 #include "streams/tf_play_plan.h"
 
@@ -92,7 +93,8 @@ bool TfPlayer::PutFrame(const StreamFrameRecord& record)
 void TfPlayer::ReadSpan()
 {
     clQnhParse parser;
-    if (!parser.Create(0)) {
+    if (!parser.Create(request_.parserSize)) {
+        if (request_.error) request_.error(kTfParserFailed, "clQnhParse.Create failed.");
         readerDone_ = true;
         return;
     }
@@ -149,33 +151,17 @@ void TfPlayer::ReadSpan()
     readerDone_ = true;
 }
 
-const uint8_t* TfPlayer::Plain(const uint8_t* data, uint32_t length, bool key)
+const uint8_t* TfPlayer::Plain(const uint8_t* data, uint32_t length)
 {
     if (request_.keys == nullptr) return nullptr;
     plain_.assign(data, data + length);
-    const uint32_t clear = key ? security_.keyClearHeader : security_.otherClearHeader;
-    const CryptBuffer buffer{plain_.data(), length, crypt_info::Make(security_.protectionInterval, clear)};
-    const int result = qnStreamDecrypt(*request_.keys, buffer, key ? 1 : 2, security_.securityLow,
-                                       security_.securityHigh);
-    const char* text = nullptr;
-    switch (result) {
-    case QNPS_RETURN_VAL_OK:
+    const int result = DecryptTfVideo(*request_.keys, security_, plain_.data(), plain_.size());
+    if (result == QNPS_RETURN_VAL_OK) {
         if (request_.event) request_.event(21, "ok");
         return plain_.data();
-    case QNPS_RETURN_VAL_IGNORE_BY_LV:
-        return data;
-    case QNPS_RETURN_VAL_NEED_DEF_CODE:
-    case QNPS_RETURN_VAL_CODE_DEF_ERR:
-        text = "Need input default encryption password";
-        break;
-    case QNPS_RETURN_VAL_NEED_CUS_CODE:
-    case QNPS_RETURN_VAL_CODE_CUS_ERR:
-        text = "Need input custom encryption password";
-        break;
-    default:
-        return nullptr;
     }
-    if (request_.event) request_.event(19, text);
+    if (result == QNPS_RETURN_VAL_IGNORE_BY_LV) return data;
+    if (const char* text = TfPasswordText(result); text != nullptr && request_.event) request_.event(19, text);
     return nullptr;
 }
 
@@ -216,7 +202,7 @@ void TfPlayer::Output(bool video)
             if (key) security_ = scan;
             info.key = key ? 0 : 1;
             if (security_.secure) {
-                const uint8_t* plain = Plain(data, length, key);
+                const uint8_t* plain = Plain(data, length);
                 // A frame that cannot be decrypted is not shown.
                 skip = plain == nullptr;
                 if (plain != nullptr) info.data = plain;

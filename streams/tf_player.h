@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -36,6 +37,9 @@ struct TfPlayRequest {
     // on, once; `event` hears 21 "ok" or 19 with the password wanted.
     SecurityKeys* keys = nullptr;
     std::function<void(int code, const char* text)> event;
+    // Hears 3001 when the packet parser cannot be had; nothing is played then.
+    std::function<void(int code, const char* text)> error;
+    std::size_t parserSize = 0; // the packet parser's buffer; 0 for its smallest
 };
 
 class TfPlayer {
@@ -62,7 +66,7 @@ private:
     void Output(bool video);
     // The frame to hand on, decrypted when the stream is protected; null when
     // it cannot be for want of a password.
-    const uint8_t* Plain(const uint8_t* data, uint32_t length, bool key);
+    const uint8_t* Plain(const uint8_t* data, uint32_t length);
     bool PutFrame(const StreamFrameRecord& record);
     const platform::Clock& Clock() const { return request_.clock ? *request_.clock : platform::Clock::System(); }
 

@@ -19,25 +19,6 @@ namespace {
 using namespace streams;
 using Bytes = std::vector<uint8_t>;
 
-struct Unit {
-    std::size_t start; // of its 4-byte start code
-    std::size_t length;
-};
-
-std::vector<Unit> SplitUnits(const Bytes& stream)
-{
-    std::vector<Unit> units;
-    for (std::size_t i = 0; i + 4 <= stream.size(); ++i) {
-        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 0 && stream[i + 3] == 1) {
-            if (!units.empty()) units.back().length = i - units.back().start;
-            units.push_back({i, 0});
-            i += 3;
-        }
-    }
-    if (!units.empty()) units.back().length = stream.size() - units.back().start;
-    return units;
-}
-
 // Key frames are kind 1 and other slices kind 2; a 64-byte clear header keeps
 // the start code and slice header readable, as cameras do.
 int ProtectOrOpen(Bytes& stream, const testing_support::StreamEncryptor* camera, SecurityKeys* keys, uint32_t low,
@@ -45,7 +26,7 @@ int ProtectOrOpen(Bytes& stream, const testing_support::StreamEncryptor* camera,
 {
     const uint32_t info = crypt_info::Make(1024, 64);
     int worst = 0;
-    for (const Unit& unit : SplitUnits(stream)) {
+    for (const streams_test::NalUnit& unit : streams_test::FourByteUnits(stream.data(), stream.size())) {
         const int nalType = stream[unit.start + 4] & 0x1F;
         if (nalType != 1 && nalType != 5) continue;
         const int kind = nalType == 5 ? 1 : 2;

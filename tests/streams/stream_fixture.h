@@ -51,6 +51,26 @@ inline std::string MakeStream(const std::string& folder, const std::string& name
     return path;
 }
 
+// The NAL units of a stream with 4-byte start codes, each from its start code.
+struct NalUnit {
+    std::size_t start;
+    std::size_t length;
+};
+
+inline std::vector<NalUnit> FourByteUnits(const uint8_t* stream, std::size_t size)
+{
+    std::vector<NalUnit> units;
+    for (std::size_t i = 0; i + 4 <= size; ++i) {
+        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 0 && stream[i + 3] == 1) {
+            if (!units.empty()) units.back().length = i - units.back().start;
+            units.push_back({i, 0});
+            i += 3;
+        }
+    }
+    if (!units.empty()) units.back().length = size - units.back().start;
+    return units;
+}
+
 inline std::string FrameMd5(const std::string& path, const std::string& format = "h264")
 {
     auto result = testing_support::RunCommand("ffmpeg -v error -f " + format + " -i " + path + " -f framemd5 - 2>&1");

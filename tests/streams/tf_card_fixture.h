@@ -14,12 +14,16 @@ struct TfSource {
     std::string alaw;
 };
 
-inline TfSource MakeTfSource(const std::string& folder)
+// `cameraSeiOnly` leaves out the encoder's own SEI, so that a key frame's
+// private SEI comes within its first bytes, where cameras put it.
+inline TfSource MakeTfSource(const std::string& folder, bool cameraSeiOnly = false)
 {
     TfSource source;
     source.video = MakeStream(folder, "tf_source",
-                              "-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v libx264 -g 25 -bf 0 "
-                              "-bsf:v h264_metadata=aud=insert");
+                              std::string("-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v libx264 -g 25 "
+                                          "-bf 0 -bsf:v ") +
+                                  (cameraSeiOnly ? "filter_units=remove_types=6,h264_metadata=aud=insert"
+                                                 : "h264_metadata=aud=insert"));
     source.alaw = folder + "/tf_source.alaw";
     auto made = testing_support::RunCommand("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=8000:duration=1 "
                                             "-c:a pcm_alaw -f alaw " + source.alaw + " 2>&1");

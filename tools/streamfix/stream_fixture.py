@@ -34,7 +34,11 @@ usage:
       minute. Values: rec_info=TEXT (the file's text, "\n" for line ends;
       "none" writes no file; default "1\n2\nCAM0000000001\n"), fields=W,H,RATE
       (default 320,240,25), pad=BYTES (default 102401), snap=HH:MM:SS:K,...
-      (snapshot files "MM-SS_K.jpg")
+      (snapshot files "MM-SS_K.jpg"), security=LOW,HIGH,CLEAR,INTERVAL (the
+      SEI's security flag words, the clear-header length of all frames and
+      the protection interval in bytes, multiples of 8 and 64; the protected
+      lengths are the largest the field holds; the slices themselves are left for
+      the caller to encrypt)
 
 Only Python's standard library is used.
 """
@@ -388,7 +392,8 @@ def packed_date(year, month, day, hour, minute, second):
 
 
 def tf_card(source, alaw, card, day, minutes, pairs):
-    options = {"rec_info": "1\\n2\\nCAM0000000001\\n", "fields": "320,240,25", "pad": "102401", "snap": ""}
+    options = {"rec_info": "1\\n2\\nCAM0000000001\\n", "fields": "320,240,25", "pad": "102401", "snap": "",
+               "security": ""}
     for pair in pairs:
         name, _, value = pair.partition("=")
         if name not in options:
@@ -407,6 +412,12 @@ def tf_card(source, alaw, card, day, minutes, pairs):
         f = dict(FIELDS)
         f.update(time=1, time_value=packed_date(year, month, mday, hour, minute, 0), rate1=fields[2],
                  rate2=fields[2], width=fields[0], nibble=2)
+        if options["security"]:
+            low, high, clear, interval = (int(v, 0) for v in options["security"].split(","))
+            if clear % 8 or clear // 8 > 63 or interval % 64 or interval // 64 > 255:
+                raise SystemExit("security: CLEAR a multiple of 8 up to 504, INTERVAL of 64 up to 16320")
+            f.update(sec_low=low, sec_high=high, key_clear=clear // 8, protection=clear // 8 | 0x1FFF << 6 | 0x1FFF << 19,
+                     interval=interval // 64)
         ratio = fractions.Fraction(fields[1], fields[0]).limit_denominator(31)
         f.update(num=ratio.numerator, den=ratio.denominator)
         unit = build_unit(3, f)
