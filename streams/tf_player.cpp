@@ -1,5 +1,6 @@
 #include "streams/tf_player.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -16,7 +17,16 @@ namespace {
 
 constexpr std::size_t kReadChunk = 10240;
 constexpr int kStopWaitMs = 4000;
-constexpr int kIdleMs = 10; // an empty or full queue is looked at again after this
+// An empty or full queue is looked at again when the other side changed it,
+// or after this at the latest. These waits are not pacing, so they are not
+// taken on the play clock.
+constexpr int kIdleMs = 10;
+// The reader reads on while the video byte pool is filled to at most this
+// many thousandths.
+constexpr uint64_t kFillGate = 700;
+// The longest pacing wait of a video and of an audio frame.
+constexpr int64_t kLongestVideoWaitMs = 2000;
+constexpr int64_t kLongestAudioWaitMs = 500;
 
 } // namespace
 
@@ -80,14 +90,40 @@ void TfPlayer::AudioThread(void* self)
     static_cast<TfPlayer*>(self)->Output(false);
 }
 
+void TfPlayer::Idle(platform::Event& change)
+{
+    platform::EventSet events;
+    events.Add(wake_);
+    events.Add(change);
+    events.WaitAny(kIdleMs);
+}
+
+bool TfPlayer::RoomToRead()
+{
+    StreamQueueStats stats;
+    if (!queue_.State(kQueueOwner, &stats)) return true;
+    return (stats.word >> 6 & 0x3FF) <= kFillGate;
+}
+
 bool TfPlayer::PutFrame(const StreamFrameRecord& record)
 {
+    const bool audio = record.kind == static_cast<int>(QueueKind::Audio);
     while (reader_.run) {
         StreamQueueStats stats;
-        if (queue_.Put(kQueueOwner, record, &stats)) return true;
-        Clock().WaitFor(wake_, kIdleMs);
+        if (queue_.Put(kQueueOwner, record, &stats)) {
+            (audio ? audioPut_ : videoPut_).Set();
+            return true;
+        }
+        Idle(roomMade_);
     }
     return false;
+}
+
+void TfPlayer::EndOfSpan()
+{
+    readerDone_ = true;
+    videoPut_.Set();
+    audioPut_.Set();
 }
 
 void TfPlayer::ReadSpan()
@@ -95,10 +131,11 @@ void TfPlayer::ReadSpan()
     clQnhParse parser;
     if (!parser.Create(request_.parserSize)) {
         if (request_.error) request_.error(kTfParserFailed, "clQnhParse.Create failed.");
-        readerDone_ = true;
+        EndOfSpan();
         return;
     }
     uint32_t videoFrames = 0;
+    uint32_t audioFrames = 0;
     uint64_t audioBytes = 0;
     std::vector<char> chunk(kReadChunk);
     auto deliver = [&](const TfPacket& packet) {
@@ -108,6 +145,9 @@ void TfPlayer::ReadSpan()
         record.length = packet.payloadLength;
         if (packet.audio) {
             record.kind = static_cast<int>(QueueKind::Audio);
+            // A number of its own keeps each packet a frame of its own in the
+            // queue, which would gather packets of one number into one.
+            record.frameNumber = audioFrames++;
             // Audio carries its media time in video-frame units, so that the
             // output threads compare it with the video frame index.
             audioBytes += packet.payloadLength;
@@ -130,6 +170,10 @@ void TfPlayer::ReadSpan()
         std::ifstream in(TfSegmentPath(request_.cardFolder, request_.year, request_.month, request_.day, minute),
                          std::ios::binary);
         while (going && in && reader_.run) {
+            if (!RoomToRead()) {
+                Idle(roomMade_);
+                continue;
+            }
             in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
             const auto got = static_cast<std::size_t>(in.gcount());
             const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.data());
@@ -148,7 +192,18 @@ void TfPlayer::ReadSpan()
     static const uint8_t kEnd[64] = {0, 0, 1, 0xFD};
     parser.Append(kEnd, sizeof kEnd);
     while (going && parser.Next(&packet)) going = deliver(packet);
-    readerDone_ = true;
+    // The queue hands an audio frame out once the next one follows: a last
+    // byte, never read, lets the span's last sound out.
+    if (going && audioFrames > 0) {
+        static const uint8_t kLast = 0xD5; // A-law silence
+        StreamFrameRecord last;
+        last.kind = static_cast<int>(QueueKind::Audio);
+        last.data = &kLast;
+        last.length = 1;
+        last.frameNumber = audioFrames;
+        PutFrame(last);
+    }
+    EndOfSpan();
 }
 
 const uint8_t* TfPlayer::Plain(const uint8_t* data, uint32_t length)
@@ -183,10 +238,12 @@ void TfPlayer::Output(bool video)
                     break;
                 }
             } else {
-                Clock().WaitFor(wake_, kIdleMs);
+                Idle(video ? videoPut_ : audioPut_);
                 continue;
             }
         }
+        // Pacing counts from the moment the frame was taken.
+        const int64_t taken = Clock().MonotonicMs();
         const bool key = (stats.word & 2u) != 0;
         VQ_FRAME_INFO info{};
         info.deviceNumber = request_.deviceNumber;
@@ -194,7 +251,7 @@ void TfPlayer::Output(bool video)
         info.queueValue = stats.value;
         info.kind = 2;
         info.data = data;
-        int waitMs;
+        int64_t waitMs;
         bool skip = false;
         if (video) {
             const TfFrameScan scan = ScanTfFrame(data, length, nullptr);
@@ -223,11 +280,13 @@ void TfPlayer::Output(bool video)
             skip = skip || (factor >= 20.0f && !key);
             if (key) dropToKey = false;
             skip = skip || dropToKey;
-            waitMs = static_cast<int>(TfFrameIntervalMs(rate) / factor);
+            waitMs = std::min(static_cast<int64_t>(TfFrameIntervalMs(rate) / factor), kLongestVideoWaitMs);
         } else {
             info.key = 2;
             lastAudioValue_ = stats.value;
-            waitMs = TfAudioDurationMs(static_cast<int>(length), 1.0f);
+            // A little faster than the sound plays, so that its device never runs dry.
+            waitMs = std::min(static_cast<int64_t>(TfAudioDurationMs(static_cast<int>(length), 1.0f)) * 100 / 120,
+                              kLongestAudioWaitMs);
         }
         const std::function<int(VQ_FRAME_INFO*)>& callback = video ? request_.video : request_.audio;
         if (!skip && callback) {
@@ -239,7 +298,9 @@ void TfPlayer::Output(bool video)
             if (answer == 2 && video) dropToKey = true;
         }
         queue_.Release(kQueueOwner, kind);
-        if (!skip && waitMs > 0) Clock().WaitFor(wake_, waitMs);
+        roomMade_.Set();
+        const int64_t left = taken + waitMs - Clock().MonotonicMs();
+        if (!skip && left > 0) Clock().WaitFor(wake_, left);
     }
     if (ended && --outputsLeft_ == 0 && request_.finished) request_.finished();
 }

@@ -68,11 +68,20 @@ private:
     // it cannot be for want of a password.
     const uint8_t* Plain(const uint8_t* data, uint32_t length);
     bool PutFrame(const StreamFrameRecord& record);
+    // Waits until `change` or a stop, a short while at most, off the play clock.
+    void Idle(platform::Event& change);
+    // The video byte pool leaves room to read on.
+    bool RoomToRead();
+    void EndOfSpan();
     const platform::Clock& Clock() const { return request_.clock ? *request_.clock : platform::Clock::System(); }
 
     StreamQueue queue_{QueueCapacity::Small};
     QNThread reader_, video_, audio_;
     platform::Event wake_{true, false};
+    // Set by the reader after each put, and by the output threads after each release.
+    platform::Event videoPut_{false, false};
+    platform::Event audioPut_{false, false};
+    platform::Event roomMade_{false, false};
     TfPlayRequest request_;
     VQ_TF_DAY_MAP map_{};
     std::atomic<bool> readerDone_{false};
