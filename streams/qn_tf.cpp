@@ -1,5 +1,6 @@
 #include "streams/qn_tf.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -43,7 +44,7 @@ struct QNTf {
     std::string logPath; // set by no entry point
     std::string customPassword;
     std::string recordName;
-    bool recording = false;
+    std::atomic<bool> recording{false}; // read by the play threads
     TfCardFolder card;
     VQ_PANO_PARAM pano{};
     SecurityKeys keys;
@@ -426,6 +427,10 @@ int vqCamStartTFLPlay(const char* mode, VQ_TF_TIME* time)
     request.keys = &tf->keys;
     request.event = streams::EventSender(tf, device);
     request.error = streams::ErrorSender(tf, device);
+    request.recording = &tf->recording;
+    request.recordCallback = [tf](int code) {
+        if (tf->convertCallback != nullptr) tf->convertCallback(code, tf->messageUser, tf->messageValue);
+    };
     // A new span for a running play stops its threads before the queue is
     // cleared, so no output thread still holds a frame it read.
     return tf->player.Start(request, map) ? kTfOk : kTfNotPlaying;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "streams/key_slots.h"
+#include "streams/record_stream.h"
 #include "streams/tf_card_layout.h"
 #include "streams/tf_frame_decrypt.h"
 #include "streams/tf_packet_parser.h"
@@ -220,6 +221,25 @@ const uint8_t* TfPlayer::Plain(const uint8_t* data, uint32_t length)
     return nullptr;
 }
 
+void TfPlayer::Record(const uint8_t* data, uint32_t length, bool video)
+{
+    if (request_.recording == nullptr || !*request_.recording || data == nullptr || length == 0) return;
+    std::vector<uint8_t>& copy = video ? videoRecord_ : audioRecord_;
+    copy.assign(data, data + length);
+    RecordOwner owner;
+    owner.recordCallback = request_.recordCallback;
+    RecordFrame frame;
+    frame.plaintext = true; // decrypted already, when it was protected
+    if (video) {
+        TfParseH264Frame(copy.data(), static_cast<int>(copy.size()), &frame, owner);
+        return;
+    }
+    frame.kind = "g711a";
+    frame.data = copy.data();
+    frame.length = static_cast<int>(copy.size());
+    TfRecordStream().Write(&frame, owner);
+}
+
 void TfPlayer::Output(bool video)
 {
     QNThread& self = video ? video_ : audio_;
@@ -253,6 +273,7 @@ void TfPlayer::Output(bool video)
         info.data = data;
         int64_t waitMs;
         bool skip = false;
+        const uint8_t* recorded = nullptr;
         if (video) {
             const TfFrameScan scan = ScanTfFrame(data, length, nullptr);
             const float rate = scan.frameRate > 0 ? scan.frameRate : frameRate_;
@@ -264,6 +285,8 @@ void TfPlayer::Output(bool video)
                 skip = plain == nullptr;
                 if (plain != nullptr) info.data = plain;
             }
+            // Recorded whenever it could be shown, key-frames-only catch-up aside.
+            if (!skip) recorded = info.data;
             info.nal = info.data + scan.frameStart;
             info.nalLength = static_cast<int32_t>(length - scan.frameStart);
             for (int i = 0; i < 3; ++i) info.ptz[i] = scan.ptz[i];
@@ -284,6 +307,7 @@ void TfPlayer::Output(bool video)
         } else {
             info.key = 2;
             lastAudioValue_ = stats.value;
+            recorded = data;
             // A little faster than the sound plays, so that its device never runs dry.
             waitMs = std::min(static_cast<int64_t>(TfAudioDurationMs(static_cast<int>(length), 1.0f)) * 100 / 120,
                               kLongestAudioWaitMs);
@@ -297,6 +321,7 @@ void TfPlayer::Output(bool video)
             }
             if (answer == 2 && video) dropToKey = true;
         }
+        Record(recorded, length, video);
         queue_.Release(kQueueOwner, kind);
         roomMade_.Set();
         const int64_t left = taken + waitMs - Clock().MonotonicMs();

@@ -40,6 +40,11 @@ struct TfPlayRequest {
     // Hears 3001 when the packet parser cannot be had; nothing is played then.
     std::function<void(int code, const char* text)> error;
     std::size_t parserSize = 0; // the packet parser's buffer; 0 for its smallest
+    // While this is set, every frame handed on is also written, plain, into
+    // the MP4 recording through the TF record stream, whose key frames call
+    // `recordCallback` with 11.
+    const std::atomic<bool>* recording = nullptr;
+    std::function<void(int code)> recordCallback;
 };
 
 class TfPlayer {
@@ -68,6 +73,7 @@ private:
     // it cannot be for want of a password.
     const uint8_t* Plain(const uint8_t* data, uint32_t length);
     bool PutFrame(const StreamFrameRecord& record);
+    void Record(const uint8_t* data, uint32_t length, bool video);
     // Waits until `change` or a stop, a short while at most, off the play clock.
     void Idle(platform::Event& change);
     // The video byte pool leaves room to read on.
@@ -90,6 +96,7 @@ private:
     float frameRate_ = 25;
     TfFrameScan security_{}; // of the last key frame, read by the video thread only
     std::vector<uint8_t> plain_;
+    std::vector<uint8_t> videoRecord_, audioRecord_; // copies the record stream may change
 };
 
 } // namespace streams

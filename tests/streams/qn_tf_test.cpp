@@ -71,6 +71,10 @@ TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
                                               "-of csv=p=0 " + mp4);
     EXPECT_EQ(testing_support::Chomp(probed.output), "25");
 
+    // Mode "down" converts into the last conversion's folder; there is none yet.
+    VQ_TF_TIME down = streams::PackTfSpan({2024, 5, 1, 10, 0, 0, 10, 1, 0});
+    EXPECT_EQ(vqCamStartTFLPlay("down", &down), streams::kTfNoCard);
+
     // A conversion on the module's own thread, which ends with the span.
     const int threadsBefore = testing_support::SettledThreadCount();
     vqCamSetTFMsgCallback(
@@ -98,6 +102,13 @@ TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
         EXPECT_EQ(entry.path().filename().string().rfind("______CAM0000000001_", 0), 0u);
     }
     EXPECT_EQ(files, 1);
+    progressCounts_[0] = progressCounts_[1] = -1;
+    ASSERT_EQ(vqCamStartTFLPlay("down", &down), streams::kTfOk);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return progressCounts_[1] == 1 && progressCounts_[0] == 1; }));
+    EXPECT_EQ(vqCamTFConvertMP4(0, nullptr, nullptr), 1);
+    files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) files += entry.is_regular_file();
+    EXPECT_EQ(files, 2);
 
     // Play through the flat functions, restarted without a stop, then stopped.
     testing_support::SteppingClock clock;
@@ -114,9 +125,16 @@ TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
     EXPECT_EQ(vqCamStartTFLPlay("play", &badMonth), streams::kTfBadDate);
     ASSERT_EQ(vqCamStartTFLPlay("play", &play), streams::kTfOk);
     EXPECT_TRUE(testing_support::WaitUntil([] { return playedFrames_ == 25; }));
+    // The restarted play is recorded as it is played.
+    const std::string played = temp.Path() + "/played.mp4";
+    ASSERT_EQ(vqCamStartTFRecord(played.c_str()), 1);
     ASSERT_EQ(vqCamStartTFLPlay("play", &play), streams::kTfOk);
     EXPECT_TRUE(testing_support::WaitUntil([] { return playedFrames_ == 50; }));
     EXPECT_EQ(vqCamStopTF(), streams::kTfOk);
+    EXPECT_EQ(vqCamStopTFRecord(), 1);
+    auto recorded = testing_support::RunCommand("ffprobe -v error -select_streams v -count_packets -show_entries "
+                                                "stream=nb_read_packets -of csv=p=0 " + played);
+    EXPECT_EQ(testing_support::Chomp(recorded.output), "25");
     streams::tfSetClock(nullptr);
     EXPECT_TRUE(testing_support::WaitUntil([&] { return testing_support::ThreadCount() <= threadsBefore; }));
 }
