@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <vector>
 
 #include "streams/key_slots.h"
@@ -22,6 +23,8 @@ constexpr int kStopWaitMs = 4000;
 // or after this at the latest. These waits are not pacing, so they are not
 // taken on the play clock.
 constexpr int kIdleMs = 10;
+// A reader whose span is done looks for a new one after this at the latest.
+constexpr int kSpanDoneIdleMs = 200;
 // The reader reads on while the video byte pool is filled to at most this
 // many thousandths.
 constexpr uint64_t kFillGate = 700;
@@ -54,18 +57,33 @@ void TfPlayer::Stop()
     QNThreadStop(&audio_, kStopWaitMs);
     QNThreadStop(&reader_, kStopWaitMs);
     queue_.Command(kQueueOwner, "clear_all", "");
+    std::lock_guard<std::mutex> hold(pendingLock_);
+    restart_ = false;
 }
 
 bool TfPlayer::Start(const TfPlayRequest& request, const VQ_TF_DAY_MAP& map)
 {
+    const bool running = reader_.exited == 0 && video_.exited == 0 && audio_.exited == 0 && reader_.run &&
+                         video_.run && audio_.run;
+    if (running && request.clock == clock_) {
+        // The running threads go on with the new span: the reader takes it
+        // over as soon as it looks, between two packets.
+        std::lock_guard<std::mutex> hold(pendingLock_);
+        pending_ = request;
+        pendingMap_ = map;
+        restart_ = true;
+        restartSet_.Set();
+        return true;
+    }
     Stop();
+    clock_ = request.clock;
     request_ = request;
-    map_ = map;
-    readerDone_ = false;
-    lastAudioValue_ = 0;
-    frameRate_ = 25;
-    security_ = {};
-    outputsLeft_ = 2;
+    {
+        std::lock_guard<std::mutex> hold(pendingLock_);
+        pending_ = request;
+        pendingMap_ = map;
+        restart_ = true;
+    }
     wake_.Reset();
     if (!QNThreadStart(&reader_, &TfPlayer::ReadThread, this)) return false;
     if (!QNThreadStart(&video_, &TfPlayer::VideoThread, this) ||
@@ -76,9 +94,52 @@ bool TfPlayer::Start(const TfPlayRequest& request, const VQ_TF_DAY_MAP& map)
     return true;
 }
 
+bool TfPlayer::RestartAsked()
+{
+    std::lock_guard<std::mutex> hold(pendingLock_);
+    return restart_;
+}
+
+void TfPlayer::TakeSpan()
+{
+    // Neither output thread holds a frame while the queue is cleared and the
+    // request changes under them.
+    std::scoped_lock handing(videoHanding_, audioHanding_, pendingLock_);
+    request_ = pending_;
+    map_ = pendingMap_;
+    restart_ = false;
+    queue_.Command(kQueueOwner, "clear_all", "");
+    readerDone_ = false;
+    lastAudioValue_ = 0;
+    frameRate_ = 25;
+    security_ = {};
+    outputsLeft_ = 2;
+    endReported_[0] = endReported_[1] = false;
+}
+
 void TfPlayer::ReadThread(void* self)
 {
-    static_cast<TfPlayer*>(self)->ReadSpan();
+    auto* player = static_cast<TfPlayer*>(self);
+    clQnhParse parser;
+    if (!parser.Create(player->request_.parserSize)) {
+        player->TakeSpan();
+        if (player->request_.error) player->request_.error(kTfParserFailed, "clQnhParse.Create failed.");
+        player->EndOfSpan();
+        return;
+    }
+    // After its span the reader waits for a new one, or for the stop.
+    while (player->reader_.run) {
+        if (player->RestartAsked()) {
+            player->TakeSpan();
+            parser.Reset();
+            player->ReadSpan(parser);
+            continue;
+        }
+        platform::EventSet events;
+        events.Add(player->wake_);
+        events.Add(player->restartSet_);
+        events.WaitAny(kSpanDoneIdleMs);
+    }
 }
 
 void TfPlayer::VideoThread(void* self)
@@ -109,7 +170,7 @@ bool TfPlayer::RoomToRead()
 bool TfPlayer::PutFrame(const StreamFrameRecord& record)
 {
     const bool audio = record.kind == static_cast<int>(QueueKind::Audio);
-    while (reader_.run) {
+    while (reader_.run && !RestartAsked()) {
         StreamQueueStats stats;
         if (queue_.Put(kQueueOwner, record, &stats)) {
             (audio ? audioPut_ : videoPut_).Set();
@@ -127,14 +188,8 @@ void TfPlayer::EndOfSpan()
     audioPut_.Set();
 }
 
-void TfPlayer::ReadSpan()
+void TfPlayer::ReadSpan(clQnhParse& parser)
 {
-    clQnhParse parser;
-    if (!parser.Create(request_.parserSize)) {
-        if (request_.error) request_.error(kTfParserFailed, "clQnhParse.Create failed.");
-        EndOfSpan();
-        return;
-    }
     uint32_t videoFrames = 0;
     uint32_t audioFrames = 0;
     uint64_t audioBytes = 0;
@@ -152,7 +207,7 @@ void TfPlayer::ReadSpan()
             // Audio carries its media time in video-frame units, so that the
             // output threads compare it with the video frame index.
             audioBytes += packet.payloadLength;
-            record.value = static_cast<uint32_t>(audioBytes / 8 * static_cast<uint64_t>(frameRate_) / 1000);
+            record.value = static_cast<uint32_t>(audioBytes / 8 * static_cast<uint64_t>(frameRate_.load()) / 1000);
         } else {
             const TfFrameScan scan = ScanTfFrame(packet.payload, packet.payloadLength, nullptr);
             if (scan.frameRate > 0) frameRate_ = scan.frameRate;
@@ -165,12 +220,13 @@ void TfPlayer::ReadSpan()
     };
     TfPacket packet;
     bool going = true;
-    for (int minute = request_.startMinute; going && minute < request_.endMinute && minute < 24 * 60 && reader_.run;
+    auto reading = [this] { return reader_.run && !RestartAsked(); };
+    for (int minute = request_.startMinute; going && minute < request_.endMinute && minute < 24 * 60 && reading();
          ++minute) {
         if (map_.slots[minute * 6] == 0) continue;
         std::ifstream in(TfSegmentPath(request_.cardFolder, request_.year, request_.month, request_.day, minute),
                          std::ios::binary);
-        while (going && in && reader_.run) {
+        while (going && in && reading()) {
             if (!RoomToRead()) {
                 Idle(roomMade_);
                 continue;
@@ -189,6 +245,8 @@ void TfPlayer::ReadSpan()
             while (going && parser.Next(&packet)) going = deliver(packet);
         }
     }
+    // A new span was asked for: it starts over, without the end of this one.
+    if (!reading()) return;
     // The span's end: an empty video packet lets the last one out.
     static const uint8_t kEnd[64] = {0, 0, 1, 0xFD};
     parser.Append(kEnd, sizeof kEnd);
@@ -243,21 +301,24 @@ void TfPlayer::Record(const uint8_t* data, uint32_t length, bool video)
 void TfPlayer::Output(bool video)
 {
     QNThread& self = video ? video_ : audio_;
+    std::mutex& handing = video ? videoHanding_ : audioHanding_;
     const int kind = static_cast<int>(video ? QueueKind::Video : QueueKind::Audio);
     bool dropToKey = false;
-    bool ended = false;
     while (self.run) {
+        std::unique_lock<std::mutex> hold(handing);
         const uint8_t* data = nullptr;
         uint32_t length = 0;
         StreamQueueStats stats;
         if (!queue_.Read(kQueueOwner, &data, &length, &stats, kind)) {
-            if (readerDone_) {
-                // Nothing was put after the reader ended, so an empty queue now stays empty.
-                if (!queue_.Read(kQueueOwner, &data, &length, &stats, kind)) {
-                    ended = true;
-                    break;
+            // Nothing is put after the reader ended its span, so an empty
+            // queue then stays empty until a new span; the thread waits for it.
+            const bool spanDone = readerDone_ && !queue_.Read(kQueueOwner, &data, &length, &stats, kind);
+            if (spanDone || !readerDone_) {
+                if (spanDone && !endReported_[video ? 0 : 1]) {
+                    endReported_[video ? 0 : 1] = true;
+                    if (--outputsLeft_ == 0 && request_.finished) request_.finished();
                 }
-            } else {
+                hold.unlock();
                 Idle(video ? videoPut_ : audioPut_);
                 continue;
             }
@@ -276,7 +337,7 @@ void TfPlayer::Output(bool video)
         const uint8_t* recorded = nullptr;
         if (video) {
             const TfFrameScan scan = ScanTfFrame(data, length, nullptr);
-            const float rate = scan.frameRate > 0 ? scan.frameRate : frameRate_;
+            const float rate = scan.frameRate > 0 ? scan.frameRate : frameRate_.load();
             if (key) security_ = scan;
             info.key = key ? 0 : 1;
             if (security_.secure) {
@@ -316,6 +377,7 @@ void TfPlayer::Output(bool video)
         if (!skip && callback) {
             const int answer = callback(&info);
             if (answer == 1) {
+                hold.unlock();
                 Clock().WaitFor(wake_, kIdleMs);
                 continue;
             }
@@ -323,11 +385,11 @@ void TfPlayer::Output(bool video)
         }
         Record(recorded, length, video);
         queue_.Release(kQueueOwner, kind);
+        hold.unlock();
         roomMade_.Set();
         const int64_t left = taken + waitMs - Clock().MonotonicMs();
         if (!skip && left > 0) Clock().WaitFor(wake_, left);
     }
-    if (ended && --outputsLeft_ == 0 && request_.finished) request_.finished();
 }
 
 } // namespace streams

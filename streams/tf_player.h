@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "streams/qn_tf.h"
 #include "streams/key_slots.h"
 #include "streams/stream_queue.h"
+#include "streams/tf_packet_parser.h"
 #include "streams/tf_play_plan.h"
 
 namespace streams {
@@ -56,8 +58,10 @@ public:
     TfPlayer(const TfPlayer&) = delete;
     TfPlayer& operator=(const TfPlayer&) = delete;
 
-    // Starts playing `request` with `map`, the span's day; a play that is
-    // still running is stopped first. False when a thread did not start.
+    // Starts playing `request` with `map`, the span's day. A play that is
+    // running on the same clock goes on in place with the new request, its
+    // queue emptied; otherwise the old threads are stopped first. False when
+    // a thread did not start. After a span the threads wait for the next one.
     bool Start(const TfPlayRequest& request, const VQ_TF_DAY_MAP& map);
     // Stops and joins all three threads.
     void Stop();
@@ -67,7 +71,10 @@ private:
     static void ReadThread(void* self);
     static void VideoThread(void* self);
     static void AudioThread(void* self);
-    void ReadSpan();
+    void ReadSpan(clQnhParse& parser);
+    bool RestartAsked();
+    // The reader takes the asked-for span over, with the output threads held.
+    void TakeSpan();
     void Output(bool video);
     // The frame to hand on, decrypted when the stream is protected; null when
     // it cannot be for want of a password.
@@ -79,7 +86,7 @@ private:
     // The video byte pool leaves room to read on.
     bool RoomToRead();
     void EndOfSpan();
-    const platform::Clock& Clock() const { return request_.clock ? *request_.clock : platform::Clock::System(); }
+    const platform::Clock& Clock() const { return clock_ ? *clock_ : platform::Clock::System(); }
 
     StreamQueue queue_{QueueCapacity::Small};
     QNThread reader_, video_, audio_;
@@ -88,12 +95,24 @@ private:
     platform::Event videoPut_{false, false};
     platform::Event audioPut_{false, false};
     platform::Event roomMade_{false, false};
+    const platform::Clock* clock_ = nullptr; // kept while the threads run
+    // The request being played; changed by the reader only while it holds
+    // both output threads' handing locks, which they hold from taking a
+    // frame to releasing it.
     TfPlayRequest request_;
     VQ_TF_DAY_MAP map_{};
+    std::mutex videoHanding_, audioHanding_;
+    bool endReported_[2] = {false, false}; // video, audio: the span's end was counted
+    // A span asked for while the threads run.
+    std::mutex pendingLock_;
+    TfPlayRequest pending_;
+    VQ_TF_DAY_MAP pendingMap_{};
+    bool restart_ = false;
+    platform::Event restartSet_{false, false};
     std::atomic<bool> readerDone_{false};
     std::atomic<uint32_t> lastAudioValue_{0};
     std::atomic<int> outputsLeft_{0};
-    float frameRate_ = 25;
+    std::atomic<float> frameRate_{25};
     TfFrameScan security_{}; // of the last key frame, read by the video thread only
     std::vector<uint8_t> plain_;
     std::vector<uint8_t> videoRecord_, audioRecord_; // copies the record stream may change

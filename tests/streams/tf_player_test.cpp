@@ -114,6 +114,14 @@ TEST(TfPlayer, PlaysASpanAsTheSourceAtItsRate)
         EXPECT_GE(span, 124 * 20);
         EXPECT_GT(out.audioFrames, 0);
         EXPECT_EQ(out.audioKeyByte, 2);
+
+        // After its span the play waits, and a new span goes on in the same threads.
+        EXPECT_TRUE(player.Playing());
+        Delivered again;
+        ASSERT_TRUE(player.Start(PlayRequest(folder, 605, 606, clock, again), map));
+        ASSERT_TRUE(testing_support::WaitUntil([&] { return again.finished.load(); }));
+        EXPECT_EQ(again.videoTimes.size(), 25u);
+        for (std::size_t i = 0; i < again.values.size(); ++i) EXPECT_EQ(again.values[i], i);
         player.Stop();
     }
     EXPECT_TRUE(testing_support::WaitUntil([&] { return testing_support::ThreadCount() <= threadsBefore; }));
