@@ -12,6 +12,7 @@
 #include "support/this_process.h"
 #include "support/wait_until.h"
 #include "tf_card_fixture.h"
+#include "tf_module_events.h"
 
 namespace {
 
@@ -31,9 +32,7 @@ TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
     ASSERT_NE(streams_test::LayOutTfCard(source, card, "2024-05-01", "10:00",
                                          "rec_info=7\\\\n4321\\\\n../../cam0000000001"),
               "");
-    VQ_TF_SETTINGS settings{};
-    settings.initFlags = 1;
-    EXPECT_EQ(vqCamTFInit(settings), 1);
+    EXPECT_EQ(vqCamTFInit(streams_test::TfModuleSettings()), 1);
     EXPECT_EQ(vqCamOpenTFCard(nullptr, &info, "account"), streams::kTfNullArgument);
     ASSERT_EQ(vqCamOpenTFCard(card.c_str(), &info, "account"), streams::kTfOk);
     EXPECT_EQ(info.deviceNumber, 4321u);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -15,6 +16,7 @@
 
 #include "stream_fixture.h"
 #include "streams/key_slots.h"
+#include "streams/qn_tf.h"
 #include "streams/tf_card_folder.h"
 #include "streams/tf_convert.h"
 #include "streams/tf_packet_parser.h"
@@ -26,6 +28,7 @@
 #include "support/temp_folder.h"
 #include "support/wait_until.h"
 #include "tf_card_fixture.h"
+#include "tf_module_events.h"
 
 namespace {
 
@@ -266,6 +269,43 @@ TEST_F(TfProtected, AParserThatCannotBeHadIsReportedAs3001)
     EXPECT_TRUE(heard.video.empty());
     const std::pair<int, std::string> failed{kTfParserFailed, "clQnhParse.Create failed."};
     EXPECT_EQ(heard.events, (std::vector<std::pair<int, std::string>>{failed, failed}));
+}
+
+std::atomic<int> convertedMinutes_{-1};
+
+// Through the flat functions: the conversion asks for the custom password
+// until vqCamSetTFCustomPwd gives it, then says "ok" and writes the frames
+// decrypted once.
+TEST_F(TfProtected, TheModuleConvertsOnceTheCustomPasswordIsGiven)
+{
+    auto& sink = streams_test::TfModuleEvents::Get();
+    ASSERT_EQ(vqCamTFInit(streams_test::TfModuleSettings()), 1);
+    VQ_TF_CARD_INFO info{};
+    ASSERT_EQ(vqCamOpenTFCard(card_.c_str(), &info, "account"), kTfOk);
+    vqCamSetTFMsgCallback(nullptr, [](int done, int total, void*, int) { convertedMinutes_ = done == total ? done : -1; },
+                          nullptr, 0);
+    // The password is asked for once a second on this clock, which does not wait.
+    testing_support::SteppingClock clock;
+    tfSetClock(&clock);
+    const std::string out = temp_.Path() + "/out";
+    std::filesystem::create_directories(out);
+    VQ_TF_TIME span = PackTfSpan({2024, 5, 1, 10, 0, 0, 10, 2, 0});
+    ASSERT_EQ(vqCamTFConvertMP4(1, &span, out.c_str()), 1);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return sink.Count(19, kWantCustom) > 0; }));
+    EXPECT_EQ(sink.Count(21, "ok"), 0);
+    ASSERT_EQ(vqCamSetTFCustomPwd(kPassword), 1);
+    EXPECT_TRUE(testing_support::WaitUntil([] { return convertedMinutes_ == 2; }));
+    EXPECT_EQ(vqCamTFConvertMP4(0, nullptr, nullptr), 1);
+    tfSetClock(nullptr);
+    EXPECT_EQ(sink.Count(21, "ok"), 50);
+
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) files.push_back(entry.path().string());
+    ASSERT_EQ(files.size(), 1u);
+    const std::string decoded = testing_support::RunCommand("ffmpeg -v error -i " + files[0] +
+                                                            " -map 0:v -fps_mode passthrough -f framemd5 -")
+                                    .output;
+    EXPECT_EQ(Hashes(decoded), once_ + once_);
 }
 
 } // namespace
