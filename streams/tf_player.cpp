@@ -23,7 +23,7 @@ constexpr int kStopWaitMs = 4000;
 // or after this at the latest. These waits are not pacing, so they are not
 // taken on the play clock.
 constexpr int kIdleMs = 10;
-// A reader whose span is done looks for a new one after this at the latest.
+// Threads whose span is done look for a new one after this at the latest.
 constexpr int kSpanDoneIdleMs = 200;
 // The reader reads on while the video byte pool is filled to at most this
 // many thousandths.
@@ -135,10 +135,7 @@ void TfPlayer::ReadThread(void* self)
             player->ReadSpan(parser);
             continue;
         }
-        platform::EventSet events;
-        events.Add(player->wake_);
-        events.Add(player->restartSet_);
-        events.WaitAny(kSpanDoneIdleMs);
+        player->Idle(player->restartSet_, kSpanDoneIdleMs);
     }
 }
 
@@ -152,12 +149,12 @@ void TfPlayer::AudioThread(void* self)
     static_cast<TfPlayer*>(self)->Output(false);
 }
 
-void TfPlayer::Idle(platform::Event& change)
+void TfPlayer::Idle(platform::Event& change, int64_t ms)
 {
     platform::EventSet events;
     events.Add(wake_);
     events.Add(change);
-    events.WaitAny(kIdleMs);
+    events.WaitAny(ms);
 }
 
 bool TfPlayer::RoomToRead()
@@ -176,7 +173,7 @@ bool TfPlayer::PutFrame(const StreamFrameRecord& record)
             (audio ? audioPut_ : videoPut_).Set();
             return true;
         }
-        Idle(roomMade_);
+        Idle(roomMade_, kIdleMs);
     }
     return false;
 }
@@ -228,7 +225,7 @@ void TfPlayer::ReadSpan(clQnhParse& parser)
                          std::ios::binary);
         while (going && in && reading()) {
             if (!RoomToRead()) {
-                Idle(roomMade_);
+                Idle(roomMade_, kIdleMs);
                 continue;
             }
             in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
@@ -319,7 +316,7 @@ void TfPlayer::Output(bool video)
                     if (--outputsLeft_ == 0 && request_.finished) request_.finished();
                 }
                 hold.unlock();
-                Idle(video ? videoPut_ : audioPut_);
+                Idle(video ? videoPut_ : audioPut_, spanDone ? kSpanDoneIdleMs : kIdleMs);
                 continue;
             }
         }

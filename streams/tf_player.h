@@ -81,8 +81,8 @@ private:
     const uint8_t* Plain(const uint8_t* data, uint32_t length);
     bool PutFrame(const StreamFrameRecord& record);
     void Record(const uint8_t* data, uint32_t length, bool video);
-    // Waits until `change` or a stop, a short while at most, off the play clock.
-    void Idle(platform::Event& change);
+    // Waits until `change` or a stop, `ms` at most, off the play clock.
+    void Idle(platform::Event& change, int64_t ms);
     // The video byte pool leaves room to read on.
     bool RoomToRead();
     void EndOfSpan();
