@@ -44,8 +44,8 @@ public:
         owner_.recordCallback = r.recordCallback;
     }
 
-    // False when the run ended while a frame waited for its password.
-    bool Write(const TfPacket& packet)
+    // A frame still waiting for its password when the run ends is not written.
+    void Write(const TfPacket& packet)
     {
         scratch_.assign(packet.payload, packet.payload + packet.payloadLength);
         RecordFrame frame;
@@ -55,20 +55,19 @@ public:
             frame.data = scratch_.data();
             frame.length = static_cast<int>(scratch_.size());
             TfRecordStream().Write(&frame, owner_);
-            return true;
+            return;
         }
         const TfFrameScan scan = ScanTfFrame(scratch_.data(), scratch_.size(), nullptr);
         if (packet.keyFrame) security_ = scan;
-        if (security_.secure && !Decrypt()) return false;
+        if (security_.secure && !Decrypt()) return;
         TfParseH264Frame(scratch_.data(), static_cast<int>(scratch_.size()), &frame, owner_);
-        return true;
     }
 
 private:
+    // False when the run ended first.
     bool Decrypt()
     {
-        platform::Event unused(true, false);
-        platform::Event& wake = r_.wake != nullptr ? *r_.wake : unused;
+        platform::Event& wake = r_.wake != nullptr ? *r_.wake : neverSet_;
         const platform::Clock& clock = r_.clock != nullptr ? *r_.clock : platform::Clock::System();
         while (run_) {
             // A failed key test leaves the frame as it was, so it is tried again as read.
@@ -91,6 +90,7 @@ private:
     RecordOwner owner_;
     TfFrameScan security_{};
     std::vector<uint8_t> scratch_;
+    platform::Event neverSet_{true, false}; // the wake of a request without one
 };
 
 } // namespace
