@@ -376,6 +376,8 @@ int vqCamTFConvertMP4(int start, VQ_TF_TIME* time, const char* outputFolder)
     request.recordCallback = [tf](int code) {
         if (tf->convertCallback != nullptr) tf->convertCallback(code, tf->messageUser, tf->messageValue);
     };
+    // A conversion takes the place of a play: both would write the one MP4 recording.
+    tf->player.Stop();
     tf->convertMap = map;
     tf->lastOutputFolder = outputFolder;
     tf->convertResult = {};

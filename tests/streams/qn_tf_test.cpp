@@ -136,6 +136,14 @@ TEST(QnTf, CardSearchesAndRecordingThroughTheFlatFunctions)
     EXPECT_EQ(testing_support::Chomp(recorded.output), "25");
     streams::tfSetClock(nullptr);
     EXPECT_TRUE(testing_support::WaitUntil([&] { return testing_support::ThreadCount() <= threadsBefore; }));
+
+    // A conversion takes over from a play, whose threads end.
+    ASSERT_EQ(vqCamStartTFLPlay("play", &play), streams::kTfOk);
+    progressCounts_[0] = progressCounts_[1] = -1;
+    ASSERT_EQ(vqCamStartTFLPlay("down", &down), streams::kTfOk);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return progressCounts_[1] == 1 && progressCounts_[0] == 1; }));
+    EXPECT_EQ(vqCamTFConvertMP4(0, nullptr, nullptr), 1);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return testing_support::ThreadCount() <= threadsBefore; }));
 }
 
 } // namespace
