@@ -120,6 +120,7 @@ TEST(TfPlayer, PlaysASpanAsTheSourceAtItsRate)
         Delivered again;
         ASSERT_TRUE(player.Start(PlayRequest(folder, 605, 606, clock, again), map));
         ASSERT_TRUE(testing_support::WaitUntil([&] { return again.finished.load(); }));
+        std::lock_guard<std::mutex> holdAgain(again.lock);
         EXPECT_EQ(again.videoTimes.size(), 25u);
         for (std::size_t i = 0; i < again.values.size(); ++i) EXPECT_EQ(again.values[i], i);
         player.Stop();
