@@ -46,6 +46,10 @@ struct QNTf {
     std::string recordName;
     std::atomic<bool> recording{false}; // read by the play threads
     TfCardFolder card;
+    // The played or converted stream's record; the play and conversion
+    // threads write it under a lock of its own, as a stop that holds the
+    // module's lock waits for them.
+    std::mutex panoLock;
     VQ_PANO_PARAM pano{};
     SecurityKeys keys;
     // Conversion: its thread, what it works on and how it ended.
@@ -84,6 +88,14 @@ std::function<void(int, const char*)> EventSender(QNTf* tf, uint32_t device)
         VQ_EVENT_INFO event{code, static_cast<int32_t>(device), text, 0};
         if (tf->settings.eventCallback != nullptr)
             tf->settings.eventCallback(&event, tf->settings.eventUser, tf->settings.eventValue);
+    };
+}
+
+std::function<void(const VQ_PANO_PARAM&)> PanoramaKeeper(QNTf* tf)
+{
+    return [tf](const VQ_PANO_PARAM& pano) {
+        std::lock_guard<std::mutex> hold(tf->panoLock);
+        tf->pano = pano;
     };
 }
 
@@ -260,7 +272,10 @@ int vqCamOpenTFCard(const char* folder, streams::VQ_TF_CARD_INFO* info, const ch
     if (folder == nullptr || info == nullptr) return kTfNullArgument;
     if (!streams::Initialised(tf)) return kTfNotInitialised;
     std::lock_guard<std::mutex> hold(tf->lock);
-    tf->pano = {};
+    {
+        std::lock_guard<std::mutex> holdPano(tf->panoLock);
+        tf->pano = {};
+    }
     tf->haveDevicePlayed = false;
     return tf->card.Open(folder, info, account);
 }
@@ -306,7 +321,7 @@ int vqCamGetTFPanoParam(VQ_PANO_PARAM* param)
 {
     streams::QNTf* tf = streams::Module();
     if (tf == nullptr || param == nullptr) return 0;
-    std::lock_guard<std::mutex> hold(tf->lock);
+    std::lock_guard<std::mutex> hold(tf->panoLock);
     if (!tf->pano.valid) return 0;
     *param = tf->pano;
     return 1;
@@ -367,6 +382,7 @@ int vqCamTFConvertMP4(int start, VQ_TF_TIME* time, const char* outputFolder)
     request.keys = &tf->keys;
     request.event = streams::EventSender(tf, device);
     request.error = streams::ErrorSender(tf, device);
+    request.panorama = streams::PanoramaKeeper(tf);
     request.clock = tf->clock;
     request.wake = &tf->convertWake;
     tf->convertWake.Reset();
@@ -430,6 +446,7 @@ int vqCamStartTFLPlay(const char* mode, VQ_TF_TIME* time)
     request.event = streams::EventSender(tf, device);
     request.error = streams::ErrorSender(tf, device);
     request.recording = &tf->recording;
+    request.panorama = streams::PanoramaKeeper(tf);
     request.recordCallback = [tf](int code) {
         if (tf->convertCallback != nullptr) tf->convertCallback(code, tf->messageUser, tf->messageValue);
     };

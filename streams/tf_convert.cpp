@@ -1,6 +1,7 @@
 #include "streams/tf_convert.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -57,7 +58,9 @@ public:
             TfRecordStream().Write(&frame, owner_);
             return;
         }
-        const TfFrameScan scan = ScanTfFrame(scratch_.data(), scratch_.size(), nullptr);
+        const VQ_PANO_PARAM before = pano_;
+        const TfFrameScan scan = ScanTfFrame(scratch_.data(), scratch_.size(), &pano_);
+        if (r_.panorama && std::memcmp(&before, &pano_, sizeof pano_) != 0) r_.panorama(pano_);
         if (packet.keyFrame) security_ = scan;
         if (security_.secure && !Decrypt()) return;
         TfParseH264Frame(scratch_.data(), static_cast<int>(scratch_.size()), &frame, owner_);
@@ -89,6 +92,7 @@ private:
     const std::atomic<int>& run_;
     RecordOwner owner_;
     TfFrameScan security_{};
+    VQ_PANO_PARAM pano_{};
     std::vector<uint8_t> scratch_;
     platform::Event neverSet_{true, false}; // the wake of a request without one
 };

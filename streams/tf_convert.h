@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "streams/qn_tf.h"
 #include "streams/tf_card_layout.h"
 
 namespace platform {
@@ -44,6 +45,9 @@ struct TfConvertRequest {
     // Hears 3001 when the packet parser cannot be had; nothing is converted then.
     std::function<void(int code, const char* text)> error;
     std::size_t parserSize = 0; // the packet parser's buffer; 0 for its smallest
+    // Hears the panorama record of the stream's private SEI when the frame
+    // scan takes or changes it (the first panorama record is kept).
+    std::function<void(const VQ_PANO_PARAM&)> panorama;
 };
 
 struct TfConvertResult {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <vector>
@@ -77,6 +78,7 @@ bool TfPlayer::Start(const TfPlayRequest& request, const VQ_TF_DAY_MAP& map)
     }
     Stop();
     clock_ = request.clock;
+    pano_ = {};
     request_ = request;
     {
         std::lock_guard<std::mutex> hold(pendingLock_);
@@ -333,7 +335,9 @@ void TfPlayer::Output(bool video)
         bool skip = false;
         const uint8_t* recorded = nullptr;
         if (video) {
-            const TfFrameScan scan = ScanTfFrame(data, length, nullptr);
+            const VQ_PANO_PARAM before = pano_;
+            const TfFrameScan scan = ScanTfFrame(data, length, &pano_);
+            if (request_.panorama && std::memcmp(&before, &pano_, sizeof pano_) != 0) request_.panorama(pano_);
             const float rate = scan.frameRate > 0 ? scan.frameRate : frameRate_.load();
             if (key) security_ = scan;
             info.key = key ? 0 : 1;

@@ -47,6 +47,9 @@ struct TfPlayRequest {
     // `recordCallback` with 11.
     const std::atomic<bool>* recording = nullptr;
     std::function<void(int code)> recordCallback;
+    // Hears the panorama record of the stream's private SEI when the frame
+    // scan takes or changes it (the first panorama record is kept).
+    std::function<void(const VQ_PANO_PARAM&)> panorama;
 };
 
 class TfPlayer {
@@ -114,6 +117,7 @@ private:
     std::atomic<int> outputsLeft_{0};
     std::atomic<float> frameRate_{25};
     TfFrameScan security_{}; // of the last key frame, read by the video thread only
+    VQ_PANO_PARAM pano_{};   // the video thread's, kept from the play's first start
     std::vector<uint8_t> plain_;
     std::vector<uint8_t> videoRecord_, audioRecord_; // copies the record stream may change
 };

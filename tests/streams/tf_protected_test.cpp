@@ -130,6 +130,7 @@ struct Heard {
     std::string video;
     std::vector<std::pair<int, std::string>> events;
     std::vector<int64_t> passwordTimes; // of each event 19, on the test clock
+    int panoramaWidth = 0;              // of the last panorama record heard
     std::atomic<bool> finished{false};
 
     int Count(int code)
@@ -160,6 +161,10 @@ TfPlayRequest Play(const TfCardFolder& folder, SecurityKeys& keys, const platfor
         heard.events.emplace_back(code, text);
     };
     request.error = request.event;
+    request.panorama = [&heard](const VQ_PANO_PARAM& pano) {
+        std::lock_guard<std::mutex> hold(heard.lock);
+        if (pano.valid && pano.panorama) heard.panoramaWidth = pano.sourceWidth;
+    };
     request.finished = [&heard] { heard.finished = true; };
     return request;
 }
@@ -190,6 +195,7 @@ TEST_F(TfProtected, PlayDecryptsWithTheRightPasswordOnly)
     EXPECT_EQ(right.Count(19), 0);
     EXPECT_EQ(right.Count(21), 50);
     std::lock_guard<std::mutex> hold(right.lock);
+    EXPECT_EQ(right.panoramaWidth, 320);
     const std::string played = temp_.Path() + "/played.h264";
     std::ofstream(played, std::ios::binary) << right.video;
     EXPECT_EQ(Hashes(streams_test::FrameMd5(played)), once_ + once_);
@@ -298,6 +304,10 @@ TEST_F(TfProtected, TheModuleConvertsOnceTheCustomPasswordIsGiven)
     EXPECT_EQ(vqCamTFConvertMP4(0, nullptr, nullptr), 1);
     tfSetClock(nullptr);
     EXPECT_EQ(sink.Count(21, "ok"), 50);
+    VQ_PANO_PARAM pano{};
+    ASSERT_EQ(vqCamGetTFPanoParam(&pano), 1);
+    EXPECT_EQ(pano.panorama, 1);
+    EXPECT_EQ(pano.sourceWidth, 320);
 
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(out)) files.push_back(entry.path().string());
