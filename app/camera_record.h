@@ -23,8 +23,12 @@ struct QnCameraEntry {
 };
 #pragma pack(pop)
 static_assert(sizeof(QnCameraEntry) == 284);
-static_assert(offsetof(QnCameraEntry, model) == 160 && offsetof(QnCameraEntry, cameraId) == 224);
-static_assert(offsetof(QnCameraEntry, region) == 232 && offsetof(QnCameraEntry, cameraType) == 244);
+static_assert(offsetof(QnCameraEntry, deviceText) == 0 && offsetof(QnCameraEntry, name) == 64);
+static_assert(offsetof(QnCameraEntry, text) == 96 && offsetof(QnCameraEntry, model) == 160);
+static_assert(offsetof(QnCameraEntry, cameraId) == 224 && offsetof(QnCameraEntry, value) == 228);
+static_assert(offsetof(QnCameraEntry, region) == 232 && offsetof(QnCameraEntry, shared) == 240);
+static_assert(offsetof(QnCameraEntry, cameraType) == 244 && offsetof(QnCameraEntry, extraText) == 248);
+static_assert(offsetof(QnCameraEntry, extraValue) == 280);
 
 // Online states of a record.
 inline constexpr int32_t kCameraStateUnknown = 255;

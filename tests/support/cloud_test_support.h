@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "support/peer_process.h"
 
 namespace cloud_test {
 
@@ -112,35 +113,7 @@ inline std::string Redacted(std::string text, const std::vector<std::string>& se
     return text;
 }
 
-// A test peer started through the shell that runs until its standard input
-// closes; ready once it has written `readyFile`.
-class PeerProcess {
-public:
-    PeerProcess(const std::string& command, const std::string& readyFile, int timeoutSeconds)
-    {
-        pipe_ = ::popen(command.c_str(), "w");
-        if (pipe_ == nullptr) return;
-        for (int waited = 0; waited < timeoutSeconds * 10; ++waited) {
-            if (fs::exists(readyFile)) {
-                ready_ = true;
-                return;
-            }
-            platform::SleepMs(100);
-        }
-    }
-    ~PeerProcess()
-    {
-        if (pipe_ != nullptr) ::pclose(pipe_);
-    }
-    PeerProcess(const PeerProcess&) = delete;
-    PeerProcess& operator=(const PeerProcess&) = delete;
-
-    bool Ready() const { return ready_; }
-
-private:
-    std::FILE* pipe_ = nullptr;
-    bool ready_ = false;
-};
+using testing_support::PeerProcess;
 
 // "name=value" lines.
 inline std::string Setting(const std::string& text, const std::string& name)

@@ -2,7 +2,7 @@
 """An HTTP server on loopback that answers what the request path asks for,
 to drive the cloud-storage client through its result codes.
 
-usage: status_server.py STATE_DIR
+usage: status_server.py STATE_DIR [FILES_DIR]
 
 Writes its port to STATE_DIR/port.txt and serves until its standard input
 closes (at most 600 seconds). Paths (any method):
@@ -13,6 +13,8 @@ closes (at most 600 seconds). Paths (any method):
                        body and Content-Type is text/xml, else 400
   /garbage/...         answers bytes that are not HTTP, then closes
   /silent/...          never answers (holds the connection up to 30 s)
+  anything else        the file FILES_DIR/<path> (the query left off) with
+                       200, or 404 when there is no such file or no FILES_DIR
 Only Python's standard library is used.
 """
 import base64
@@ -67,16 +69,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     break
             self.close_connection = True
         else:
+            self.answer_file(parts)
+
+    def answer_file(self, parts):
+        root = self.server.files_dir
+        if not root or any(p in ("", ".", "..") for p in parts):
             self.answer(404)
+            return
+        path = os.path.join(root, *parts)
+        if not os.path.isfile(path):
+            self.answer(404)
+            return
+        with open(path, "rb") as f:
+            self.answer(200, f.read())
 
     do_GET = do_PUT = do_POST = do_DELETE = do_HEAD = serve
 
 
 def main(argv):
-    if len(argv) != 2:
+    if len(argv) not in (2, 3):
         sys.stderr.write(__doc__)
         return 2
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.files_dir = argv[2] if len(argv) == 3 else None
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
     temporary = os.path.join(argv[1], "port.txt.tmp")

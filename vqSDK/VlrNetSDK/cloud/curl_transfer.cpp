@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 
 #include "Depend/qn_log.h"
+#include "vqSDK/VlrNetSDK/cloud/curl_global.h"
 #include "vqSDK/VlrNetSDK/cloud/s3_text.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
 
@@ -18,12 +19,6 @@ namespace {
 CURL* Easy(const CurlTransfer& transfer)
 {
     return static_cast<CURL*>(transfer.Handle());
-}
-
-void InitialiseCurlOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
 }
 
 void TraceCurlFailure(CURLcode code)
