@@ -5,7 +5,7 @@ import os
 import sys
 import threading
 
-from . import login_server, mgr_server, play_routes, stream_model
+from . import card_index, login_server, mgr_server, play_routes, stream_model
 
 
 def wait_for_stdin_end(limit):
@@ -69,6 +69,8 @@ def main(argv=None):
     login.add_argument('--account', action='append', default=[], help='NAME:PASSWORD')
     login.add_argument('--devices', type=int, default=3)
     login.add_argument('--shared', type=int, default=0)
+    login.add_argument('--device-file', help='the devices (identity, model, name, text) as a JSON list; '
+                       'replaces --devices and --shared')
     login.add_argument('--fault', action='append', default=[], help='KIND[:ID[:ARG]]')
     login.add_argument('--mgr-port', type=int, default=20000)
     login.add_argument('--log')
@@ -92,6 +94,11 @@ def main(argv=None):
                      help='the card holds this many one-minute files from 2026-12-10 00:00:30; '
                           'a search pages through them from its start time')
     mgr.add_argument('--cloud-store', help='answer the cloud credentials request from this store.txt')
+    mgr.add_argument('--card-index', help='recorded minutes of every day the card index search names, '
+                     'as "0-4,30,1439"')
+    mgr.add_argument('--index-fault', action='append', default=[],
+                     help='shuffle, duplicate, wrong-day, all-wrong-day or drop:N (see card_index)')
+    mgr.add_argument('--index-out', help='append the spans a correct client finds, one JSON line per search')
     mgr.add_argument('--alternate', action='store_true',
                      help='video-address answers name the camera and the video server in turn')
 
@@ -107,7 +114,8 @@ def main(argv=None):
         accounts = dict(a.split(':', 1) for a in (args.account or ['demo:secret']))
         faults = [login_server.Fault(f) for f in args.fault]
         service = login_server.LoginService(accounts, args.devices, args.shared, faults, args.mgr_port,
-                                            args.log, args.chunk_seed)
+                                            args.log, args.chunk_seed,
+                                            login_server.read_device_file(args.device_file) if args.device_file else None)
         server = login_server.start(service, args.port)
         port = server.server_address[1]
         if args.port_file:
@@ -119,7 +127,8 @@ def main(argv=None):
         return 0
     if args.command == 'mgr':
         service = mgr_server.MgrService([login_server.Fault(f) for f in args.fault], args.log, build_routes(args),
-                                       args.alarm_picture, args.cloud_store)
+                                       args.alarm_picture, args.cloud_store,
+                                       card_index.parse_minutes(args.card_index), args.index_fault, args.index_out)
         server = mgr_server.start(service, args.port)
         port = server.server_address[1]
         if args.port_file:

@@ -58,20 +58,46 @@ class Fault:
         return self.msg_id in (0, msg_id)
 
 
-def device_record(device_id, index, kind):
+def device_record(device_id, index, kind, identity=None, model=None, name=None, text=None, short_text='v1'):
+    """A 240-byte device record: id, identity 64, model 64, name 32, text 64,
+    a value (the index), a short text 8."""
     return (struct.pack('<I', device_id)
-            + wire.text_field('DEV%06d' % device_id, 64)
-            + wire.text_field('QNP2-%s-360' % ('SH' if kind else 'OW'), 64)
-            + wire.text_field('camera %d' % index, 32)
-            + wire.text_field('kind %d' % kind, 64)
+            + wire.text_field(identity if identity is not None else 'DEV%06d' % device_id, 64)
+            + wire.text_field(model if model is not None else 'QNP2-%s-360' % ('SH' if kind else 'OW'), 64)
+            + wire.text_field(name if name is not None else 'camera %d' % index, 32)
+            + wire.text_field(text if text is not None else 'kind %d' % kind, 64)
             + struct.pack('<I', index)
-            + wire.text_field('v1', 8))
+            + wire.text_field(short_text, 8))
+
+
+def read_device_file(path):
+    """The devices of a JSON file: a list of objects with "identity", "model",
+    "name" (a shared device's "name@sharer"), "text", and optionally "id",
+    "shared" (true for a device shared to the account) and "short_text".
+    Returns {0: own records, 1: shared records}, each a list of 240 bytes."""
+    import json
+    with open(path, encoding='utf-8') as f:
+        devices = json.load(f)
+    records = {0: [], 1: []}
+    for number, device in enumerate(devices):
+        kind = 1 if device.get('shared') else 0
+        index = len(records[kind])
+        device_id = int(device.get('id', (8000 if kind else 1000) + index))
+        records[kind].append(device_record(device_id, index, kind, device.get('identity', ''), device.get('model', ''),
+                                           device.get('name', ''), device.get('text', ''),
+                                           device.get('short_text', 'v1')))
+    return records
 
 
 class LoginService(tcp_service.Service):
-    def __init__(self, accounts, own_devices, shared_devices, faults, mgr_port, log_path=None, chunk_seed=None):
+    def __init__(self, accounts, own_devices, shared_devices, faults, mgr_port, log_path=None, chunk_seed=None,
+                 device_records=None):
         super().__init__(faults, log_path)
         self.accounts = accounts            # name -> password
+        # Records from a device file replace the numbered devices.
+        self.device_records = device_records
+        if device_records is not None:
+            own_devices, shared_devices = len(device_records[0]), len(device_records[1])
         self.devices = {0: own_devices, 1: shared_devices}
         self.mgr_port = mgr_port
         self.sessions = {}                  # token -> user id
@@ -175,7 +201,10 @@ class LoginService(tcp_service.Service):
             count = announced = 0
         if fault and fault.kind == 'overcount':
             count = announced = PAGE_LIMIT + 1
-        records = [device_record(base + first + i, first + i, kind) for i in range(count)]
+        if self.device_records is not None and not (fault and fault.kind == 'overcount'):
+            records = self.device_records.get(kind, [])[first:first + count]
+        else:
+            records = [device_record(base + first + i, first + i, kind) for i in range(count)]
         if fault and fault.kind == 'short' and records:
             records.pop()
         head = struct.pack('<IHHI', total, 0, announced, 0)

@@ -12,10 +12,11 @@ the file given as `picture`, sent in 972-byte blocks; without one the camera
 has no picture.
 """
 
+import json
 import socket
 import struct
 
-from . import cloud_sign, notices, tcp_service, wire
+from . import card_index, cloud_sign, notices, tcp_service, wire
 
 # Request id -> (reply id, reply total). Replies carry the camera at body 0.
 PLAIN_REPLIES = {
@@ -104,8 +105,15 @@ def picture_blocks(camera, fault, path):
 
 
 class MgrService(tcp_service.Service):
-    def __init__(self, faults, log_path=None, routes=None, picture=None, cloud_store=None):
+    def __init__(self, faults, log_path=None, routes=None, picture=None, cloud_store=None, index_minutes=None,
+                 index_faults=(), index_out=None):
         super().__init__(faults, log_path)
+        # The card's record index (card_index): recorded minutes of any day
+        # searched, the delivery faults, and where the spans a correct client
+        # finds are written (one JSON line per search).
+        self.index_minutes = index_minutes or set()
+        self.index_faults = list(index_faults)
+        self.index_out = index_out
         self.picture = picture
         # The object store's "name=value" lines that the credentials answer
         # hands out, or None for a fixed answer that reaches no store.
@@ -197,10 +205,10 @@ class MgrService(tcp_service.Service):
             reply = bytearray(struct.pack('<IIII', 0, camera, 1, 41)) + bytes(8)
             return [(20202, reply)]
         if msg_id in (20400, 20402):
-            return self.camera_reply(msg_id, sub, camera)
+            return self.camera_reply(msg_id, sub, camera, body)
         return []
 
-    def camera_reply(self, msg_id, sub, camera):
+    def camera_reply(self, msg_id, sub, camera, body=b""):
         def command(reply_id, reply_sub, inner):
             reply = body_with_camera(COMMAND_TOTAL, camera, 0)
             reply[12:16] = struct.pack('<I', reply_sub)
@@ -211,6 +219,8 @@ class MgrService(tcp_service.Service):
             reply = patterned_body(COMMAND_TOTAL, camera)
             reply[12:16] = struct.pack('<I', reply_sub)
             return [(reply_id, reply)]
+        if sub == CARD_INDEX_SEARCH:
+            return self.card_index(camera, body)
         if sub == 90001:
             if self.cloud_store is not None:
                 return [command(20403, reply_sub, inner)
@@ -223,6 +233,27 @@ class MgrService(tcp_service.Service):
             tail[12:76] = wire.text_field('127.0.0.1:5055', 64)
             return [command(20403, 90002, bytes(head))] + pieces + [command(20403, 90006, bytes(tail))]
         return []
+
+    def card_index(self, camera, body):
+        """The index packets of the searched day, each a notice 20374."""
+        try:
+            year, month, day = struct.unpack_from('<3i', body, CARD_INDEX_DAY_AT)
+            card_index.day_start(year, month, day)
+        except (struct.error, ValueError, OverflowError):
+            return []
+        order, received = card_index.packets(camera, year, month, day, self.index_minutes, self.index_faults)
+        if self.index_out:
+            spans = card_index.expected_spans(received, year, month, day)
+            with self.lock, open(self.index_out, 'a', encoding='ascii') as out:
+                out.write(json.dumps({'day': [year, month, day], 'spans': spans}) + '\n')
+        return [notices.notice(notices.COMMAND_NOTICE, camera, p) for p in order]
+
+
+# The card index search: its sub-command, and where its search record's start
+# date lies in the request body (inner payload at 16: CAM, U, L, T, then the
+# record, whose start time follows its first value).
+CARD_INDEX_SEARCH = 20373
+CARD_INDEX_DAY_AT = 16 + 16 + 4
 
 
 def start(service, port):

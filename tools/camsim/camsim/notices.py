@@ -11,7 +11,7 @@ test can tell which bytes reached the client's event callback:
   version text, the stage and the value UPGRADE_VALUE;
 - 20374: a camera-command reply 20401 (total 256) with sub-command 20374 at
   body 12; its inner payload from body 16 follows the answer pattern of the
-  device answers.
+  device answers, or is the record given (a card index packet, card_index).
 """
 
 import struct
@@ -32,8 +32,9 @@ def _pattern(total):
     return bytearray((i * 7 + 3) & 0xFF for i in range(total - wire.HEADER.size))
 
 
-def notice(msg_id, camera):
-    """(message id, body) of the notice `msg_id` about `camera`."""
+def notice(msg_id, camera, inner=None):
+    """(message id, body) of the notice `msg_id` about `camera`; `inner` is
+    the payload of a 20374 notice in place of the pattern."""
     if msg_id == UPGRADE_PROGRESS:
         body = bytearray(UPGRADE_TOTAL - wire.HEADER.size)
         struct.pack_into('<II', body, 0, camera, 1)
@@ -44,6 +45,8 @@ def notice(msg_id, camera):
         body = _pattern(COMMAND_TOTAL)
         struct.pack_into('<I', body, 0, camera)
         struct.pack_into('<I', body, 12, COMMAND_NOTICE)
+        if inner is not None:
+            body[16:16 + len(inner)] = inner
         return COMMAND_REPLY, bytes(body)
     body = bytearray([0x5A]) * (FILLED_TOTALS.get(msg_id, 60) - wire.HEADER.size)
     struct.pack_into('<I', body, 0, camera)
