@@ -67,9 +67,7 @@ int RecordSearch::SearchRemoteIndexFile(int32_t camera, const QN_NET_TIME6& day,
     const int64_t started = clock_.MonotonicMs();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        filled_.fill(false);
-        lastIndex_ = -1;
-        expectedDay_ = *dayStart;
+        packets_.Begin(*dayStart);
         searchStart_ = clock_.WallNow().seconds;
         searching_ = true;
         lastArrived_.Reset();
@@ -94,18 +92,8 @@ int RecordSearch::SearchRemoteIndexFile(int32_t camera, const QN_NET_TIME6& day,
     {
         std::lock_guard<std::mutex> lock(mutex_);
         searching_ = false;
-        for (int slot = 0; slot <= lastIndex_ && joined.size() < kIndexJoinLimit; ++slot) {
-            if (!filled_[slot]) {
-                // Zeros keep the later packets at their times of day.
-                QNLogPrint("%s(%d) index packet %d of %d missing\n", __FUNCTION__, __LINE__, slot, lastIndex_);
-                joined.insert(joined.end(), kIndexPacketData, 0);
-                continue;
-            }
-            const int32_t length = std::clamp<int32_t>(Word(slots_[slot].data(), kLengthAt), 0, kIndexPacketData);
-            joined.insert(joined.end(), slots_[slot].begin() + kDataAt, slots_[slot].begin() + kDataAt + length);
-        }
+        joined = packets_.Join();
     }
-    if (joined.size() > kIndexJoinLimit) joined.resize(kIndexJoinLimit);
     std::vector<qn_cloud::MinuteIndexEntry> spans(kIndexJoinLimit);
     const int found = VLR_SYSTEM::ParseRemoteIndex(spans.data(), static_cast<int>(spans.size()), joined.data(),
                                                    joined.size(), *dayStart);
@@ -119,23 +107,54 @@ int RecordSearch::SearchRemoteIndexFile(int32_t camera, const QN_NET_TIME6& day,
     return 1;
 }
 
+void IndexPackets::Begin(int64_t dayStart)
+{
+    dayStart_ = dayStart;
+    lastIndex_ = -1;
+    filled_.fill(false);
+}
+
+bool IndexPackets::Take(const uint8_t* packet, std::size_t length)
+{
+    if (packet == nullptr || length < kIndexPacketBytes) return false;
+    const int64_t dayStart = static_cast<uint32_t>(Word(packet, kDayStartAt));
+    const int32_t last = Word(packet, kLastIndexAt);
+    const int32_t index = Word(packet, kIndexAt);
+    if (dayStart != dayStart_) return false;
+    // Only slots that exist are written.
+    if (index < 0 || index >= kIndexSlots) return false;
+    std::memcpy(slots_[index].data(), packet, kIndexPacketBytes);
+    filled_[index] = true;
+    if (index != last) return false;
+    lastIndex_ = last;
+    return true;
+}
+
+std::vector<uint8_t> IndexPackets::Join() const
+{
+    std::vector<uint8_t> joined;
+    for (int slot = 0; slot <= lastIndex_ && slot < kIndexSlots && joined.size() < kIndexJoinLimit; ++slot) {
+        if (!filled_[slot]) {
+            // Zeros keep the later packets at their times of day.
+            QNLogPrint("%s(%d) index packet %d of %d missing\n", __FUNCTION__, __LINE__, slot, lastIndex_);
+            joined.insert(joined.end(), kIndexPacketData, 0);
+            continue;
+        }
+        const int32_t length = std::clamp<int32_t>(Word(slots_[slot].data(), kLengthAt), 0, kIndexPacketData);
+        joined.insert(joined.end(), slots_[slot].begin() + kDataAt, slots_[slot].begin() + kDataAt + length);
+    }
+    if (joined.size() > kIndexJoinLimit) joined.resize(kIndexJoinLimit);
+    return joined;
+}
+
 void RecordSearch::AddFileList(const void* packet, std::size_t length)
 {
-    if (packet == nullptr || length < kIndexPacketBytes) return;
-    const auto* bytes = static_cast<const uint8_t*>(packet);
-    const int64_t dayStart = static_cast<uint32_t>(Word(bytes, kDayStartAt));
-    const int32_t last = Word(bytes, kLastIndexAt);
-    const int32_t index = Word(bytes, kIndexAt);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!searching_ || dayStart != expectedDay_) return;
+    if (!searching_) return;
     if (clock_.WallNow().seconds - searchStart_ > kPacketWindowSeconds) return;
-    // The index comes from the network: only slots that exist are written.
-    if (index < 0 || index >= kIndexSlots) return;
-    std::memcpy(slots_[index].data(), bytes, kIndexPacketBytes);
-    filled_[index] = true;
-    if (index == last) {
-        lastIndex_ = last;
-        QNLogPrint("%s(%d) tfFiles->totalPacketNum:%d\n\n", __FUNCTION__, __LINE__, last);
+    if (packets_.Take(static_cast<const uint8_t*>(packet), length)) {
+        QNLogPrint("%s(%d) tfFiles->totalPacketNum:%d\n\n", __FUNCTION__, __LINE__,
+                   Word(static_cast<const uint8_t*>(packet), kLastIndexAt));
         lastArrived_.Set();
     }
 }

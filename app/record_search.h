@@ -26,6 +26,25 @@ inline constexpr int kRemoteFileLimit = 1440;
 // last one kept; the count kept.
 int KeepNonOverlapping(QN_NET_REMOTE_FILE* files, int count);
 
+// The packets of one index search, kept by their index until the last one
+// came. Packets come from the network: every field is checked before use.
+class IndexPackets {
+public:
+    void Begin(int64_t dayStart);
+    // True when the packet was taken and is the last one.
+    bool Take(const uint8_t* packet, std::size_t length);
+    // The data of slots 0 to the last in order, at most 1500 bytes; a missing
+    // slot counts as 180 zero bytes, so the later ones keep their times.
+    std::vector<uint8_t> Join() const;
+    int64_t DayStart() const { return dayStart_; }
+
+private:
+    int64_t dayStart_ = 0;
+    int32_t lastIndex_ = -1;
+    std::array<std::array<uint8_t, kIndexPacketBytes>, kIndexSlots> slots_{};
+    std::array<bool, kIndexSlots> filled_{};
+};
+
 class RecordSearch {
 public:
     explicit RecordSearch(VLR_SYSTEM& hub, const platform::Clock& clock = platform::Clock::System());
@@ -53,9 +72,6 @@ private:
     std::mutex mutex_;
     platform::Event lastArrived_{true, false};
     bool searching_ = false;
-    int64_t expectedDay_ = 0;
     int64_t searchStart_ = 0;
-    int32_t lastIndex_ = -1;
-    std::array<std::array<uint8_t, kIndexPacketBytes>, kIndexSlots> slots_{};
-    std::array<bool, kIndexSlots> filled_{};
+    IndexPackets packets_;
 };
