@@ -65,6 +65,9 @@ QNNetTime::QNNetTime(std::vector<std::string> servers, const platform::Clock& cl
     if (servers_.size() > 3) servers_.resize(3);
     QNThreadInit(&timerThread_);
     QNThreadInit(&tickThread_);
+    // Made here, so that calls before Start are kept for the worker.
+    for (platform::Event& event : events_) event.Create(true, false);
+    tickWake_.Create(true, false);
     lastActivity_ = clock_.MonotonicMs();
 }
 
@@ -98,8 +101,9 @@ void QNNetTime::Start()
     utc.isDst = -1;
     const auto shifted = platform::FromLocalTime(utc);
     QNLogPrint("TimeZone:%d\n", shifted ? static_cast<int>((wall - *shifted) / 3600) : 0);
-    for (platform::Event& event : events_) event.Create(true, false);
-    tickWake_.Create(true, false);
+    // A restart after Stop begins without the quit of the last run.
+    events_[kQuit].Reset();
+    tickWake_.Reset();
     QNThreadStart(&timerThread_, &QNNetTime::TimerThread, this);
     QNThreadStart(&tickThread_, &QNNetTime::TickThread, this);
 }

@@ -13,6 +13,7 @@
 #include "support/peer_process.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"
+#include "support/this_process.h"
 #include "support/wait_until.h"
 
 namespace {
@@ -166,7 +167,12 @@ TEST(NtpReply, TransmitSecondsAreReadInTheirEra)
 
 TEST_F(PlayLimit, PlaysCountOnlyWithinTheirBoundsAndNeverOnTheLocalRoute)
 {
+    const int threads = testing_support::SettledThreadCount();
     StartTimer({}, LocalSeconds(2026, 12, 11, 9, 0, 0));
+    // A stop and a restart keep the two threads to one run.
+    timer_->Stop();
+    EXPECT_EQ(testing_support::SettledThreadCount(), threads);
+    timer_->Start();
     SignIn("alice");
     struct Case {
         int64_t ms;
@@ -182,6 +188,8 @@ TEST_F(PlayLimit, PlaysCountOnlyWithinTheirBoundsAndNeverOnTheLocalRoute)
     }
     EXPECT_EQ(PythonRecord(timer_->RecordPath("alice")), "(2026, 12, 11, 9, 0, 0, 0, " + std::to_string(total) + ")");
     EXPECT_EQ(timer_->GetPlayLimit(), 1);
+    timer_->Stop();
+    EXPECT_EQ(testing_support::SettledThreadCount(), threads);
 }
 
 TEST_F(PlayLimit, TheLimitNoticeComesOnceTotalAndPlayExceedTheDailyLimit)
