@@ -281,7 +281,9 @@ void QNNetTime::ResolveHosts()
             QNLogPrint("QNGetHostIp Failed:%s\n", host.c_str());
             continue;
         }
-        for (int i = 0; i < count && found.size() < 10; ++i) found.push_back(std::string(addresses[i]) + ":" + std::to_string(port));
+        for (int i = 0; i < count && found.size() < 10; ++i) {
+            found.push_back(std::string(addresses[i]) + ":" + std::to_string(port));
+        }
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -115,8 +115,8 @@ int GetCameraType(std::string_view model)
         return TypeFromDigits(model, 6);
     }
     if (Contains(model, "01111") || Contains(model, "00000")) return TypeFromDigits(model, 11);
-    const bool known = Contains(model, "CP") || Contains(model, "XD") || Contains(model, "QN") || Contains(model, "CL") ||
-                       Contains(model, "ML") || Contains(model, "QQ");
+    bool known = false;
+    for (const char* mark : {"CP", "XD", "QN", "CL", "ML", "QQ"}) known = known || Contains(model, mark);
     if (!known || model.size() < 9) {
         QNLogPrint("%s(%d)_%s\n", __FUNCTION__, __LINE__, std::string(model).c_str());
         return 0;

@@ -21,7 +21,8 @@ TEST_F(CameraListOnService, DeviceFileFieldsReachTheCameraEntries)
     testing_support::TempFolder folder;
     const std::string devices = folder.Path() + "/devices.json";
     platform::WriteWholeFile(devices,
-                             "[{\"identity\":\"QN000017\",\"model\":\"QNP2OW12-360\",\"name\":\"hall\",\"text\":\"front door\"},"
+                             "[{\"identity\":\"QN000017\",\"model\":\"QNP2OW12-360\",\"name\":\"hall\","
+                             "\"text\":\"front door\"},"
                              "{\"identity\":\"QN000018\",\"model\":\"CAM-YT2\",\"name\":\"yard\",\"text\":\"ptz\"},"
                              "{\"identity\":\"SH000001\",\"model\":\"QNP2OW14-360\",\"name\":\"bob@alice\","
                              "\"text\":\"shared\",\"shared\":true}]");

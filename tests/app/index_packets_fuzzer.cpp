@@ -25,7 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     // The first packet's day start is the one searched, so the rest are
     // often taken.
     int64_t day = kDayStart;
-    if (size >= 12) day = static_cast<uint32_t>(data[8] | (data[9] << 8) | (data[10] << 16) | (uint32_t(data[11]) << 24));
+    if (size >= 12) {
+        day = static_cast<uint32_t>(data[8] | (data[9] << 8) | (data[10] << 16) | (uint32_t(data[11]) << 24));
+    }
     packets.Begin(day);
     bool last = false;
     for (std::size_t at = 0; at < size; at += kIndexPacketBytes) {

@@ -96,8 +96,9 @@ std::string RecordBytes(int year, int month, int day, uint32_t watchedMs)
 std::string PythonRecord(const std::string& path)
 {
     return testing_support::Chomp(
-        testing_support::RunCommand("/usr/bin/python3 -c \"import struct,sys;print(struct.unpack('<6HII',open(sys.argv[1],"
-                                    "'rb').read()))\" '" + path + "'")
+        testing_support::RunCommand("/usr/bin/python3 -c \"import struct,sys;"
+                                    "print(struct.unpack('<6HII',open(sys.argv[1],'rb').read()))\" '" +
+                                    path + "'")
             .output);
 }
 
@@ -253,9 +254,9 @@ TEST_F(PlayLimit, TheTimeServersAnswerDecidesTheDay)
     testing_support::TempFolder state;
     // The server's day is 2024-03-05; the local clock says 2026-12-11.
     const int64_t served = LocalSeconds(2024, 3, 5, 10, 20, 30);
-    testing_support::PeerProcess responder("exec /usr/bin/python3 " OSTRELS_SOURCE_DIR "/tools/timesim/ntp_responder.py " +
-                                               state.Path() + " " + std::to_string(served),
-                                           state.Path() + "/port.txt", 30);
+    const std::string command = "exec /usr/bin/python3 " OSTRELS_SOURCE_DIR "/tools/timesim/ntp_responder.py " +
+                                state.Path() + " " + std::to_string(served);
+    testing_support::PeerProcess responder(command, state.Path() + "/port.txt", 30);
     ASSERT_TRUE(responder.Ready()) << "the NTP responder did not start";
     const std::string port = *platform::ReadWholeFile(state.Path() + "/port.txt");
     std::filesystem::create_directories(data_.Path() + "/User");
