@@ -3,7 +3,9 @@
 // camera's file list through the hub, and a local folder made by Python.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -123,6 +125,62 @@ TEST_F(RecordSearchOnService, FileListKeepsBackToBackFilesInOrder)
               1);
     ASSERT_EQ(count, 40);
     for (int i = 0; i < count; ++i) EXPECT_EQ(RecordStart(files[i]).minute, i) << i;
+}
+
+// Each wall-clock reading after the first is 21 s later: every packet comes
+// after the search's window.
+class LateClock : public platform::Clock {
+public:
+    platform::WallTime WallNow() const override { return platform::WallTime{1796900000 + 21 * (reads_++ > 0), 0}; }
+
+private:
+    mutable std::atomic<int> reads_{0};
+};
+
+TEST_F(RecordSearchOnService, PacketsAfterTheSearchWindowAreIgnored)
+{
+    StartWithIndex("");
+    LateClock late;
+    RecordSearch search(*hub_, late);
+    hub_->SetNetEventCallBack(&RecordSearchOnService::OnEvent, &search, 0);
+    std::vector<QN_NET_REMOTE_FILE> files(4);
+    int count = 99;
+    EXPECT_EQ(search.SearchRemoteIndexFile(kCamera, kDay, files.data(), 4, &count, 1500), 0);
+    EXPECT_EQ(count, 0);
+    hub_->SetNetEventCallBack(nullptr, nullptr, 0);
+}
+
+std::vector<uint8_t> Packet(int64_t day, int32_t last, int32_t index, int32_t length, uint8_t fill)
+{
+    std::vector<uint8_t> packet(kIndexPacketBytes, fill);
+    const int32_t words[6] = {77, 0, static_cast<int32_t>(day), last, index, length};
+    std::memcpy(packet.data(), words, sizeof words);
+    return packet;
+}
+
+TEST(IndexPacketIntake, UntrustedFieldsNeverReachPastTheSlotsOrThePacket)
+{
+    IndexPackets packets;
+    packets.Begin(1000);
+    EXPECT_FALSE(packets.Take(Packet(1000, 2, -1, 180, 1).data(), kIndexPacketBytes));
+    EXPECT_FALSE(packets.Take(Packet(1000, 20, 20, 180, 1).data(), kIndexPacketBytes));
+    EXPECT_FALSE(packets.Take(Packet(1000, 2, 0, 180, 1).data(), kIndexPacketBytes - 1));
+    EXPECT_FALSE(packets.Take(Packet(999, 0, 0, 180, 1).data(), kIndexPacketBytes));
+    EXPECT_TRUE(packets.Join().empty());
+    // Slot 0 claims more data than a packet holds; slot 1 is missing.
+    EXPECT_FALSE(packets.Take(Packet(1000, 2, 0, 100000, 7).data(), kIndexPacketBytes));
+    EXPECT_TRUE(packets.Take(Packet(1000, 2, 2, 10, 9).data(), kIndexPacketBytes));
+    const std::vector<uint8_t> joined = packets.Join();
+    ASSERT_EQ(joined.size(), 180u + 180u + 10u);
+    EXPECT_EQ(joined[0], 7);
+    EXPECT_EQ(joined[179], 7);
+    EXPECT_EQ(joined[180], 0);
+    EXPECT_EQ(joined[359], 0);
+    EXPECT_EQ(joined[360], 9);
+    // Nine full slots and more are cut at 1500 bytes.
+    packets.Begin(1000);
+    for (int i = 0; i < 12; ++i) packets.Take(Packet(1000, 11, i, 180, 3).data(), kIndexPacketBytes);
+    EXPECT_EQ(packets.Join().size(), kIndexJoinLimit);
 }
 
 TEST(RecordFilter, OverlappingRecordsAreDroppedAndTouchingOnesKept)
