@@ -95,8 +95,9 @@ int RecordSearch::SearchRemoteIndexFile(int32_t camera, const QN_NET_TIME6& day,
         joined = packets_.Join();
     }
     std::vector<qn_cloud::MinuteIndexEntry> spans(kIndexJoinLimit);
-    const int found = VLR_SYSTEM::ParseRemoteIndex(spans.data(), static_cast<int>(spans.size()), joined.data(),
-                                                   joined.size(), *dayStart);
+    const int found = joined.empty() ? 0
+                                     : hub_.ParseRemoteIndex(spans.data(), static_cast<int>(spans.size()), *dayStart,
+                                                             joined.data(), static_cast<int32_t>(joined.size()));
     const int n = std::min(std::max(found, 0), capacity);
     for (int i = 0; i < n; ++i) {
         files[i] = MakeRecordFile(0, {}, 1, ToTime6(platform::ToLocalTime(spans[i].start)),

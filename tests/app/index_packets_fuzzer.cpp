@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     Require(joined.size() <= kIndexJoinLimit);
     if (!last) Require(joined.empty());
     std::vector<qn_cloud::MinuteIndexEntry> spans(kIndexJoinLimit);
-    const int found = VLR_SYSTEM::ParseRemoteIndex(spans.data(), static_cast<int>(spans.size()), joined.data(),
-                                                   joined.size(), day);
+    const int found = qn_cloud::parse_day_index_minutes(spans.data(), static_cast<int>(spans.size()), joined.data(),
+                                                        joined.size(), day);
     Require(found <= static_cast<int>(kIndexJoinLimit));
     for (int i = 0; i < found; ++i) Require(spans[i].end == spans[i].start + 60);
     return 0;

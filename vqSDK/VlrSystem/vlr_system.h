@@ -272,14 +272,6 @@ public:
     int GetTfinfo(int32_t camera, QN_NET_TF_INFO* info);
     int SearchRemoteFile(QN_NET_REMOTE_FILE* files, int* count, int32_t camera, int capacity,
                          const QN_NET_TIME6& start, const QN_NET_TIME6& end);
-    // Asks the camera for its TF-card record index of the search's span; the
-    // index arrives later as network events 17, one packet at a time.
-    int SearchRemoteIndexFile(int32_t camera, const QN_NET_SEARCH_FILE* search);
-    // Decodes a joined per-minute record index of the local day of `dayTime`
-    // into at most `capacity` spans: their count, 0 for a buffer shorter than
-    // the index head, -1 for one that is no index.
-    static int ParseRemoteIndex(qn_cloud::MinuteIndexEntry* spans, int capacity, const uint8_t* index,
-                                std::size_t length, int64_t dayTime);
     // The account's new device, signed with the service's fixed device password.
     int AddDevice(const char* account, const char* device, uint8_t answer[72]);
 
@@ -294,7 +286,9 @@ public:
     int SendTalkData(int32_t camera, const char* data, int32_t length);
     int GetTalkState(int32_t camera, int32_t* talking); // 1 talking, else 0
     int PTZ_SetPosition(int32_t camera, const QN_NET_PTZ_POSITION* position, int32_t local);
-    int SearchRemoteIndexFile(int32_t camera, const QN_NET_SEARCH_FILE* search); // "SearchRemoteIndexFile"
+    // Asks the camera for its TF-card record index of the search's span; the
+    // index arrives later as network events 17, one packet at a time.
+    int SearchRemoteIndexFile(int32_t camera, const QN_NET_SEARCH_FILE* search);
     // No report: the SDK's result; `location` gets the reply's first value.
     int GetRecordStorageLocation(int32_t camera, int32_t* location);
     // These four give the service's answer value, -1 on failure.
