@@ -11,7 +11,7 @@
 //
 // The protection word holds the step in bits 0-15, the parameter (the clear
 // tail) in bits 16-25 and the key type in bits 26-28. Version 3 and pictures
-// without a known block are not protected; a zero flag means plain.
+// without a known block are not protected, nor is a flag of key type 0.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +32,8 @@ struct JpegProtection {
     uint32_t keyType = 0;
     uint32_t protectedLength = 0; // never past the picture's end
 
-    bool Protected() const { return low != 0 || high != 0; }
+    // Key type 0 in the flag: plain, whatever its check bits.
+    bool Protected() const { return (low & streams::key_slot::kTypeMask) != 0; }
 };
 
 constexpr int kJpegNoTail = -6;

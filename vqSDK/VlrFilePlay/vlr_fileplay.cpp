@@ -154,10 +154,13 @@ int VLR_FILEPLAY::SendCtrl(const char* command, const void* value, void* argumen
     if (Is(command, "stop_file")) return StopFile();
     if (Is(command, "pause_file") || Is(command, "resume_file")) {
         const bool pause = Is(command, "pause_file");
-        const bool platformDone =
-            (pause ? platform_->qn_mp_Pause(playSource_) : platform_->qn_mp_Play(playSource_)) == 1;
+        // The reader holds still before the platform does, and the platform
+        // takes frames again before the reader sends them.
         QnMp4Coder* reader = QnMp4Coder::getInstance();
-        const bool readerDone = pause ? reader->pauseRead() : reader->resumeRead();
+        bool readerDone = true, platformDone;
+        if (pause) readerDone = reader->pauseRead();
+        platformDone = (pause ? platform_->qn_mp_Pause(playSource_) : platform_->qn_mp_Play(playSource_)) == 1;
+        if (!pause) readerDone = reader->resumeRead();
         if (platformDone && readerDone) return 1;
         callbacks_.Message("Stream ctrl error");
         return 0;
@@ -244,8 +247,11 @@ int VLR_FILEPLAY::CheckFile(const char* path, FILEPLAY_CHECK_RESULT* result)
     } else {
         result->keyType = realplay::SeiKeyType(sei);
         std::lock_guard<std::recursive_mutex> hold(checkMutex_);
-        const int tested = streams::qnCheckSecurity(typeOnly ? checkKeys_ : playKeys_, sei.securityLow,
-                                                    sei.securityHigh);
+        // Key type 0 is a plain stream, whatever its check bits: no key is needed.
+        const int tested = (sei.securityLow & streams::key_slot::kTypeMask) == 0
+                               ? streams::QNPS_RETURN_VAL_OK
+                               : streams::qnCheckSecurity(typeOnly ? checkKeys_ : playKeys_, sei.securityLow,
+                                                          sei.securityHigh);
         result->tableOrResult = CheckedState(tested, result->keyType);
     }
     std::free(sample);
@@ -294,18 +300,25 @@ int VLR_FILEPLAY::OnReadFrame(uint8_t* data, int length, int code, QnMp4ReadTime
     if (data == nullptr || length <= 0) return 1;
     const bool video = code == QN_MP4_STREAM_FRAME_TYPE_I || code == QN_MP4_STREAM_FRAME_TYPE_P;
     if (video) {
-        // The platform takes the frame's number from a 32-bit word in front.
+        // The frame goes in behind a 32-bit word, its number, which the
+        // platform hands out with the frame.
         std::vector<uint8_t>& copy = self->inputCopy_;
-        const uint32_t number = self->videoCounter_.fetch_add(1) + 1;
+        const uint32_t number = self->videoCounter_.load() + 1;
         copy.resize(static_cast<std::size_t>(length) + 4);
         std::memcpy(copy.data(), &number, 4);
         std::memcpy(copy.data() + 4, data, static_cast<std::size_t>(length));
-        self->platform_->qn_mp_InputData(self->playSource_, copy.data(), static_cast<int>(copy.size()),
-                                         "video_h264_single_qn2");
+        self->platform_->SetSyncId(self->playSource_, false, number);
+        // A frame the platform refuses (paused a moment before the reader)
+        // is offered again rather than lost.
+        if (self->platform_->qn_mp_InputData(self->playSource_, copy.data(), static_cast<int>(copy.size()),
+                                             "video_h264_single_qn2") != 1) {
+            return 0;
+        }
+        self->videoCounter_.store(number);
         self->Event(FILEPLAY_EVENT_VIDEO_READ, time != nullptr ? time->elapsedMs : 0);
     } else if (code == QN_MP4_STREAM_FRAME_TYPE_AAC) {
         // Labelled A-law on this road: the play callback sends it to the AAC decoder.
-        self->platform_->qn_mp_InputData(self->playSource_, data, length, "audio_g711a_single_qn2");
+        return self->platform_->qn_mp_InputData(self->playSource_, data, length, "audio_g711a_single_qn2") == 1;
     }
     return 1;
 }
