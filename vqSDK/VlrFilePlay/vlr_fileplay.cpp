@@ -124,7 +124,7 @@ void VLR_FILEPLAY::Event(int32_t event, int64_t value) const
     if (slot.function != nullptr) slot.function(event, 0, value, slot.user, slot.value);
 }
 
-bool VLR_FILEPLAY::ResetSource(int source)
+bool VLR_FILEPLAY::ResetSource(int source, streams::MontFrameCallback callback)
 {
     if (platform_ == nullptr) {
         callbacks_.Message("Param ERR");
@@ -134,7 +134,7 @@ bool VLR_FILEPLAY::ResetSource(int source)
     // A source without an input cache refuses the cache part of a clear;
     // the rest of it is done all the same.
     for (const char* what : kClearOnReset) platform_->qn_mp_Ctrl(source, "clear", what);
-    if (platform_->qn_mp_SetStreamCallBack(source, &VLR_FILEPLAY::OnPlayFrame, this, 0) != 1 ||
+    if (platform_->qn_mp_SetStreamCallBack(source, callback, this, 0) != 1 ||
         platform_->qn_mp_Play(source) != 1) {
         callbacks_.Message("Reset montage error");
         return false;
@@ -176,6 +176,8 @@ int VLR_FILEPLAY::SendCtrl(const char* command, const void* value, void* argumen
     if (Is(command, "trans_jpg_file")) return TransJpegFile(static_cast<const FILEPLAY_TRANS_JPG_FILE*>(value), result);
     if (Is(command, "trans_jpg_stream"))
         return TransJpegStream(static_cast<const FILEPLAY_TRANS_JPG_STREAM*>(value), result);
+    if (Is(command, "trans_file")) return TransFile(static_cast<const FILEPLAY_TRANS_FILE*>(value), result);
+    if (Is(command, "finish_filetrans")) return FinishTrans(static_cast<int32_t*>(argument));
     if (std::strncmp(command, "security_", 9) == 0) return SecurityCommand(command, text);
     callbacks_.Message("Non-support command");
     return 0;
@@ -262,7 +264,7 @@ int VLR_FILEPLAY::StartFile(const char* path)
 {
     QnMp4Coder* reader = QnMp4Coder::getInstance();
     StopFile();
-    bool started = path != nullptr && ResetSource(playSource_);
+    bool started = path != nullptr && ResetSource(playSource_, &VLR_FILEPLAY::OnPlayFrame);
     if (started) {
         fileSeiParsed_.store(false);
         videoCounter_.store(0);
@@ -299,6 +301,8 @@ int VLR_FILEPLAY::OnReadFrame(uint8_t* data, int length, int code, QnMp4ReadTime
     auto* self = static_cast<VLR_FILEPLAY*>(user);
     if (data == nullptr || length <= 0) return 1;
     const bool video = code == QN_MP4_STREAM_FRAME_TYPE_I || code == QN_MP4_STREAM_FRAME_TYPE_P;
+    const bool converting = self->converting_.load();
+    const int source = converting ? self->parseSource_ : self->playSource_;
     if (video) {
         // The frame goes in behind a 32-bit word, its number, which the
         // platform hands out with the frame.
@@ -307,18 +311,19 @@ int VLR_FILEPLAY::OnReadFrame(uint8_t* data, int length, int code, QnMp4ReadTime
         copy.resize(static_cast<std::size_t>(length) + 4);
         std::memcpy(copy.data(), &number, 4);
         std::memcpy(copy.data() + 4, data, static_cast<std::size_t>(length));
-        self->platform_->SetSyncId(self->playSource_, false, number);
+        self->platform_->SetSyncId(source, false, number);
         // A frame the platform refuses (paused a moment before the reader)
         // is offered again rather than lost.
-        if (self->platform_->qn_mp_InputData(self->playSource_, copy.data(), static_cast<int>(copy.size()),
+        if (self->platform_->qn_mp_InputData(source, copy.data(), static_cast<int>(copy.size()),
                                              "video_h264_single_qn2") != 1) {
             return 0;
         }
         self->videoCounter_.store(number);
-        self->Event(FILEPLAY_EVENT_VIDEO_READ, time != nullptr ? time->elapsedMs : 0);
+        self->Event(converting ? FILEPLAY_EVENT_VIDEO_CONVERTED : FILEPLAY_EVENT_VIDEO_READ,
+                    time != nullptr ? time->elapsedMs : 0);
     } else if (code == QN_MP4_STREAM_FRAME_TYPE_AAC) {
         // Labelled A-law on this road: the play callback sends it to the AAC decoder.
-        return self->platform_->qn_mp_InputData(self->playSource_, data, length, "audio_g711a_single_qn2") == 1;
+        return self->platform_->qn_mp_InputData(source, data, length, "audio_g711a_single_qn2") == 1;
     }
     return 1;
 }
@@ -326,8 +331,19 @@ int VLR_FILEPLAY::OnReadFrame(uint8_t* data, int length, int code, QnMp4ReadTime
 void VLR_FILEPLAY::OnReadEvent(int code, int /*value*/, void* user)
 {
     auto* self = static_cast<VLR_FILEPLAY*>(user);
-    if (code == MP4_EVENT_READ_END) self->Event(FILEPLAY_EVENT_END, 0);
-    if (code == MP4_EVENT_OPEN_FAILED) self->Event(FILEPLAY_EVENT_READ_ERROR, 0);
+    const bool converting = self->converting_.load();
+    if (code == MP4_EVENT_READ_END) {
+        if (converting) {
+            // The copy is complete once the writer has closed it.
+            std::lock_guard<std::mutex> hold(self->writerMutex_);
+            if (!self->writerStopped_) {
+                self->writerResult_ = QnMp4Coder::getInstance()->stopWrite();
+                self->writerStopped_ = true;
+            }
+        }
+        self->Event(FILEPLAY_EVENT_END, 0);
+    }
+    if (code == MP4_EVENT_OPEN_FAILED && !converting) self->Event(FILEPLAY_EVENT_READ_ERROR, 0);
 }
 
 void VLR_FILEPLAY::OnPlayFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user,
@@ -406,7 +422,7 @@ int VLR_FILEPLAY::StartJpeg(const char* path)
         // A picture that does not decrypt is not shown; the state says why.
         if (CheckedState(decrypted, protection.keyType) != FILE_CHECK_PLAYABLE) return 0;
     }
-    if (!ResetSource(playSource_)) return 0;
+    if (!ResetSource(playSource_, &VLR_FILEPLAY::OnPlayFrame)) return 0;
     {
         std::lock_guard<std::mutex> hold(jpegMutex_);
         jpegPath_ = path;
@@ -497,4 +513,126 @@ int VLR_FILEPLAY::TransJpegStream(const FILEPLAY_TRANS_JPG_STREAM* record, FILEP
     result->tableOrResult =
         CheckedState(fileplay::DecryptJpeg(playKeys_, record->data, record->length, protection), protection.keyType);
     return 1;
+}
+
+int VLR_FILEPLAY::TransFile(const FILEPLAY_TRANS_FILE* record, FILEPLAY_CHECK_RESULT* result)
+{
+    constexpr int32_t kFileError = 100006;
+    if (record == nullptr || !Terminated(record->source) || !Terminated(record->destination)) {
+        callbacks_.Message("file error!!", kFileError);
+        return 0;
+    }
+    FILEPLAY_CHECK_RESULT check{0, 0};
+    CheckFile(record->source, &check);
+    if (result != nullptr) *result = check;
+    // A copy the keys cannot decrypt would be written unreadable and marked plain.
+    if (check.tableOrResult != FILE_CHECK_PLAYABLE) {
+        callbacks_.Message("file error!!", kFileError);
+        return 0;
+    }
+    StopFile();
+    if (!ResetSource(parseSource_, &VLR_FILEPLAY::OnConvertFrame)) return 0;
+    QnMp4Coder* coder = QnMp4Coder::getInstance();
+    {
+        std::lock_guard<std::mutex> hold(writerMutex_);
+        writerStopped_ = false;
+        writerResult_ = -1;
+    }
+    convertSei_ = {};
+    convertSeiSeen_ = false;
+    firstConverted_ = false;
+    convertedFrames_ = 0;
+    videoCounter_.store(0);
+    if (!coder->startWrite(record->destination)) {
+        callbacks_.Message("file error!!", kFileError);
+        return 0;
+    }
+    converting_.store(true);
+    coder->setFrameCallback(&VLR_FILEPLAY::OnReadFrame, this);
+    coder->setEventCallback(&VLR_FILEPLAY::OnReadEvent, this);
+    coder->setSpeed(0.0f); // no pacing: as fast as it reads
+    if (coder->startRead(record->source)) return 1;
+    int32_t ignored = 0;
+    FinishTrans(&ignored);
+    callbacks_.Message("file error!!", kFileError);
+    return 0;
+}
+
+int VLR_FILEPLAY::FinishTrans(int32_t* written)
+{
+    QnMp4Coder* coder = QnMp4Coder::getInstance();
+    platform_->qn_mp_Pause(parseSource_);
+    for (const char* what : kClearOnReset) platform_->qn_mp_Ctrl(parseSource_, "clear", what);
+    coder->stopRead();
+    coder->setFrameCallback(nullptr, nullptr);
+    coder->setEventCallback(nullptr, nullptr);
+    coder->setSpeed(1.0f);
+    converting_.store(false);
+    int32_t stopped;
+    {
+        std::lock_guard<std::mutex> hold(writerMutex_);
+        if (!writerStopped_) {
+            writerResult_ = coder->stopWrite();
+            writerStopped_ = true;
+        }
+        stopped = writerResult_;
+    }
+    if (written != nullptr) *written = stopped;
+    return stopped >= 0 ? 1 : 0;
+}
+
+void VLR_FILEPLAY::OnConvertFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user,
+                                  int /*userValue*/)
+{
+    if (data == nullptr || length <= 0 || frame == nullptr || frame->kind == nullptr) return;
+    static_cast<VLR_FILEPLAY*>(user)->ConvertFrame(data, static_cast<uint32_t>(length), *frame);
+}
+
+void VLR_FILEPLAY::ConvertFrame(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame)
+{
+    QnMp4Coder* coder = QnMp4Coder::getInstance();
+    const char* kind = frame.kind;
+    const int size = static_cast<int>(length);
+    const bool key = Is(kind, "h264_I");
+    if (key || Is(kind, "h264_P")) {
+        // The copy is written plain: its frames are decrypted with the SEI's
+        // parameters, as its flag is cleared below.
+        convertCopy_.assign(data, data + length);
+        const realplay::FrameCrypt crypt = key ? realplay::KeyFrameCrypt(convertSei_, length)
+                                               : realplay::OtherFrameCrypt(convertSei_, convertSeiSeen_, length);
+        int decrypted = streams::QNPS_RETURN_VAL_OK;
+        {
+            std::lock_guard<std::recursive_mutex> hold(checkMutex_);
+            decrypted = realplay::DecryptVideoFrame(playKeys_, convertCopy_.data(), crypt, convertSei_);
+        }
+        if (decrypted != streams::QNPS_RETURN_VAL_OK && decrypted != streams::QNPS_RETURN_VAL_IGNORE_BY_LV)
+            QNLogPrint("converted frame %u did not decrypt (%d)", frame.frameNumber, decrypted);
+        if (key) {
+            Event(PLAY_STATE_PASSWORD_OK, realplay::SeiKeyType(convertSei_));
+            const QnMp4FrameInfo info{frame.width, frame.height, static_cast<int32_t>(frame.frameRate)};
+            coder->writeFrame(convertCopy_.data(), size, QN_MP4_STREAM_FRAME_TYPE_I, &info);
+        } else {
+            coder->writeFrame(convertCopy_.data(), size, QN_MP4_STREAM_FRAME_TYPE_P, nullptr);
+        }
+        firstConverted_ = true;
+        ++convertedFrames_;
+    } else if (Is(kind, "g711a")) {
+        coder->writeFrame(data, size, QN_MP4_STREAM_FRAME_TYPE_AAC, nullptr);
+    } else if (Is(kind, "h264_SPS")) {
+        coder->writeFrame(data, size, QN_MP4_STREAM_FRAME_TYPE_SPS, nullptr);
+    } else if (Is(kind, "h264_PPS")) {
+        coder->writeFrame(data, size, QN_MP4_STREAM_FRAME_TYPE_PPS, nullptr);
+    } else if (Is(kind, "h264_SEI")) {
+        coder->writeFrame(data, size, QN_MP4_STREAM_FRAME_TYPE_SEI, nullptr);
+    } else if (Is(kind, "h264_SEI_QN")) {
+        convertCopy_.assign(data, data + length);
+        if (platform_->qn_mp_ParseSEI(data, size, &convertSei_) == 1) {
+            convertSeiSeen_ = true;
+            platform_->qn_mp_SetSeiValues(convertCopy_.data(), size, 0, 0);
+            coder->writeFrame(convertCopy_.data(), size, QN_MP4_STREAM_FRAME_TYPE_SEI_QN, nullptr);
+        } else if (firstConverted_) {
+            // A private SEI without a lens record goes with a P frame.
+            coder->writeFrame(convertCopy_.data(), size, QN_MP4_STREAM_FRAME_TYPE_SEI_QN_P, nullptr);
+        }
+    }
 }

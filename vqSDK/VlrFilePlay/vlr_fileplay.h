@@ -41,6 +41,7 @@ enum FilePlayEvent : int32_t {
     FILEPLAY_EVENT_END = 2,
     FILEPLAY_EVENT_VIDEO_READ = 3,
     FILEPLAY_EVENT_READ_ERROR = 4,
+    FILEPLAY_EVENT_VIDEO_CONVERTED = 5, // value: its time in milliseconds
     FILEPLAY_STATE_BAD_BUFFER = 20, // besides the password states of play_callbacks.h
 };
 
@@ -69,6 +70,10 @@ struct FILEPLAY_TRANS_JPG_FILE {
 struct FILEPLAY_TRANS_JPG_STREAM {
     uint8_t* data;
     uint32_t length; // on return, the plain picture's length (the tail stays)
+};
+struct FILEPLAY_TRANS_FILE {
+    char source[256];
+    char destination[256];
 };
 // The result address of "check_file", "check_jpg" and the conversions.
 struct FILEPLAY_CHECK_RESULT {
@@ -102,6 +107,10 @@ public:
     //   "check_file" and "check_jpg" (value: path; argument: FILEPLAY_CHECK_RESULT);
     //   "trans_jpg_file" (value: FILEPLAY_TRANS_JPG_FILE, argument: FILEPLAY_CHECK_RESULT);
     //   "trans_jpg_stream" (value: FILEPLAY_TRANS_JPG_STREAM, argument: FILEPLAY_CHECK_RESULT);
+    //   "trans_file" (value: FILEPLAY_TRANS_FILE, argument: FILEPLAY_CHECK_RESULT)
+    //   writes a plain copy of a protected MP4 at full speed; the end of the
+    //   source raises event 2, and "finish_filetrans" (argument: int32_t, the
+    //   writer's result: the video frames written, or -1 to -3) ends it;
     //   "security_default", "security_default_old", "security_custom" (value: the
     //   password) and "security_clear", which set the play table and the check table.
     int SendCtrl(const char* command, const void* value, void* argument);
@@ -114,10 +123,12 @@ private:
     int CheckJpeg(const char* path, FILEPLAY_CHECK_RESULT* result);
     int TransJpegFile(const FILEPLAY_TRANS_JPG_FILE* record, FILEPLAY_CHECK_RESULT* result);
     int TransJpegStream(const FILEPLAY_TRANS_JPG_STREAM* record, FILEPLAY_CHECK_RESULT* result);
+    int TransFile(const FILEPLAY_TRANS_FILE* record, FILEPLAY_CHECK_RESULT* result);
+    int FinishTrans(int32_t* written);
     int SecurityCommand(const char* command, const char* password);
     // The check result of a decryption or key test; raises the password state.
     int32_t CheckedState(int decryptResult, uint32_t keyType);
-    bool ResetSource(int source);
+    bool ResetSource(int source, streams::MontFrameCallback callback);
     void Event(int32_t event, int64_t value) const;
 
     static int OnReadFrame(uint8_t* data, int length, int code, QnMp4ReadTime* time, void* user);
@@ -125,6 +136,9 @@ private:
     static void OnPlayFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user,
                             int userValue);
     void PlayFrame(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame);
+    static void OnConvertFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user,
+                               int userValue);
+    void ConvertFrame(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame);
     static void OnPcm(const uint8_t* pcm, int length, void* user);
 
     RESPACK* pack_ = nullptr;
@@ -152,4 +166,15 @@ private:
     std::atomic<uint32_t> videoCounter_{0};
     std::vector<uint8_t> inputCopy_;
     std::vector<uint8_t> outputCopy_;
+
+    // The conversion's.
+    std::atomic<bool> converting_{false};
+    std::mutex writerMutex_;   // the writer's stop, at the end of the source or at the finish
+    bool writerStopped_ = false;
+    int32_t writerResult_ = -1;
+    streams::MontSeiInfo convertSei_{};
+    bool convertSeiSeen_ = false;
+    bool firstConverted_ = false;
+    uint32_t convertedFrames_ = 0;
+    std::vector<uint8_t> convertCopy_;
 };

@@ -14,6 +14,7 @@
 #include "vqSDK/QnMp4Helper/mp4_read_clock.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
 #include "vqSDK/QnMp4Helper/recording_fixture.h"
+#include "vqSDK/VlrRealplay/stream_output.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ using mp4_test::Bytes;
 const char kCustomPassword[] = "custom 4711";
 // Key type 0: not protected, whatever the check bits say.
 constexpr uint32_t kPlainLow = 0x01010100, kPlainHigh = 0x01010101;
+constexpr uint32_t kEncryptedKinds = realplay::kKeyFrameCryptKind | realplay::kOtherFrameCryptKind;
 
 // A private panorama SEI from the fixture tool, with the security flag given.
 bool MakeSei(const std::string& path, uint32_t low, uint32_t high)
@@ -35,18 +37,29 @@ bool MakeSei(const std::string& path, uint32_t low, uint32_t high)
                .exitCode == 0;
 }
 
-// The recording with its key frames' SEI replaced by `sei` (none when empty).
-bool WriteMp4(const std::string& path, const mp4_test::Recording& recording, const Bytes& sei)
+// The recording with its key frames' SEI replaced by `sei` (none when
+// empty); with a camera, its frames are encrypted as the SEI says.
+bool WriteMp4(const std::string& path, const mp4_test::Recording& recording, const Bytes& sei,
+              const testing_support::StreamEncryptor* camera = nullptr)
 {
+    streams::MontSeiInfo info{};
+    if (camera != nullptr && streams::ParseSeiPacked(sei.data(), sei.size(), &info) != 1) return false;
     QnMp4Coder* coder = QnMp4Coder::getInstance();
     if (!coder->startWrite(path.c_str())) return false;
     for (const auto& frame : recording.frames) {
-        const Bytes* data = &frame.data;
+        Bytes data = frame.data;
         if (frame.code == QN_MP4_STREAM_FRAME_TYPE_SEI_QN) {
             if (sei.empty()) continue;
-            data = &sei;
+            data = sei;
         }
-        coder->writeFrame(data->data(), int(data->size()), frame.code, &mp4_test::kPicture);
+        const bool key = frame.code == QN_MP4_STREAM_FRAME_TYPE_I;
+        if (camera != nullptr && (key || frame.code == QN_MP4_STREAM_FRAME_TYPE_P)) {
+            const uint32_t length = uint32_t(data.size());
+            const realplay::FrameCrypt crypt =
+                key ? realplay::KeyFrameCrypt(info, length) : realplay::OtherFrameCrypt(info, true, length);
+            camera->EncryptFrame(data.data(), crypt.length, crypt.control, crypt.kind);
+        }
+        coder->writeFrame(data.data(), int(data.size()), frame.code, &mp4_test::kPicture);
     }
     return coder->stopWrite() > 0;
 }
@@ -60,9 +73,9 @@ protected:
         const std::string dir = folder_->Path();
         const testing_support::StreamEncryptor custom(kCustomPassword, 2);
         made_ = mp4_test::MakeRecording(dir, 2, recording_) && MakeSei(dir + "/plain.sei", kPlainLow, kPlainHigh) &&
-                MakeSei(dir + "/custom.sei", custom.Low(0), custom.High()) &&
+                MakeSei(dir + "/custom.sei", custom.Low(kEncryptedKinds), custom.High()) &&
                 WriteMp4(dir + "/plain.mp4", recording_, mp4_test::ReadFileBytes(dir + "/plain.sei")) &&
-                WriteMp4(dir + "/custom.mp4", recording_, mp4_test::ReadFileBytes(dir + "/custom.sei")) &&
+                WriteMp4(dir + "/custom.mp4", recording_, mp4_test::ReadFileBytes(dir + "/custom.sei"), &custom) &&
                 WriteMp4(dir + "/nosei.mp4", recording_, {});
     }
     static void TearDownTestSuite()
@@ -175,6 +188,36 @@ TEST_F(FilePlayMp4Test, ChecksTheFirstKeyFrameSeiAgainstTheKeySlots)
     const std::vector<int32_t> states{PLAY_STATE_PASSWORD_OK, PLAY_STATE_NEED_CUSTOM, PLAY_STATE_CUSTOM_WRONG,
                                       PLAY_STATE_PASSWORD_OK, PLAY_STATE_PASSWORD_OK};
     EXPECT_EQ(received_.events, states);
+}
+
+TEST_F(FilePlayMp4Test, ConvertsAProtectedRecordingIntoAPlainOne)
+{
+    const std::string source = File("custom.mp4"), copy = File("converted.mp4");
+    const std::string sourceMd5s = mp4_test::VideoFrameMd5s(recording_.h264Path, "-f h264 -r 25");
+    EXPECT_NE(mp4_test::VideoFrameMd5s(source), sourceMd5s) << "the fixture is encrypted";
+    FILEPLAY_TRANS_FILE record{};
+    source.copy(record.source, sizeof record.source - 1);
+    copy.copy(record.destination, sizeof record.destination - 1);
+    FILEPLAY_CHECK_RESULT result{};
+    EXPECT_EQ(play_.SendCtrl("trans_file", &record, &result), 0);
+    EXPECT_EQ(result.tableOrResult, FILE_CHECK_NEED_DEFAULT) << "no key table yet";
+
+    const int threads = testing_support::SettledThreadCount();
+    ASSERT_EQ(play_.SendCtrl("security_custom", kCustomPassword, nullptr), 1);
+    ASSERT_EQ(play_.SendCtrl("trans_file", &record, &result), 1);
+    ASSERT_TRUE(testing_support::WaitUntil([this] { return received_.Count(FILEPLAY_EVENT_END) == 1; }));
+    int32_t written = -9;
+    EXPECT_EQ(play_.SendCtrl("finish_filetrans", nullptr, &written), 1);
+    EXPECT_EQ(written, recording_.videoFrames);
+    EXPECT_TRUE(testing_support::WaitUntil([threads] { return testing_support::ThreadCount() == threads; }));
+    EXPECT_EQ(received_.Count(FILEPLAY_EVENT_VIDEO_CONVERTED), recording_.videoFrames);
+    EXPECT_EQ(received_.Count(FILEPLAY_EVENT_VIDEO_READ), 0);
+
+    EXPECT_EQ(mp4_test::VideoFrameMd5s(copy), sourceMd5s);
+    EXPECT_EQ(play_.SendCtrl("security_clear", nullptr, nullptr), 1);
+    EXPECT_EQ(Check(copy), FILE_CHECK_PLAYABLE) << "the copy's flag was cleared";
+    std::lock_guard<std::mutex> hold(received_.lock);
+    EXPECT_TRUE(received_.messages.size() == 1 && received_.messages[0] == "file error!!");
 }
 
 TEST_F(FilePlayMp4Test, RefusesWithATextWhatItCannotDo)
