@@ -7,27 +7,18 @@
 #include "platform/files.h"
 #include "streams/montage.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
-#include "vqSDK/VlrFilePlay/protected_jpeg.h"
+#include "vqSDK/VlrFilePlay/vlr_fileplay_shared.h"
 #include "vqSDK/VlrRealplay/stream_output.h"
 #include "vqSDK/VlrSystem/resource_pack.h"
+
+using fileplay::Is;
+using fileplay::kClearOnReset;
 
 namespace {
 
 const char kPackTag[] = "RESPACK";
 const char kPlaySourceName[] = "streamfileid";
 const char kParseSourceName[] = "streamparse";
-const char* const kClearOnReset[] = {"all_que", "pano_info", "v0_que", "v1_que", "au_que", "data_que"};
-constexpr std::size_t kRecordPathBytes = 256;
-
-bool Is(const char* text, const char* expected)
-{
-    return text != nullptr && std::strcmp(text, expected) == 0;
-}
-
-bool Terminated(const char* path)
-{
-    return std::memchr(path, '\0', kRecordPathBytes) != nullptr && path[0] != '\0';
-}
 
 // The first private SEI (type 6, payload type 0xF0) of a key-frame sample,
 // start code included.
@@ -52,8 +43,10 @@ VLR_FILEPLAY::VLR_FILEPLAY() = default;
 
 VLR_FILEPLAY::~VLR_FILEPLAY()
 {
-    // A reading left running would call into this object.
-    if (platform_ != nullptr) StopFile();
+    // A reading or a conversion left running would call into this object.
+    if (platform_ == nullptr) return;
+    if (converting_.load()) FinishTrans(nullptr);
+    StopFile();
 }
 
 int VLR_FILEPLAY::SetStateCallBack(FILEPLAY_EVENT_CALLBACK callback, void* user, int32_t userValue)
@@ -404,235 +397,3 @@ void VLR_FILEPLAY::OnPcm(const uint8_t* pcm, int length, void* user)
     self->callbacks_.Frame(copy.data(), length, info);
 }
 
-int VLR_FILEPLAY::StartJpeg(const char* path)
-{
-    std::vector<uint8_t> bytes;
-    fileplay::JpegProtection protection;
-    if (path == nullptr || fileplay::ReadJpegFile(path, &bytes) != 0 ||
-        fileplay::ReadJpegProtection(bytes.data(), bytes.size(), &protection) != 0) {
-        callbacks_.Message("JPG file read error");
-        return 0;
-    }
-    if (protection.Protected()) {
-        int decrypted;
-        {
-            std::lock_guard<std::recursive_mutex> hold(checkMutex_);
-            decrypted = fileplay::DecryptJpeg(playKeys_, bytes.data(), bytes.size(), protection);
-        }
-        // A picture that does not decrypt is not shown; the state says why.
-        if (CheckedState(decrypted, protection.keyType) != FILE_CHECK_PLAYABLE) return 0;
-    }
-    if (!ResetSource(playSource_, &VLR_FILEPLAY::OnPlayFrame)) return 0;
-    {
-        std::lock_guard<std::mutex> hold(jpegMutex_);
-        jpegPath_ = path;
-    }
-    if (platform_->qn_mp_InputData(playSource_, bytes.data(), static_cast<int>(bytes.size()), "jpeg") != 1) {
-        callbacks_.Message("JPG file read error");
-        return 0;
-    }
-    return 1;
-}
-
-int VLR_FILEPLAY::CheckJpeg(const char* path, FILEPLAY_CHECK_RESULT* result)
-{
-    if (result == nullptr) return 0;
-    result->keyType = 0;
-    std::vector<uint8_t> bytes;
-    fileplay::JpegProtection protection;
-    const int read = path != nullptr ? fileplay::ReadJpegFile(path, &bytes) : -1;
-    if (read != 0) {
-        result->tableOrResult = read;
-        return 1;
-    }
-    if (fileplay::ReadJpegProtection(bytes.data(), bytes.size(), &protection) != 0) {
-        result->tableOrResult = FILE_CHECK_NO_TAIL;
-        return 1;
-    }
-    result->keyType = protection.keyType;
-    std::lock_guard<std::recursive_mutex> hold(checkMutex_);
-    const int tested = protection.Protected() ? streams::qnCheckSecurity(playKeys_, protection.low, protection.high) : 0;
-    result->tableOrResult = CheckedState(tested, protection.keyType);
-    return 1;
-}
-
-int VLR_FILEPLAY::TransJpegFile(const FILEPLAY_TRANS_JPG_FILE* record, FILEPLAY_CHECK_RESULT* result)
-{
-    if (result == nullptr) return 0;
-    result->keyType = 0;
-    if (record == nullptr || !Terminated(record->source) || !Terminated(record->destination)) {
-        result->tableOrResult = -1;
-        callbacks_.Message("PARAM error");
-        return 0;
-    }
-    // The whole source is read before the destination is written, and the
-    // destination is replaced in one step: the two may be one file, and a
-    // write that fails halfway leaves the old one.
-    std::vector<uint8_t> bytes;
-    const int read = fileplay::ReadJpegFile(record->source, &bytes);
-    if (read != 0) {
-        result->tableOrResult = read;
-        return 1;
-    }
-    fileplay::JpegProtection protection;
-    if (fileplay::ReadJpegProtection(bytes.data(), bytes.size(), &protection) != 0) {
-        result->tableOrResult = FILE_CHECK_NO_TAIL;
-        return 1;
-    }
-    result->keyType = protection.keyType;
-    int decrypted;
-    {
-        std::lock_guard<std::recursive_mutex> hold(checkMutex_);
-        decrypted = fileplay::DecryptJpeg(playKeys_, bytes.data(), bytes.size(), protection);
-    }
-    result->tableOrResult = CheckedState(decrypted, protection.keyType);
-    if (result->tableOrResult != FILE_CHECK_PLAYABLE) return 1;
-    if (!platform::ReplaceFileAtomically(record->destination,
-                                         std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
-        result->tableOrResult = -1;
-        QNLogPrint("cannot write the plain picture %s", record->destination);
-    }
-    return 1;
-}
-
-int VLR_FILEPLAY::TransJpegStream(const FILEPLAY_TRANS_JPG_STREAM* record, FILEPLAY_CHECK_RESULT* result)
-{
-    if (result == nullptr) return 0;
-    result->keyType = 0;
-    if (record == nullptr || record->data == nullptr || record->length == 0) {
-        result->tableOrResult = FILE_CHECK_NO_OUTPUT;
-        return 1;
-    }
-    fileplay::JpegProtection protection;
-    if (fileplay::ReadJpegProtection(record->data, record->length, &protection) != 0) {
-        result->tableOrResult = FILE_CHECK_NO_TAIL;
-        return 1;
-    }
-    result->keyType = protection.keyType;
-    std::lock_guard<std::recursive_mutex> hold(checkMutex_);
-    result->tableOrResult =
-        CheckedState(fileplay::DecryptJpeg(playKeys_, record->data, record->length, protection), protection.keyType);
-    return 1;
-}
-
-int VLR_FILEPLAY::TransFile(const FILEPLAY_TRANS_FILE* record, FILEPLAY_CHECK_RESULT* result)
-{
-    constexpr int32_t kFileError = 100006;
-    if (record == nullptr || !Terminated(record->source) || !Terminated(record->destination)) {
-        callbacks_.Message("file error!!", kFileError);
-        return 0;
-    }
-    FILEPLAY_CHECK_RESULT check{0, 0};
-    CheckFile(record->source, &check);
-    if (result != nullptr) *result = check;
-    // A copy the keys cannot decrypt would be written unreadable and marked plain.
-    if (check.tableOrResult != FILE_CHECK_PLAYABLE) {
-        callbacks_.Message("file error!!", kFileError);
-        return 0;
-    }
-    StopFile();
-    if (!ResetSource(parseSource_, &VLR_FILEPLAY::OnConvertFrame)) return 0;
-    QnMp4Coder* coder = QnMp4Coder::getInstance();
-    {
-        std::lock_guard<std::mutex> hold(writerMutex_);
-        writerStopped_ = false;
-        writerResult_ = -1;
-    }
-    convertSei_ = {};
-    convertSeiSeen_ = false;
-    firstConverted_ = false;
-    convertedFrames_ = 0;
-    videoCounter_.store(0);
-    if (!coder->startWrite(record->destination)) {
-        callbacks_.Message("file error!!", kFileError);
-        return 0;
-    }
-    converting_.store(true);
-    coder->setFrameCallback(&VLR_FILEPLAY::OnReadFrame, this);
-    coder->setEventCallback(&VLR_FILEPLAY::OnReadEvent, this);
-    coder->setSpeed(0.0f); // no pacing: as fast as it reads
-    if (coder->startRead(record->source)) return 1;
-    int32_t ignored = 0;
-    FinishTrans(&ignored);
-    callbacks_.Message("file error!!", kFileError);
-    return 0;
-}
-
-int VLR_FILEPLAY::FinishTrans(int32_t* written)
-{
-    QnMp4Coder* coder = QnMp4Coder::getInstance();
-    platform_->qn_mp_Pause(parseSource_);
-    for (const char* what : kClearOnReset) platform_->qn_mp_Ctrl(parseSource_, "clear", what);
-    coder->stopRead();
-    coder->setFrameCallback(nullptr, nullptr);
-    coder->setEventCallback(nullptr, nullptr);
-    coder->setSpeed(1.0f);
-    converting_.store(false);
-    int32_t stopped;
-    {
-        std::lock_guard<std::mutex> hold(writerMutex_);
-        if (!writerStopped_) {
-            writerResult_ = coder->stopWrite();
-            writerStopped_ = true;
-        }
-        stopped = writerResult_;
-    }
-    if (written != nullptr) *written = stopped;
-    return stopped >= 0 ? 1 : 0;
-}
-
-void VLR_FILEPLAY::OnConvertFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user,
-                                  int /*userValue*/)
-{
-    if (data == nullptr || length <= 0 || frame == nullptr || frame->kind == nullptr) return;
-    static_cast<VLR_FILEPLAY*>(user)->ConvertFrame(data, static_cast<uint32_t>(length), *frame);
-}
-
-void VLR_FILEPLAY::ConvertFrame(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame)
-{
-    QnMp4Coder* coder = QnMp4Coder::getInstance();
-    const char* kind = frame.kind;
-    const int size = static_cast<int>(length);
-    const bool key = Is(kind, "h264_I");
-    if (key || Is(kind, "h264_P")) {
-        // The copy is written plain: its frames are decrypted with the SEI's
-        // parameters, as its flag is cleared below.
-        convertCopy_.assign(data, data + length);
-        const realplay::FrameCrypt crypt = key ? realplay::KeyFrameCrypt(convertSei_, length)
-                                               : realplay::OtherFrameCrypt(convertSei_, convertSeiSeen_, length);
-        int decrypted = streams::QNPS_RETURN_VAL_OK;
-        {
-            std::lock_guard<std::recursive_mutex> hold(checkMutex_);
-            decrypted = realplay::DecryptVideoFrame(playKeys_, convertCopy_.data(), crypt, convertSei_);
-        }
-        if (decrypted != streams::QNPS_RETURN_VAL_OK && decrypted != streams::QNPS_RETURN_VAL_IGNORE_BY_LV)
-            QNLogPrint("converted frame %u did not decrypt (%d)", frame.frameNumber, decrypted);
-        if (key) {
-            Event(PLAY_STATE_PASSWORD_OK, realplay::SeiKeyType(convertSei_));
-            const QnMp4FrameInfo info{frame.width, frame.height, static_cast<int32_t>(frame.frameRate)};
-            coder->writeFrame(convertCopy_.data(), size, QN_MP4_STREAM_FRAME_TYPE_I, &info);
-        } else {
-            coder->writeFrame(convertCopy_.data(), size, QN_MP4_STREAM_FRAME_TYPE_P, nullptr);
-        }
-        firstConverted_ = true;
-        ++convertedFrames_;
-    } else if (Is(kind, "g711a")) {
-        coder->writeFrame(data, size, QN_MP4_STREAM_FRAME_TYPE_AAC, nullptr);
-    } else if (Is(kind, "h264_SPS")) {
-        coder->writeFrame(data, size, QN_MP4_STREAM_FRAME_TYPE_SPS, nullptr);
-    } else if (Is(kind, "h264_PPS")) {
-        coder->writeFrame(data, size, QN_MP4_STREAM_FRAME_TYPE_PPS, nullptr);
-    } else if (Is(kind, "h264_SEI")) {
-        coder->writeFrame(data, size, QN_MP4_STREAM_FRAME_TYPE_SEI, nullptr);
-    } else if (Is(kind, "h264_SEI_QN")) {
-        convertCopy_.assign(data, data + length);
-        if (platform_->qn_mp_ParseSEI(data, size, &convertSei_) == 1) {
-            convertSeiSeen_ = true;
-            platform_->qn_mp_SetSeiValues(convertCopy_.data(), size, 0, 0);
-            coder->writeFrame(convertCopy_.data(), size, QN_MP4_STREAM_FRAME_TYPE_SEI_QN, nullptr);
-        } else if (firstConverted_) {
-            // A private SEI without a lens record goes with a P frame.
-            coder->writeFrame(convertCopy_.data(), size, QN_MP4_STREAM_FRAME_TYPE_SEI_QN_P, nullptr);
-        }
-    }
-}
