@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "media_fixtures.h"
+#include "support/media_fixtures.h"
 #include "pcm_checks.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "media_fixtures.h"
+#include "support/media_fixtures.h"
 #include "probe_checks.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"

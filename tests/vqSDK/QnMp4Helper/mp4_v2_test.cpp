@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "pcm_checks.h"
-#include "recording_fixture.h"
+#include "support/recording_fixture.h"
 #include "support/run_command.h"
 #include "support/stepping_clock.h"
 #include "support/temp_folder.h"

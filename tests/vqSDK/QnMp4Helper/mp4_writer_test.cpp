@@ -4,7 +4,7 @@
 #include <map>
 #include <sstream>
 
-#include "media_fixtures.h"
+#include "support/media_fixtures.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"
 #include "vqSDK/QnMp4Helper/mp4_file_writer.h"

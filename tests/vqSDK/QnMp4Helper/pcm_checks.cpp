@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "media_fixtures.h"
+#include "support/media_fixtures.h"
 
 namespace mp4_test {
 namespace {

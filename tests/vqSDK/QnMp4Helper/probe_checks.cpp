@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "media_fixtures.h"
+#include "support/media_fixtures.h"
 #include "vqSDK/QnMp4Helper/mp4_file_reader.h"
 
 namespace mp4_test {

@@ -11,7 +11,7 @@
 #include "support/run_command.h"
 #include "support/stream_encryptor.h"
 #include "support/temp_folder.h"
-#include "vqSDK/QnMp4Helper/media_fixtures.h"
+#include "support/media_fixtures.h"
 #include "vqSDK/VlrFilePlay/protected_jpeg.h"
 
 namespace {

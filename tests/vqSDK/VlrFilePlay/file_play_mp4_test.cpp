@@ -13,7 +13,7 @@
 #include "support/wait_until.h"
 #include "vqSDK/QnMp4Helper/mp4_read_clock.h"
 #include "vqSDK/QnMp4Helper/qn_mp4_coder.h"
-#include "vqSDK/QnMp4Helper/recording_fixture.h"
+#include "support/recording_fixture.h"
 #include "vqSDK/VlrRealplay/stream_output.h"
 
 namespace {

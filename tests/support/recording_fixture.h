@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "media_fixtures.h"
+#include "support/media_fixtures.h"
 #include "vqSDK/QnMp4Helper/mp4_frame_types.h"
 
 namespace mp4_test {

@@ -1,4 +1,4 @@
-#include "media_fixtures.h"
+#include "support/media_fixtures.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "recording_fixture.h"
+#include "support/recording_fixture.h"
 
 namespace mp4_test {
 
