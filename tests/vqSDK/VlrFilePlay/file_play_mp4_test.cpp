@@ -203,11 +203,15 @@ TEST_F(FilePlayMp4Test, ConvertsAProtectedRecordingIntoAPlainOne)
     EXPECT_EQ(result.tableOrResult, FILE_CHECK_NEED_DEFAULT) << "no key table yet";
 
     const int threads = testing_support::SettledThreadCount();
+    testing_support::SteppingClock clock;
+    qn_mp4::SetReadClock(&clock);
     ASSERT_EQ(play_.SendCtrl("security_custom", kCustomPassword, nullptr), 1);
     ASSERT_EQ(play_.SendCtrl("trans_file", &record, &result), 1);
     ASSERT_TRUE(testing_support::WaitUntil([this] { return received_.Count(FILEPLAY_EVENT_END) == 1; }));
     int32_t written = -9;
     EXPECT_EQ(play_.SendCtrl("finish_filetrans", nullptr, &written), 1);
+    qn_mp4::SetReadClock(nullptr);
+    EXPECT_LT(clock.WaitedMs(), 200) << "converted at full speed, not at the recording's pace";
     EXPECT_EQ(written, recording_.videoFrames);
     EXPECT_TRUE(testing_support::WaitUntil([threads] { return testing_support::ThreadCount() == threads; }));
     EXPECT_EQ(received_.Count(FILEPLAY_EVENT_VIDEO_CONVERTED), recording_.videoFrames);
