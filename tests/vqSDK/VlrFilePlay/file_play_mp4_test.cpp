@@ -170,6 +170,25 @@ TEST_F(FilePlayMp4Test, PauseHoldsTheReadingAndResumePlaysOnToTheEnd)
     EXPECT_EQ(received_.videoFrames, recording_.videoFrames);
 }
 
+TEST_F(FilePlayMp4Test, StartsAndStopsMidFileWithoutLeavingAThread)
+{
+    const int threads = testing_support::SettledThreadCount();
+    for (int round = 0; round < 3; ++round) {
+        testing_support::SteppingClock clock;
+        qn_mp4::SetReadClock(&clock);
+        const int before = received_.Count(FILEPLAY_EVENT_VIDEO_READ);
+        ASSERT_EQ(play_.SendCtrl("start_file", File("plain.mp4").c_str(), nullptr), 1);
+        ASSERT_TRUE(testing_support::WaitUntil(
+            [this, before] { return received_.Count(FILEPLAY_EVENT_VIDEO_READ) >= before + 3; }));
+        ASSERT_EQ(play_.SendCtrl("stop_file", nullptr, nullptr), 1);
+        qn_mp4::SetReadClock(nullptr);
+        EXPECT_TRUE(testing_support::WaitUntil([threads] { return testing_support::ThreadCount() == threads; }))
+            << "round " << round;
+    }
+    std::lock_guard<std::mutex> hold(received_.lock);
+    EXPECT_TRUE(received_.messages.empty());
+}
+
 TEST_F(FilePlayMp4Test, ChecksTheFirstKeyFrameSeiAgainstTheKeySlots)
 {
     EXPECT_EQ(Check(File("plain.mp4")), FILE_CHECK_PLAYABLE);
