@@ -209,7 +209,7 @@ int ViewControl::outputFrame(_vm_screen* output, ViewCrop* crop)
     return rendered ? 1 : 0;
 }
 
-void ViewControl::emit(const float* data, const char* name)
+void ViewControl::raiseEvent(const float* data, const char* name)
 {
     if (callback_) callback_(data, name, callback_user_);
 }
@@ -284,7 +284,7 @@ void ViewControl::dragStep(int64_t time_ms)
     event_.move[0] = move[0];
     event_.move[1] = move[1];
     event_.move[2] = 0.0f;
-    if (move[0] != 0.0f || move[1] != 0.0f) emit(event_.move, "ptz_move_prepare");
+    if (move[0] != 0.0f || move[1] != 0.0f) raiseEvent(event_.move, "ptz_move_prepare");
     g.previous_time = g.last_time = time_ms;
     for (int axis = 0; axis < 2; ++axis) {
         g.previous[axis] = g.current[axis];
@@ -330,11 +330,11 @@ void ViewControl::finishGesture()
             state_ |= kClickToGoto;
         }
     }
-    if (event_.move[0] != 0.0f || event_.move[1] != 0.0f) emit(event_.move, "ptz_move");
+    if (event_.move[0] != 0.0f || event_.move[1] != 0.0f) raiseEvent(event_.move, "ptz_move");
     if (event_.go_to[2] != 0.0f) {
-        emit(event_.go_to, "ptz_goto");
+        raiseEvent(event_.go_to, "ptz_goto");
         g.flags |= Gesture::kGotoLatched;
-        if (state_ & kClickToGoto) emit(event_.go_to, "3d_ctrl_goto");
+        if (state_ & kClickToGoto) raiseEvent(event_.go_to, "3d_ctrl_goto");
     }
     state_ &= ~kClickToGoto;
     clearGesture();
@@ -349,13 +349,13 @@ int ViewControl::onGesture(const ViewPoint& point, int state, int64_t time_ms, c
     const uint32_t kind = gesture_.flags & Gesture::kKindMask;
     switch (state) {
     case kPressOrMove:
-        if (kind != Gesture::kDrag) emit(kNothing, "3d_ctrl_clear");
+        if (kind != Gesture::kDrag) raiseEvent(kNothing, "3d_ctrl_clear");
         if (!(gesture_.flags & Gesture::kGotoLatched)) takePoint(point);
         dragStep(time_ms);
         break;
     case kTwoPointZoom:
         if (kind != Gesture::kZoom) {
-            emit(kNothing, "3d_ctrl_clear");
+            raiseEvent(kNothing, "3d_ctrl_clear");
             clearGesture();
             gesture_.flags |= Gesture::kZoom;
         }

@@ -102,7 +102,7 @@ private:
     };
     static constexpr double kUnsetAngle = 400.0;
 
-    void emit(const float* data, const char* name);
+    void raiseEvent(const float* data, const char* name);
     void clearGesture();
     bool takePoint(const ViewPoint& point);
     void dragStep(int64_t time_ms);

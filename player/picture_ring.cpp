@@ -9,11 +9,16 @@ PictureRing::~PictureRing()
     clear();
 }
 
-bool PictureRing::put(const _vm_screen& picture)
+bool PictureRing::put(const _vm_screen& picture, const std::function<void()>& clearRing)
 {
     // Slots hold the decoder's format; any other picture could not be copied in.
     if (picture.format != VM_FMT_YUV420 || picture.width <= 0 || picture.height <= 0) return false;
-    if ((picture.width != width_ || picture.height != height_) && width_ != 0 && height_ != 0) clear();
+    if ((picture.width != width_ || picture.height != height_) && width_ != 0 && height_ != 0) {
+        if (clearRing)
+            clearRing();
+        else
+            clear();
+    }
     width_ = picture.width;
     height_ = picture.height;
     for (int i = 0; i < kSlots; ++i) {
@@ -24,10 +29,18 @@ bool PictureRing::put(const _vm_screen& picture)
             continue;
         }
         slot.busy = true;
+        // A slot kept from before a forgotten size would take a copy of the wrong size.
+        if (slot.picture != nullptr &&
+            (slot.picture->width != picture.width || slot.picture->height != picture.height ||
+             slot.picture->format != picture.format)) {
+            qnReleaseImage(&slot.picture);
+            slot.picture = nullptr;
+        }
         if (slot.picture == nullptr &&
             qnCreateImage(&slot.picture, picture.width, picture.height, VM_FMT_YUV420) != QN_IMG_OK) {
-            // The slot keeps its busy flag, so it is not tried again until a clear.
+            // Free again, so that the next frame tries it once more.
             slot.picture = nullptr;
+            slot.busy = false;
             slot.lock.unlock();
             continue;
         }

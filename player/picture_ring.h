@@ -6,6 +6,7 @@
 #define OSTRELS_PLAYER_PICTURE_RING_H
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "vm_screen.h"
@@ -20,8 +21,10 @@ public:
     PictureRing& operator=(const PictureRing&) = delete;
 
     // Copies the picture into a free slot; a size other than the ring's
-    // (once known) clears the ring first. False when the frame was dropped.
-    bool put(const _vm_screen& picture);
+    // (once known) clears the ring first, through `clearRing` when the owner
+    // has more to do with a clear than `clear()`. A slot whose picture is of
+    // another size or format gets a new one. False when the frame was dropped.
+    bool put(const _vm_screen& picture, const std::function<void()>& clearRing = {});
     // Takes the newest undrawn slot, locked and busy, or -1 when there is none.
     int takeForDrawing();
     // Hands a slot taken for drawing back.

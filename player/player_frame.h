@@ -1,0 +1,31 @@
+// The frame record the video window is fed with: the stream's parameter-set
+// head (filled only for key frames) and the frame-kind name.
+#ifndef OSTRELS_PLAYER_PLAYER_FRAME_H
+#define OSTRELS_PLAYER_PLAYER_FRAME_H
+
+#include <cstdint>
+
+// The play modules' parameter-set head, as far as the window reads it: the
+// store of the stream's parameter sets and the length words, whose low ten
+// bits give the bytes used in the store.
+// TODO(realplay): the live play module owns this record; its header replaces
+// this view once it is in.
+struct MontStreamHead {
+    const uint8_t* store;
+    const uint8_t* sps;
+    const uint8_t* pps;
+    const uint8_t* sei;
+    uint32_t lengths[2];
+};
+
+inline int MontStreamHeadStoreLength(const MontStreamHead& head)
+{
+    return int(head.lengths[0] & 0x3ff);
+}
+
+struct QNPlayerFrame {
+    MontStreamHead head; // zeros unless the frame is a key frame
+    const char* kind;    // "h264_I", "h264_P", "g711a", "linear_PCM"
+};
+
+#endif
