@@ -601,6 +601,9 @@ bool QNPlayer::display(const _vm_screen* picture)
         ++framesShown_;
     } else {
         QNLogPrint("%s(%d) Dst:[%d,%d]\n", "QNPlayer::display", __LINE__, picture->width, picture->height);
+        // Kept for a redraw, so that a tick without a new frame brings up the new size and not the old picture.
+        if (EnsurePicture(displayCopy_, picture->width, picture->height, picture->format))
+            qnChangeFormat(picture, displayCopy_);
         qn_ddrUnInit_Ex(&ddr_);
         ddr_ = QN_DDR_EX_PARAM{};
     }

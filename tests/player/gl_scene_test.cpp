@@ -299,6 +299,40 @@ TEST(PictureRing, WriterNeverReusesItsLastSlotAndTheDrawerItsLast)
     EXPECT_EQ(ring.lastWritten(), 0);
     EXPECT_EQ(ring.picture(1), nullptr);
     EXPECT_EQ(ring.width(), 32);
+
+    // The owner's clear goes instead of the ring's own when it has more to do.
+    int ownerClears = 0;
+    ASSERT_TRUE(ring.put(*a.p, [&] {
+        ++ownerClears;
+        ring.clear();
+    }));
+    EXPECT_EQ(ownerClears, 1);
+    EXPECT_EQ(ring.picture(0)->width, 16);
+}
+
+// A play forgets the ring's size but keeps the slots: a picture of another
+// size then gets slots of its own size instead of a copy into the old ones.
+TEST(PictureRing, SlotsOfAForgottenSizeAreMadeAfresh)
+{
+    PictureRing ring;
+    OwnedPicture small(16, 8, 1), big(32, 16, 2);
+    ASSERT_TRUE(ring.put(*small.p));
+    ASSERT_TRUE(ring.put(*small.p));
+    ring.forgetSize();
+    int clears = 0;
+    // The writer alternates between the two slots it used before.
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(ring.put(*big.p, [&] { ++clears; }));
+    EXPECT_EQ(clears, 0) << "a forgotten size does not clear";
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_NE(ring.picture(i), nullptr);
+        EXPECT_EQ(ring.picture(i)->width, 32) << i;
+        EXPECT_EQ(ring.picture(i)->height, 16) << i;
+    }
+    const int slot = ring.takeForDrawing();
+    ASSERT_GE(slot, 0);
+    const _vm_screen& shown = *ring.picture(slot);
+    EXPECT_EQ(shown.planar.plane[0][size_t(shown.planar.stride[0]) * 15 + 31], 2);
+    ring.releaseDrawn(slot);
 }
 
 TEST(PictureRing, OnlyAllZeroSamplesMeanAnEmptyPicture)

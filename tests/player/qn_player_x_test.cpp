@@ -65,29 +65,29 @@ FeedUnit SplitUnit(const std::vector<uint8_t>& unit)
     return out;
 }
 
-// A still fisheye of FFmpeg's test pattern as a camera on that mount sees it
-// (the 480-pixel circle in the middle of 640x480), as H.264 with 4-byte start
-// codes and the camera's private panorama SEI, and its first decoded frame.
-// Lossless, so that every frame decodes to the same picture whichever the
-// window drew last.
-struct FisheyeStream {
+// A still picture of the filter graph as H.264 with 4-byte start codes and
+// the camera's private panorama SEI, and its first decoded frame. Lossless,
+// so that every frame decodes to the same picture whichever the window drew
+// last.
+struct TestStream {
     std::vector<FeedUnit> units;
     std::vector<uint8_t> firstFrame; // yuv420p
+    int width, height;
     bool ready = false;
 
-    FisheyeStream(int mount, const ddshow_test::TempDir& dir)
+    TestStream(const std::string& graph, int width, int height, const ddshow_test::TempDir& dir)
+        : width(width), height(height)
     {
-        const std::string still = dir.file("fish" + std::to_string(mount + 90) + ".png");
-        const std::string raw = dir.file("raw.h264"), sei = dir.file("sei.bin"), withSei = dir.file("sei.h264");
-        const std::string stream = dir.file("stream.h264"), decoded = dir.file("decoded.yuv");
-        const std::string graph = "testsrc2=s=1536x768,v360=input=e:output=fisheye:h_fov=180:v_fov=180:pitch=" +
-                                  std::to_string(mount) + ":w=480:h=480,pad=640:480:80:0";
+        const std::string still = dir.file("still.png"), raw = dir.file("raw.h264"), sei = dir.file("sei.bin");
+        const std::string withSei = dir.file("sei.h264"), stream = dir.file("stream.h264");
+        const std::string decoded = dir.file("decoded.yuv");
         const std::string tool = "python3 " OSTRELS_SOURCE_DIR "/tools/streamfix/stream_fixture.py";
+        const std::string size = "width=" + std::to_string(width) + " height=" + std::to_string(height);
         ready = RunCommand(Quiet() + "-f lavfi -i '" + graph + "' -frames:v 1 '" + still + "'").exitCode == 0 &&
                 RunCommand(Quiet() + "-loop 1 -i '" + still + "' -frames:v " + std::to_string(kFrames) +
                            " -c:v libx264 -qp 0 -bf 0 -g 100 -pix_fmt yuv420p -f h264 '" + raw + "'")
                         .exitCode == 0 &&
-                RunCommand(tool + " sei 3 '" + sei + "' width=640 height=480 >/dev/null").exitCode == 0 &&
+                RunCommand(tool + " sei 3 '" + sei + "' " + size + " >/dev/null").exitCode == 0 &&
                 RunCommand(tool + " inject '" + raw + "' '" + withSei + "' '" + sei + "'").exitCode == 0 &&
                 RunCommand(tool + " four-byte '" + withSei + "' '" + stream + "'").exitCode == 0 &&
                 RunCommand(Quiet() + "-i '" + stream + "' -frames:v 1 -f rawvideo -pix_fmt yuv420p '" + decoded + "'")
@@ -96,9 +96,17 @@ struct FisheyeStream {
         ready = ready && player_test::ReadFileBytes(stream, bytes) && player_test::ReadFileBytes(decoded, firstFrame);
         for (const auto& unit : player_test::SplitAccessUnits(bytes)) units.push_back(SplitUnit(unit));
         ready = ready && units.size() == size_t(kFrames) && units[0].key && !units[0].store.empty() &&
-                firstFrame.size() == size_t(kWidth) * kHeight * 3 / 2;
+                firstFrame.size() == size_t(width) * height * 3 / 2;
     }
 };
+
+// A fisheye of FFmpeg's test pattern as a camera on that mount sees it: the
+// 480-pixel circle in the middle of 640x480.
+std::string FisheyeGraph(int mount)
+{
+    return "testsrc2=s=1536x768,v360=input=e:output=fisheye:h_fov=180:v_fov=180:pitch=" + std::to_string(mount) +
+           ":w=480:h=480,pad=640:480:80:0";
+}
 
 void Feed(QNPlayer& player, const FeedUnit& unit)
 {
@@ -251,7 +259,7 @@ protected:
         player_->setUnwrap(model);
         player_->setUnwrapEnable(true);
         player_->hold = false;
-        stream_.reset(new FisheyeStream(mount, dir_));
+        stream_.reset(new TestStream(FisheyeGraph(mount), kWidth, kHeight, dir_));
         ASSERT_TRUE(stream_->ready) << "ffmpeg or the stream fixture tool failed";
         for (const auto& unit : stream_->units) Feed(*player_, unit);
         ASSERT_TRUE(ProcessUntil([&] { return player_->panoContext() != nullptr && player_->framesShown() >= 2; }))
@@ -309,7 +317,7 @@ protected:
     QWidget top_;
     StandInOwner owner_;
     std::unique_ptr<QNPlayer> player_;
-    std::unique_ptr<FisheyeStream> stream_;
+    std::unique_ptr<TestStream> stream_;
 };
 
 // Every shipped layout, each mount with its own fisheye: the window shows
@@ -447,6 +455,49 @@ TEST_F(PlayerOnX, WheelOverTheDiscZoomsItsLinkedView)
     ASSERT_TRUE(ProcessUntil([&] { return owner_.count(QN_PLAYER_MOUSE_WHEEL) == 2; }));
     EXPECT_LT(owner_.events.back().second.x, 0);
     EXPECT_FLOAT_EQ(posi(linked).dptz.zoom, before[linked].dptz.zoom);
+}
+
+// Without unwrapping the picture is shown as it is; a stream of another size
+// clears the ring, and the display is made afresh at the new size.
+TEST_F(PlayerOnX, PlainPictureAndASizeChange)
+{
+    player_.reset(new QNPlayer);
+    player_->createWind(0, 0, kWidth, kHeight, &top_);
+    player_->setSizeCallback(&StandInOwner::OnSize, &owner_);
+    player_->setCamera(true, 7);
+    player_->setVisibleCached(true);
+    ASSERT_TRUE(player_->play());
+    player_->hold = false;
+    const TestStream large(FisheyeGraph(90), kWidth, kHeight, dir_);
+    ASSERT_TRUE(large.ready);
+    for (const auto& unit : large.units) Feed(*player_, unit);
+    ASSERT_TRUE(ProcessUntil([&] { return player_->framesShown() >= 2; }));
+    EXPECT_EQ(player_->panoContext(), nullptr);
+    Bgr24Image reference;
+    ASSERT_TRUE(ddshow_test::writeFile(dir_.file("large.yuv"), large.firstFrame));
+    ASSERT_TRUE(ddshow_test::ffmpegToBgr24(dir_.file("large.yuv"), kWidth, kHeight, "", dir_.file("large.bgr"),
+                                           reference, kWidth, kHeight));
+    double quality = ddshow_test::psnr(grab("plain_large"), reference);
+    std::printf("plain 640x480: PSNR %.1f dB against FFmpeg\n", quality);
+    EXPECT_GE(quality, 40.0);
+
+    const TestStream small("testsrc2=s=320x240", 320, 240, dir_);
+    ASSERT_TRUE(small.ready);
+    const int64_t shown = player_->framesShown();
+    for (const auto& unit : small.units) Feed(*player_, unit);
+    ASSERT_TRUE(ProcessUntil([&] { return owner_.sizes.size() == 2 && player_->framesShown() >= shown + 2; }));
+    EXPECT_EQ(owner_.sizes, (std::vector<std::pair<int, int>>{{kWidth, kHeight}, {320, 240}}));
+    int width = 0, height = 0;
+    EXPECT_TRUE(player_->getPictureSize(&width, &height));
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+    // The display scales the picture to the window.
+    ASSERT_TRUE(ddshow_test::writeFile(dir_.file("small.yuv"), small.firstFrame));
+    ASSERT_TRUE(ddshow_test::ffmpegToBgr24(dir_.file("small.yuv"), 320, 240, "-vf scale=640:480",
+                                           dir_.file("small.bgr"), reference, kWidth, kHeight));
+    quality = ddshow_test::psnr(grab("plain_small"), reference);
+    std::printf("plain 320x240 in 640x480: PSNR %.1f dB against FFmpeg's scaling\n", quality);
+    EXPECT_GE(quality, 28.0);
 }
 
 // Audio kinds are taken without drawing, other kinds refused; a second play fails.
