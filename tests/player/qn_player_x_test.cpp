@@ -21,6 +21,7 @@
 #include "picture_files.h"
 #include "platform/paths.h"
 #include "qn_pano.h"
+#include "support/lens_record_builder.h"
 #include "support/qt_test_env.h"
 #include "support/run_command.h"
 #include "support/x_test_support.h"
@@ -498,6 +499,82 @@ TEST_F(PlayerOnX, PlainPictureAndASizeChange)
     quality = ddshow_test::psnr(grab("plain_small"), reference);
     std::printf("plain 320x240 in 640x480: PSNR %.1f dB against FFmpeg's scaling\n", quality);
     EXPECT_GE(quality, 28.0);
+}
+
+// Projection mode: the window shows what the gesture and projection engine
+// makes of the frame, and a click right of the centre becomes a PTZ go-to
+// to the right through the owner's PTZ callback.
+TEST_F(PlayerOnX, ProjectionModeShowsTheProjectionAndClicksGoTo)
+{
+    if (!HaveCommand("xdotool")) GTEST_SKIP() << "xdotool missing";
+    // Form 5 with a lens of its own: output 640 x 480, 90 degrees across.
+    const uint64_t lensLow = 77;
+    const uint64_t type = 5 | uint64_t(5) << 4 | lensLow << 7 | uint64_t(kWidth / 8) << 14 |
+                          uint64_t(kHeight / 8) << 25 | uint64_t(900) << 35;
+    ptzlink_test::LensFields lens = ptzlink_test::identity_lens(uint32_t((type >> 7) & 0xffff));
+    const std::vector<uint8_t> record = ptzlink_test::build_record(lens);
+
+    struct PtzCall {
+        int goTo;
+        float pan, tilt;
+    };
+    static std::vector<PtzCall> calls;
+    calls.clear();
+    player_.reset(new QNPlayer);
+    player_->createWind(0, 0, kWidth, kHeight, &top_);
+    ASSERT_TRUE(player_->addLensRecord(record.data(), int(record.size()), type, 0));
+    player_->setPtzCallback(
+        [](int goTo, const float* point, int, void*) { calls.push_back({goTo, point[0], point[1]}); }, nullptr);
+    player_->setEventCallback(&StandInOwner::OnEvent, &owner_);
+    QNPlayerPanoQueries queries;
+    queries.panoTypeEx = [type](char (&text)[64]) {
+        std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(type));
+        return true;
+    };
+    player_->setPanoQueries(queries);
+    player_->setCamera(true, 7);
+    player_->setVisibleCached(true);
+    ASSERT_TRUE(player_->play());
+    player_->setPlayMode(2);
+    player_->setWorkMode(0);
+    player_->setPtzPosition(30, 10, 0);
+    player_->hold = false;
+    const TestStream stream(FisheyeGraph(0), kWidth, kHeight, dir_);
+    ASSERT_TRUE(stream.ready);
+    for (const auto& unit : stream.units) Feed(*player_, unit);
+    ASSERT_TRUE(ProcessUntil([&] { return player_->framesShown() >= 3; }));
+    const Bgr24Image shot = grab("projection");
+
+    // The engine's own projection of the frame, drawn by the same library.
+    ViewControl view;
+    ASSERT_TRUE(view.setSourceSize(kWidth, kHeight));
+    ASSERT_TRUE(view.setPanoType(type));
+    ASSERT_TRUE(view.open());
+    ASSERT_TRUE(view.setCurrentAngles(30, 10));
+    YuvPicture source(kWidth, kHeight);
+    ASSERT_TRUE(source.loadFile(stream.firstFrame));
+    ASSERT_TRUE(view.inputFrame(&source.record(), 1));
+    _vm_screen projected{};
+    ViewCrop crop;
+    ASSERT_EQ(view.outputFrame(&projected, &crop), 1);
+    Bgr24Image reference;
+    ASSERT_TRUE(ShowThroughDisplay(projected, dir_, reference));
+    const double quality = ddshow_test::psnr(shot, reference);
+    std::printf("projection: PSNR %.1f dB against the engine's projection on the display\n", quality);
+    EXPECT_GE(quality, 45.0);
+
+    const QPoint at = player_->mapToGlobal(QPoint(kWidth * 3 / 4, kHeight / 2));
+    xdotool("mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " mousedown 1");
+    ASSERT_TRUE(ProcessUntil([&] { return owner_.count(QN_PLAYER_MOUSE_PRESS) == 1; }));
+    xdotool("mousemove " + std::to_string(at.x() + 1) + " " + std::to_string(at.y()) + " mouseup 1");
+    ASSERT_TRUE(ProcessUntil([&] { return owner_.count(QN_PLAYER_MOUSE_RELEASE) == 1; }));
+    ASSERT_FALSE(calls.empty()) << "no PTZ request";
+    EXPECT_EQ(calls.back().goTo, 1);
+    // A quarter of the width right of the centre at 90 degrees is the
+    // direction (0.5, 0, 1) of the camera tilted by 10 degrees.
+    const double t = 10 * M_PI / 180;
+    EXPECT_NEAR(calls.back().pan, 30 + std::atan2(0.5, std::cos(t)) * 180 / M_PI, 0.3);
+    EXPECT_NEAR(calls.back().tilt, std::asin(std::sin(t) / std::sqrt(1.25)) * 180 / M_PI, 0.3);
 }
 
 // Audio kinds are taken without drawing, other kinds refused; a second play fails.
