@@ -68,7 +68,7 @@ QNPlayer::QNPlayer(QWidget* parent) : QWidget(parent), clock_(&platform::Clock::
 QNPlayer::~QNPlayer()
 {
     if (created_) reset();
-    std::lock_guard<std::mutex> lock(windowLock_);
+    std::lock_guard<std::recursive_mutex> lock(windowLock_);
     closeUnwrap();
     if (ddr_.hRender) qn_ddrUnInit_Ex(&ddr_);
     ddr_ = QN_DDR_EX_PARAM{};
@@ -159,7 +159,7 @@ void QNPlayer::reset()
     clearRingBuffer();
     {
         // On the GUI thread the renderer can go at once.
-        std::lock_guard<std::mutex> lock(windowLock_);
+        std::lock_guard<std::recursive_mutex> lock(windowLock_);
         releaseMarkedRenderer();
     }
     cameraId_ = 0;
@@ -193,7 +193,7 @@ bool QNPlayer::inputData(const uint8_t* data, int length, const QNPlayerFrame* f
 
 void QNPlayer::clearRingBuffer()
 {
-    std::lock_guard<std::mutex> lock(windowLock_);
+    std::lock_guard<std::recursive_mutex> lock(windowLock_);
     ring_.clear();
     // The renderer is the GUI thread's: a clear from the stream thread only
     // asks the next tick to release it.
@@ -255,7 +255,7 @@ void QNPlayer::setCameraType(const char* type)
 
 void QNPlayer::setUnwrapEnable(bool on)
 {
-    std::lock_guard<std::mutex> lock(windowLock_);
+    std::lock_guard<std::recursive_mutex> lock(windowLock_);
     if (!on && pano_) closeUnwrap();
     unwrapEnable_ = on;
     showTime_ = on;
@@ -263,7 +263,7 @@ void QNPlayer::setUnwrapEnable(bool on)
 
 void QNPlayer::setUnwrap(int layoutModel)
 {
-    std::lock_guard<std::mutex> lock(windowLock_);
+    std::lock_guard<std::recursive_mutex> lock(windowLock_);
     layoutModel_ = layoutModel;
     if (pano_) {
         const std::string path = QnLayoutPath(ProgramFolder(), panoInfo_.mountTilt, layoutModel);
@@ -383,7 +383,7 @@ void QNPlayer::emitUpdateWind()
 void QNPlayer::updateWindSlot()
 {
     {
-        std::lock_guard<std::mutex> lock(windowLock_);
+        std::lock_guard<std::recursive_mutex> lock(windowLock_);
         if (timer_.isActive()) {
             timer_.stop();
             platform::SleepMs(100);
@@ -406,7 +406,7 @@ void QNPlayer::drawVideoSlot()
             if (panoInfo_.radius > 0) playMode_ = 0;
         }
     }
-    std::lock_guard<std::mutex> lock(windowLock_);
+    std::lock_guard<std::recursive_mutex> lock(windowLock_);
     releaseMarkedRenderer();
     if (!drawFrame() || !bound_) drawLastFrame();
 }

@@ -158,7 +158,8 @@ private:
                                 int32_t picWidth, int32_t picHeight);
     static void PtzEventCallBackFunc(const float* data, const char* name, void* user);
 
-    std::mutex windowLock_;
+    // Recursive: the callbacks told during a draw may call back into the window.
+    std::recursive_mutex windowLock_;
     PictureRing ring_;
 
     // The draw record: the renderer, the unwrap context and the pictures.
