@@ -411,6 +411,38 @@ TEST(PanoContext, MouseHighlightsAndSteersTheEngine)
     EXPECT_EQ(c.Effect(1).border_width, 2);
 }
 
+// The disc of 1O3P is in control mode 1: a press on it links the nearest PTZ
+// view, and the wheel over the disc then zooms that view alone.
+TEST(PanoContext, WheelOverTheDiscZoomsItsLinkedView)
+{
+    Context c(90);
+    // 1O3P on 800x600: the disc at x 0..528, the three PTZ views beside it.
+    ASSERT_EQ(qnPanoLoadLayout(c.c, QnLayoutPath(ProgramFolder(), 90, 2).c_str(), nullptr), 0);
+    ASSERT_EQ(qnPanoViewCount(c.c), 4);
+    // The views' outlines on the disc, which the press picks from, exist once a frame was rendered.
+    Picture source(kSourceW, kSourceH);
+    for (int p = 0; p < 3; ++p)
+        std::memset(source.p->planar.plane[p], 128, size_t(source.p->planar.stride[p]) * vm_plane_rows(source.p->format, kSourceH, p));
+    ASSERT_EQ(qnPanoProcessVideo(c.c, source.p), 0);
+    ASSERT_EQ(Press(c.c, 300, 330), 0);
+    ASSERT_EQ(Release(c.c, 300, 330), 0);
+    QN_PRO_DST_POSI before[4];
+    for (int n = 0; n < 4; ++n) before[n] = c.Posi(n);
+    ASSERT_EQ(qnPanoWheel(c.c, 120), 0);
+    int linked = -1;
+    for (int n = 0; n < 4; ++n) {
+        const QN_PRO_DST_POSI now = c.Posi(n);
+        if (std::memcmp(&now, &before[n], sizeof now) == 0) continue;
+        EXPECT_EQ(linked, -1) << "only one view follows the wheel";
+        linked = n;
+    }
+    ASSERT_GE(linked, 1) << "a PTZ view, not the disc";
+    EXPECT_FLOAT_EQ(c.Posi(linked).dptz.zoom, before[linked].dptz.zoom + 1);
+    EXPECT_FLOAT_EQ(c.Posi(linked).dptz.pan, before[linked].dptz.pan);
+    ASSERT_EQ(qnPanoWheel(c.c, -120), 0);
+    EXPECT_FLOAT_EQ(c.Posi(linked).dptz.zoom, before[linked].dptz.zoom);
+}
+
 TEST(PanoContext, DragStepsMoveEveryViewOfTheId)
 {
     testing_support::TempFolder temp;
