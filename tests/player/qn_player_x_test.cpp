@@ -577,6 +577,40 @@ TEST_F(PlayerOnX, ProjectionModeShowsTheProjectionAndClicksGoTo)
     EXPECT_NEAR(calls.back().tilt, std::asin(std::sin(t) / std::sqrt(1.25)) * 180 / M_PI, 0.3);
 }
 
+// Playing a local file (work mode 2), the file's own panorama information
+// turns the window to unwrapping, without asking the stream.
+TEST_F(PlayerOnX, LocalFileInformationTurnsTheWindowToUnwrapping)
+{
+    int localAsks = 0;
+    player_.reset(new QNPlayer);
+    player_->createWind(0, 0, kWidth, kHeight, &top_);
+    QNPlayerPanoQueries queries;
+    queries.localParam = [&](QNPlayerPanoInfo* info) {
+        ++localAsks;
+        *info = InfoFor(90);
+        return true;
+    };
+    queries.panoInfo = [this](QNPlayerPanoInfo*) {
+        ++owner_.infoAsks;
+        return false;
+    };
+    player_->setPanoQueries(queries);
+    player_->setCamera(true, 7);
+    player_->setVisibleCached(true);
+    ASSERT_TRUE(player_->play());
+    player_->setPlayMode(2);
+    player_->setWorkMode(2);
+    player_->setUnwrapEnable(true);
+    player_->hold = false;
+    const TestStream stream(FisheyeGraph(90), kWidth, kHeight, dir_);
+    ASSERT_TRUE(stream.ready);
+    for (const auto& unit : stream.units) Feed(*player_, unit);
+    ASSERT_TRUE(ProcessUntil([&] { return player_->panoContext() != nullptr && player_->framesShown() >= 2; }));
+    EXPECT_EQ(localAsks, 1);
+    EXPECT_EQ(owner_.infoAsks, 0);
+    EXPECT_EQ(qnPanoViewCount(player_->panoContext()), 5) << "the ceiling layout 4P1O";
+}
+
 // Audio kinds are taken without drawing, other kinds refused; a second play fails.
 TEST_F(PlayerOnX, FrameKindsAndPlayTwice)
 {
