@@ -48,12 +48,9 @@ void ReleasePicture(_vm_screen*& picture)
     picture = nullptr;
 }
 
-bool ValidWindow(QN_DDR_WINDOW window)
-{
-    return window != 0 && window != ~QN_DDR_WINDOW(0);
-}
+bool ValidWindow(QN_DDR_WINDOW window) { return window != 0 && window != ~QN_DDR_WINDOW(0); }
 
-}  // namespace
+} // namespace
 
 QNPlayer::QNPlayer(QWidget* parent) : QWidget(parent), clock_(&platform::Clock::System())
 {
@@ -214,10 +211,7 @@ void QNPlayer::setCamera(bool bound, int cameraId)
     cameraId_ = cameraId;
 }
 
-void QNPlayer::setBound(bool bound)
-{
-    bound_ = bound;
-}
+void QNPlayer::setBound(bool bound) { bound_ = bound; }
 
 bool QNPlayer::getPictureSize(int* width, int* height) const
 {
@@ -239,10 +233,7 @@ void QNPlayer::setPlayMode(int mode)
     if (mode == 2) showTime_ = true;
 }
 
-void QNPlayer::setWorkMode(int mode)
-{
-    workMode_ = mode;
-}
+void QNPlayer::setWorkMode(int mode) { workMode_ = mode; }
 
 void QNPlayer::setCameraType(const char* type)
 {
@@ -297,10 +288,7 @@ void QNPlayer::setOsdTime(uint32_t stamp, int value)
     timeValid_ = true;
 }
 
-bool QNPlayer::capture(const char* path)
-{
-    return decoder_ && decoder_->capture(path);
-}
+bool QNPlayer::capture(const char* path) { return decoder_ && decoder_->capture(path); }
 
 bool QNPlayer::addLensRecord(const uint8_t* record, int length, uint64_t panoType, int value)
 {
@@ -337,20 +325,11 @@ void QNPlayer::setMsgCallback(QNPlayerMsgCallback function, void* user)
     msgUser_ = user;
 }
 
-void QNPlayer::setPanoQueries(QNPlayerPanoQueries queries)
-{
-    queries_ = std::move(queries);
-}
+void QNPlayer::setPanoQueries(QNPlayerPanoQueries queries) { queries_ = std::move(queries); }
 
-void QNPlayer::setClock(const platform::Clock* clock)
-{
-    clock_ = clock ? clock : &platform::Clock::System();
-}
+void QNPlayer::setClock(const platform::Clock* clock) { clock_ = clock ? clock : &platform::Clock::System(); }
 
-int64_t QNPlayer::nowMs() const
-{
-    return clock_->MonotonicMs();
-}
+int64_t QNPlayer::nowMs() const { return clock_->MonotonicMs(); }
 
 void QNPlayer::setVisibleCached(bool visible)
 {
@@ -375,10 +354,7 @@ void QNPlayer::setGeometryCached(int x, int y, int width, int height)
     setGeometry(x, y, width, height);
 }
 
-void QNPlayer::emitUpdateWind()
-{
-    emit updateWindSignal();
-}
+void QNPlayer::emitUpdateWind() { emit updateWindSignal(); }
 
 void QNPlayer::updateWindSlot()
 {
@@ -507,8 +483,7 @@ _vm_screen* QNPlayer::resizeUnwrap(const _vm_screen* picture)
             if (!queries_.panoInfo || !queries_.panoInfo(&info)) return nullptr;
             panoInfo_ = info;
             panoInfo_.fetched = 1;
-            if (viewParamCallback_)
-                viewParamCallback_(reinterpret_cast<const int32_t*>(&panoInfo_), viewParamUser_);
+            if (viewParamCallback_) viewParamCallback_(reinterpret_cast<const int32_t*>(&panoInfo_), viewParamUser_);
         }
         if (!initUnwrap(panoInfo_, nullptr, *picture)) return nullptr;
     }
@@ -519,9 +494,9 @@ _vm_screen* QNPlayer::resizeUnwrap(const _vm_screen* picture)
 bool QNPlayer::initUnwrap(const QNPlayerPanoInfo& info, const char* templatePath, const _vm_screen& source)
 {
     if (pano_) return true;
-    const std::string path =
-        templatePath && *templatePath ? std::string(templatePath) : QnLayoutPath(ProgramFolder(), info.mountTilt,
-                                                                                    layoutModel_);
+    const std::string path = templatePath && *templatePath
+                                 ? std::string(templatePath)
+                                 : QnLayoutPath(ProgramFolder(), info.mountTilt, layoutModel_);
     if (!platform::PathExists(path)) {
         QNLogPrint("%s(%d) no layout file %s\n", "QNPlayer::initUnwrap", __LINE__, path.c_str());
         return false;
@@ -621,8 +596,8 @@ void QNPlayer::osdTimeCallback(void* user, QN_DDR_CANVAS* canvas, int32_t, int32
     font.setPixelSize(16);
     painter.setFont(font);
     char text[64];
-    std::snprintf(text, sizeof text, "%d-%02d-%02d %02d:%02d:%02d", self->year_, self->month_, self->day_,
-                  self->hour_, self->minute_, self->second_);
+    std::snprintf(text, sizeof text, "%d-%02d-%02d %02d:%02d:%02d", self->year_, self->month_, self->day_, self->hour_,
+                  self->minute_, self->second_);
     painter.drawText(QRect(10, 10, canvas->width - 10, canvas->height - 10), Qt::AlignLeft | Qt::AlignTop,
                      QString::fromLatin1(text));
 }

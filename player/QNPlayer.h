@@ -51,12 +51,7 @@ struct QNPlayerPanoQueries {
     std::function<bool(QNPlayerPanoInfo*)> panoInfo;   // of the live stream
 };
 
-enum {
-    QN_PLAYER_MOUSE_RELEASE = 0,
-    QN_PLAYER_MOUSE_PRESS = 1,
-    QN_PLAYER_MOUSE_MOVE = 2,
-    QN_PLAYER_MOUSE_WHEEL = 3
-};
+enum { QN_PLAYER_MOUSE_RELEASE = 0, QN_PLAYER_MOUSE_PRESS = 1, QN_PLAYER_MOUSE_MOVE = 2, QN_PLAYER_MOUSE_WHEEL = 3 };
 
 // (0, width, height, user) when the drawn picture's size changes.
 typedef void (*QNPlayerSizeCallback)(int kind, int width, int height, void* user);

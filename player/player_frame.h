@@ -18,10 +18,7 @@ struct MontStreamHead {
     uint32_t lengths[2];
 };
 
-inline int MontStreamHeadStoreLength(const MontStreamHead& head)
-{
-    return int(head.lengths[0] & 0x3ff);
-}
+inline int MontStreamHeadStoreLength(const MontStreamHead& head) { return int(head.lengths[0] & 0x3ff); }
 
 struct QNPlayerFrame {
     MontStreamHead head; // zeros unless the frame is a key frame

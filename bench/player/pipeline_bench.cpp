@@ -7,9 +7,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 

@@ -38,10 +38,7 @@ using testing_support::RunCommand;
 constexpr int kWidth = 640, kHeight = 480; // a multiple of 8: the views fill the window unscaled
 constexpr int kFrames = 6;
 
-std::string Quiet()
-{
-    return "ffmpeg -hide_banner -nostdin -loglevel error -y ";
-}
+std::string Quiet() { return "ffmpeg -hide_banner -nostdin -loglevel error -y "; }
 
 // One access unit as the play modules hand it over: the parameter sets and
 // SEI of a key frame in the head's store, the picture's slices as the data.
@@ -218,8 +215,8 @@ struct EngineRendering {
         // The engine's views settle over its first frames; the window has run it many times.
         for (int i = 0; ok && i < 3; ++i) ok = qnPanoProcessVideo(context, &source.record()) == 0;
         ok = ok && player_test::WriteFileBytes(dir.file("engine.yuv"), player_test::ToRaw(*work).bytes) &&
-             ddshow_test::ffmpegToBgr24(dir.file("engine.yuv"), kWidth, kHeight, "", dir.file("engine.bgr"),
-                                        converted, kWidth, kHeight) &&
+             ddshow_test::ffmpegToBgr24(dir.file("engine.yuv"), kWidth, kHeight, "", dir.file("engine.bgr"), converted,
+                                        kWidth, kHeight) &&
              ShowThroughDisplay(*work, dir, displayed);
         if (context) qnPanoDestroy(context);
     }
@@ -276,12 +273,13 @@ protected:
     Bgr24Image grab(const std::string& name)
     {
         Bgr24Image shot;
-        EXPECT_TRUE(ddshow_test::grabWindow(qt_test::XDisplay(), uint32_t(player_->winId()), dir_.file("shot.xwd"),
-                                            shot));
+        EXPECT_TRUE(
+            ddshow_test::grabWindow(qt_test::XDisplay(), uint32_t(player_->winId()), dir_.file("shot.xwd"), shot));
         EXPECT_EQ(shot.width, kWidth);
         EXPECT_EQ(shot.height, kHeight);
         // For looking at: the screenshots go to a folder named by the caller.
-        if (auto folder = platform::GetEnv("OSTRELS_SHOT_DIR")) ddshow_test::writePpm(*folder + "/" + name + ".ppm", shot);
+        if (auto folder = platform::GetEnv("OSTRELS_SHOT_DIR"))
+            ddshow_test::writePpm(*folder + "/" + name + ".ppm", shot);
         return shot;
     }
 
@@ -340,8 +338,8 @@ TEST_F(PlayerOnX, EveryLayoutShowsTheEngineRenderingOfTheFrame)
                 platform::ExecutablePath().substr(0, platform::ExecutablePath().rfind('/')), tilts[m], model);
             EXPECT_EQ(player_->templatePath(), path);
             waitShown(2);
-            const std::string name = std::string(mounts[m]) + "_" + path.substr(path.rfind('/') + 1, 
-                                                                               path.size() - path.rfind('/') - 5);
+            const std::string name =
+                std::string(mounts[m]) + "_" + path.substr(path.rfind('/') + 1, path.size() - path.rfind('/') - 5);
             const Bgr24Image shot = grab(name);
             const EngineRendering reference(stream_->firstFrame, tilts[m], model, dir_);
             ASSERT_TRUE(reference.ok) << name;
@@ -349,9 +347,10 @@ TEST_F(PlayerOnX, EveryLayoutShowsTheEngineRenderingOfTheFrame)
             // come out exactly; FFmpeg's conversion of it checks the display.
             const double same = ddshow_test::psnr(shot, reference.displayed);
             const double ffmpeg = ddshow_test::psnr(shot, reference.converted);
-            std::printf("%s: PSNR %.1f dB against the engine's rendering on the display, %.1f dB against FFmpeg's "
-                        "conversion of it\n",
-                        name.c_str(), same, ffmpeg);
+            std::printf(
+                "%s: PSNR %.1f dB against the engine's rendering on the display, %.1f dB against FFmpeg's "
+                "conversion of it\n",
+                name.c_str(), same, ffmpeg);
             if (auto folder = platform::GetEnv("OSTRELS_SHOT_DIR"))
                 ddshow_test::writePpm(*folder + "/" + name + "_engine.ppm", reference.displayed);
             EXPECT_GE(same, 45.0) << name;
@@ -524,10 +523,13 @@ TEST_F(PlayerOnX, ProjectionModeShowsTheProjectionAndClicksGoTo)
     player_->createWind(0, 0, kWidth, kHeight, &top_);
     ASSERT_TRUE(player_->addLensRecord(record.data(), int(record.size()), type, 0));
     player_->setPtzCallback(
-        [](int goTo, const float* point, int, void*) { calls.push_back({goTo, point[0], point[1]}); }, nullptr);
+        [](int goTo, const float* point, int, void*) {
+            calls.push_back({goTo, point[0], point[1]});
+        },
+        nullptr);
     player_->setEventCallback(&StandInOwner::OnEvent, &owner_);
     QNPlayerPanoQueries queries;
-    queries.panoTypeEx = [type](char (&text)[64]) {
+    queries.panoTypeEx = [type](char(&text)[64]) {
         std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(type));
         return true;
     };
@@ -632,4 +634,4 @@ TEST_F(PlayerOnX, FrameKindsAndPlayTwice)
     EXPECT_TRUE(player.play());
 }
 
-}  // namespace
+} // namespace
