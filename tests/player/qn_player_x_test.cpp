@@ -613,6 +613,32 @@ TEST_F(PlayerOnX, LocalFileInformationTurnsTheWindowToUnwrapping)
     EXPECT_EQ(qnPanoViewCount(player_->panoContext()), 5) << "the ceiling layout 4P1O";
 }
 
+// A camera type whose third field holds both "H" and "Y" turns the picture a
+// quarter turn; other texts leave it.
+TEST_F(PlayerOnX, CameraTypeTurnsThePicture)
+{
+    player_.reset(new QNPlayer);
+    player_->createWind(0, 0, kWidth, kHeight, &top_);
+    player_->setSizeCallback(&StandInOwner::OnSize, &owner_);
+    player_->setCameraType("QN-HY");     // two fields
+    player_->setCameraType("QN-A-HQ-Y"); // four fields
+    player_->setCameraType("QN-A-Hx");   // no "Y"
+    player_->setCamera(true, 7);
+    player_->setVisibleCached(true);
+    ASSERT_TRUE(player_->play());
+    player_->hold = false;
+    const TestStream stream("testsrc2=s=320x240", 320, 240, dir_);
+    ASSERT_TRUE(stream.ready);
+    Feed(*player_, stream.units[0]);
+    ASSERT_TRUE(ProcessUntil([&] { return owner_.sizes.size() == 1; }));
+    EXPECT_EQ(owner_.sizes.back(), (std::pair<int, int>{320, 240}));
+
+    player_->setCameraType("QN-360-FHY");
+    for (size_t i = 1; i < stream.units.size(); ++i) Feed(*player_, stream.units[i]);
+    ASSERT_TRUE(ProcessUntil([&] { return owner_.sizes.size() == 2; }));
+    EXPECT_EQ(owner_.sizes.back(), (std::pair<int, int>{240, 320}));
+}
+
 // Audio kinds are taken without drawing, other kinds refused; a second play fails.
 TEST_F(PlayerOnX, FrameKindsAndPlayTwice)
 {
