@@ -8,8 +8,7 @@
 // The play modules' parameter-set head, as far as the window reads it: the
 // store of the stream's parameter sets and the length words, whose low ten
 // bits give the bytes used in the store.
-// TODO(realplay): the live play module owns this record; its header replaces
-// this view once it is in.
+// The live play module owns the record; its own header replaces this view.
 struct MontStreamHead {
     const uint8_t* store;
     const uint8_t* sps;
