@@ -5,6 +5,7 @@
 #ifndef OSTRELS_PLAYER_PICTURE_RING_H
 #define OSTRELS_PLAYER_PICTURE_RING_H
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -37,7 +38,11 @@ public:
     int lastDrawn() const { return lastDrawn_; }
     int width() const { return width_; }
     int height() const { return height_; }
-    void forgetSize() { width_ = height_ = 0; }
+    void forgetSize()
+    {
+        width_ = 0;
+        height_ = 0;
+    }
 
 private:
     struct Slot {
@@ -47,12 +52,14 @@ private:
         bool busy = false;
     };
     Slot slots_[kSlots];
-    int lastWritten_ = -1;
-    int lastDrawn_ = -1;
-    int nextSequence_ = 0;
-    int lastDrawnSequence_ = 0;
-    int width_ = 0;
-    int height_ = 0;
+    // A clear from the owner's thread may meet a put on the stream's thread:
+    // the ring's own state is atomic, so that neither reads a torn value.
+    std::atomic<int> lastWritten_{-1};
+    std::atomic<int> lastDrawn_{-1};
+    std::atomic<int> nextSequence_{0};
+    std::atomic<int> lastDrawnSequence_{0};
+    std::atomic<int> width_{0};
+    std::atomic<int> height_{0};
 };
 
 // A picture that carries nothing yet: every fourth byte of the lower half of
