@@ -176,7 +176,7 @@ bool QNPlayer::inputData(const uint8_t* data, int length, const QNPlayerFrame* f
     _vm_screen* picture = nullptr;
     if (key) {
         // The parameter sets travel in the head; the decoder wants them in front of the picture.
-        const int stored = frame->head.store ? MontStreamHeadStoreLength(frame->head) : 0;
+        const int stored = frame->head.store ? int(realplay::HeadUsed(frame->head)) : 0;
         keyFrame_.resize(size_t(stored) + size_t(length));
         if (stored > 0) std::memcpy(keyFrame_.data(), frame->head.store, size_t(stored));
         std::memcpy(keyFrame_.data() + stored, data, size_t(length));

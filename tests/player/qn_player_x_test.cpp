@@ -112,7 +112,7 @@ void Feed(QNPlayer& player, const FeedUnit& unit)
     frame.kind = unit.key ? "h264_I" : "h264_P";
     if (unit.key) {
         frame.head.store = unit.store.data();
-        frame.head.lengths[0] = uint32_t(unit.store.size());
+        frame.head.lengths = uint32_t(unit.store.size());
     }
     EXPECT_TRUE(player.inputData(unit.data.data(), int(unit.data.size()), &frame));
 }
