@@ -82,7 +82,7 @@ void base_conn::peer_closed()
     pending_.connection_closed();
 }
 
-int base_conn::attach(const handler_record& handlers) { return process_recv::instance().set_handler(handlers, socket()); }
+int base_conn::attach(const handler_record& handlers) { return receiver_.set_handler(handlers, socket()); }
 
 void base_conn::set_address_area(const uint8_t* bytes, std::size_t length)
 {
@@ -124,7 +124,7 @@ bool base_conn::open_socket(const std::string& address, uint16_t port, int tries
         socket = utils::instance().connect_with_timeout(address.c_str(), port, seconds, tenths);
     }
     if (socket < 0) return false;
-    if (process_recv::instance().add_socket(socket, process_recv::kStream, variant) != 0) {
+    if (receiver_.add_socket(socket, process_recv::kStream, variant) != 0) {
         platform::CloseSocket(socket);
         SetLastError(QN_NET_ERR_SOCKET);
         return false;
@@ -146,7 +146,7 @@ int base_conn::close_socket()
         std::lock_guard<std::mutex> lock(sendMutex_);
         socket = socket_.exchange(-1);
     }
-    if (socket >= 0) process_recv::instance().remove_socket(socket);
+    if (socket >= 0) receiver_.remove_socket(socket);
     pending_.abandon_all();
     // A picture half downloaded on this socket never completes on the next.
     picture_.reset();
@@ -154,7 +154,7 @@ int base_conn::close_socket()
     return socket;
 }
 
-mgr_conn::mgr_conn() { exit_.Create(true, false, "mgrExit"); }
+mgr_conn::mgr_conn(process_recv& receiver) : base_conn(receiver) { exit_.Create(true, false, "mgrExit"); }
 
 mgr_conn::~mgr_conn()
 {
@@ -188,7 +188,7 @@ void mgr_conn::mgr_delete()
     QNLogPrint("%s(%d) base_tcp:%d\n", "mgr_conn::mgr_delete", 70, closed < 0 ? 0 : closed);
 }
 
-local_conn::local_conn() { exit_.Create(true, false, "localExit"); }
+local_conn::local_conn(process_recv& receiver) : base_conn(receiver) { exit_.Create(true, false, "localExit"); }
 
 local_conn::~local_conn()
 {

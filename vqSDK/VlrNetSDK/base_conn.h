@@ -28,7 +28,8 @@ class base_conn {
 public:
     static constexpr std::size_t kAddressArea = 40;
 
-    base_conn() = default;
+    // The socket is registered with `receiver`, which outlives the connection.
+    explicit base_conn(process_recv& receiver) : receiver_(receiver) {}
     virtual ~base_conn();
     base_conn(const base_conn&) = delete;
     base_conn& operator=(const base_conn&) = delete;
@@ -84,6 +85,7 @@ protected:
     int close_socket();
 
 private:
+    process_recv& receiver_;
     std::mutex stateMutex_;
     std::atomic<int> socket_{-1};
     std::mutex sendMutex_;
@@ -100,7 +102,7 @@ class mgr_conn : public base_conn {
 public:
     enum : int32_t { kClosed = 0, kConnected = 1, kSignedIn = 2 };
 
-    mgr_conn();
+    explicit mgr_conn(process_recv& receiver);
     ~mgr_conn() override;
 
     // Connects to the management server of the last login (two tries of
@@ -124,7 +126,7 @@ private:
 // The connection straight to a device on the local network.
 class local_conn : public base_conn {
 public:
-    local_conn();
+    explicit local_conn(process_recv& receiver);
     ~local_conn() override;
 
     void set_peer(uint32_t ipv4, uint16_t port);

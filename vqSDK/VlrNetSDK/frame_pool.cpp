@@ -4,12 +4,6 @@
 
 namespace qn_net {
 
-frame_pool& frame_pool::instance()
-{
-    static frame_pool single;
-    return single;
-}
-
 frame_pool::frame_pool(const platform::Clock& clock) : clock_(clock), records_(new frame_record[kRecords])
 {
     for (int i = kRecords - 1; i >= 0; --i) {

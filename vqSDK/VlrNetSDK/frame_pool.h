@@ -43,7 +43,6 @@ public:
     // A gap is skipped after this long without a delivery.
     static constexpr int64_t kGapWaitMs = 4999;
 
-    static frame_pool& instance();
     explicit frame_pool(const platform::Clock& clock = platform::Clock::System());
     ~frame_pool();
     frame_pool(const frame_pool&) = delete;

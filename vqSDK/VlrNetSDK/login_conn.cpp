@@ -55,6 +55,7 @@ bool login_conn::accepted_total(uint32_t msgId, uint32_t* total)
 std::unique_ptr<login_conn> login_conn::open()
 {
     std::unique_ptr<login_conn> conn(new login_conn());
+    conn->session_ = session();
     conn->answerEvent_.Create(true, false, "hRecEvt");
     conn->saltEvent_.Create(true, false, "getsalt");
     conn->shareSaltEvent_.Create(true, false, "getsharesalt");
@@ -69,7 +70,7 @@ std::unique_ptr<login_conn> login_conn::open()
         SetLastError(QN_NET_ERR_LOGIN_CONNECT);
         return nullptr;
     }
-    process_recv& receiver = process_recv::instance();
+    process_recv& receiver = conn->session_->receiver;
     if (receiver.add_socket(conn->socket_, process_recv::kStream, 0) != 0) {
         platform::CloseSocket(conn->socket_);
         conn->socket_ = -1;
@@ -85,7 +86,7 @@ std::unique_ptr<login_conn> login_conn::open()
 login_conn::~login_conn()
 {
     // Once removed, the receive thread no longer calls this object.
-    if (socket_ >= 0) process_recv::instance().remove_socket(socket_);
+    if (socket_ >= 0) session_->receiver.remove_socket(socket_);
     answerEvent_.Close();
     saltEvent_.Close();
     shareSaltEvent_.Close();

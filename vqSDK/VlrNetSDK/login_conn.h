@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "vqSDK/VlrNetSDK/os_event.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 
 namespace qn_net {
 
@@ -20,8 +21,9 @@ public:
     // servers rely on this rule.)
     static constexpr uint32_t kErrorAnswerTotal = 152;
 
-    // Connects to the login server and registers with the receive thread;
-    // null with the error set (11507 unreachable, 12000 no receive slot).
+    // Connects to the login server and registers with the current session's
+    // receive thread, holding that session until it is closed; null with the
+    // error set (11507 unreachable, 12000 no receive slot).
     static std::unique_ptr<login_conn> open();
     ~login_conn();
     login_conn(const login_conn&) = delete;
@@ -62,6 +64,8 @@ private:
     void keep(const uint8_t* body, std::size_t length, std::size_t count);
     COSEvent& event_for(uint32_t msgId);
 
+    // Released last: the socket is unregistered from its receive thread first.
+    session_ref session_;
     int socket_ = -1;
     std::atomic<uint32_t> expected_{0};
     std::atomic<bool> closed_{false};

@@ -42,12 +42,6 @@ private:
 
 } // namespace
 
-process_recv& process_recv::instance()
-{
-    static process_recv single;
-    return single;
-}
-
 int process_recv::start()
 {
     std::lock_guard<std::mutex> lifecycle(lifecycle_);

@@ -44,9 +44,11 @@ public:
     static constexpr int kStream = 1;  // kind of a stream socket; any other: datagrams
     static constexpr int64_t kPollMs = 100;
 
-    static process_recv& instance();
-    // At process exit the thread is stopped before the slots go away.
+    process_recv() = default;
+    // The thread is stopped before the slots go away.
     ~process_recv() { stop(); }
+    process_recv(const process_recv&) = delete;
+    process_recv& operator=(const process_recv&) = delete;
 
     // 1 when the thread runs (also when it already ran), 0 when it cannot start.
     int start();
@@ -88,7 +90,6 @@ private:
         uint8_t buffer[kBufferSize];
     };
 
-    process_recv() = default;
     void run();
     void clear_slot(slot_state& slot);
     void dispatch(slot_state& slot, const uint8_t* data, std::size_t length);

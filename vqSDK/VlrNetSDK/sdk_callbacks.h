@@ -8,6 +8,7 @@ namespace qn_net {
 
 void SetEventCallbacks(QN_NET_MSG_CALLBACK event, QN_NET_BYTE_COUNT_CALLBACK byteCount, void* user);
 void SetDebugCallback(QN_NET_DEBUG_CALLBACK callback);
+QN_NET_DEBUG_CALLBACK CurrentDebugCallback();
 void SetInitialised(bool initialised);
 
 } // namespace qn_net

@@ -91,6 +91,7 @@ real_data_registration CurrentRealData()
 
 void SetDebugCallback(QN_NET_DEBUG_CALLBACK callback) { g_debug.store(callback); }
 bool HasDebugCallback() { return g_debug.load() != nullptr; }
+QN_NET_DEBUG_CALLBACK CurrentDebugCallback() { return g_debug.load(); }
 
 void RaiseEvent(void* record, int32_t code, int32_t value1, int32_t value2)
 {

@@ -5,12 +5,16 @@
 //
 // The session is handed out counted: a call holds its session_ref for as long
 // as it works with the session, and a route thread holds the one its start
-// was made in. A call still running while QN_NET_Cleanup ends the session
-// finishes on the ended one, which goes when its last holder lets it go.
+// was made in. QN_NET_Cleanup waits until it holds the last reference and
+// destroys the session on its own thread, so that the session's threads are
+// joined by the one that ends it; a holder that keeps it past the bounded
+// wait ends it when it lets go.
 //
-// The libraries above this one keep their own part of the session in a
-// session_slot: it is made on first use and destroyed with the session, before
-// the members declared ahead of it.
+// The session owns its receive thread and frame pool; the libraries above
+// this one keep their own part of the session (connections, watchers, play
+// threads) in a session_slot: it is made on first use and destroyed with the
+// session, before the members declared ahead of it, so every connection has
+// unregistered from the receive thread before that goes.
 #pragma once
 
 #include <atomic>
@@ -19,7 +23,9 @@
 #include <mutex>
 #include <string>
 
+#include "vqSDK/VlrNetSDK/frame_pool.h"
 #include "vqSDK/VlrNetSDK/mgr_replies.h"
+#include "vqSDK/VlrNetSDK/process_recv.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 
@@ -33,10 +39,11 @@ enum class current_kind : int32_t { none = 0, mgr = 1, local = 2 };
 // the library that owns the slot is the only one that reads it.
 class session_slot {
 public:
-    template <class Part>
-    Part& get()
+    // The part, made from `args` on first use.
+    template <class Part, class... Args>
+    Part& get(Args&... args)
     {
-        std::call_once(made_, [this] { part_ = std::make_unique<holder<Part>>(); });
+        std::call_once(made_, [&] { part_ = std::make_unique<holder<Part>>(args...); });
         return static_cast<holder<Part>&>(*part_).value;
     }
 
@@ -46,13 +53,25 @@ private:
     };
     template <class Part>
     struct holder : any_part {
+        template <class... Args>
+        explicit holder(Args&... args) : value(args...)
+        {
+        }
         Part value;
     };
     std::once_flag made_;
     std::unique_ptr<any_part> part_;
 };
 
-struct sdk_session {
+struct sdk_session : std::enable_shared_from_this<sdk_session> {
+    sdk_session() = default;
+    sdk_session(const sdk_session&) = delete;
+    sdk_session& operator=(const sdk_session&) = delete;
+
+    // Declared first, so gone last: everything below draws on them.
+    frame_pool pool;
+    process_recv receiver;
+
     std::atomic<current_kind> current{current_kind::none};
     // The caller's local-play mark of the running local connection (0: none).
     std::atomic<int32_t> local_mark{0};
@@ -72,7 +91,8 @@ struct sdk_session {
     std::mutex local_mutex;
     local_camera_address local;
 
-    // The play state and the online check of the session library.
+    // The session library's part: connections, watchers, play state and
+    // threads. Declared last, so destroyed first.
     session_slot play;
 };
 using session_ref = std::shared_ptr<sdk_session>;
@@ -82,9 +102,27 @@ using session_ref = std::shared_ptr<sdk_session>;
 // rather than missing.
 session_ref session();
 
-// Puts a fresh session in place of the current one, which ends once no call
-// and no thread holds it any more. QN_NET_Init and QN_NET_Cleanup call it
-// once the play threads are ended.
-void renew_session();
+// Puts a fresh session in place of the current one and returns the one it
+// replaced.
+session_ref renew_session();
+
+// Ends `ended` (the caller's reference included): waits, bounded, until the
+// caller holds the last reference and destroys the session here. A session
+// still held after the wait is logged and left to its last holder.
+void end_session(session_ref ended);
+
+// Marks the session this thread holds for a round of its own work (a route or
+// watcher thread): an end of that session asked for from this thread, in a
+// callback it raised, cannot wait for this thread to let go.
+class own_session_mark {
+public:
+    explicit own_session_mark(const sdk_session* held);
+    ~own_session_mark();
+    own_session_mark(const own_session_mark&) = delete;
+    own_session_mark& operator=(const own_session_mark&) = delete;
+
+private:
+    const sdk_session* previous_;
+};
 
 } // namespace qn_net

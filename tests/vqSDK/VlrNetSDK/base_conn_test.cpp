@@ -10,6 +10,7 @@
 #include "vqSDK/VlrNetSDK/frame_scanner.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
 
@@ -99,7 +100,7 @@ TEST_F(NetSdkConnections, TheGuardChecksInitialisationCameraAndState)
 
 TEST_F(NetSdkConnections, ManagementConnectionSendsRepliesAndTearsDown)
 {
-    mgr_conn mgr;
+    mgr_conn mgr(session()->receiver);
     ASSERT_TRUE(mgr.connect());
     EXPECT_EQ(mgr.connected(), mgr_conn::kConnected);
     EXPECT_FALSE(mgr.connect()) << "already connected";
@@ -141,7 +142,7 @@ TEST_F(NetSdkConnections, ManagementConnectionSendsRepliesAndTearsDown)
 
 TEST_F(NetSdkConnections, ASendToAnAbortedConnectionIsAFailure)
 {
-    mgr_conn mgr;
+    mgr_conn mgr(session()->receiver);
     ASSERT_TRUE(mgr.connect());
     ASSERT_GE(Accept(), 0);
     platform::CloseSocket(peer_);
@@ -158,7 +159,7 @@ TEST_F(NetSdkConnections, ASendToAnAbortedConnectionIsAFailure)
 
 TEST_F(NetSdkConnections, LocalConnectionReachesItsPeerOrFails)
 {
-    local_conn local;
+    local_conn local(session()->receiver);
     uint32_t loopback = 0;
     ASSERT_TRUE(platform::TextToIPv4("127.0.0.1", &loopback));
     local.set_peer(loopback, platform::LocalPort(listener_));

@@ -22,7 +22,8 @@ struct to_handler final : public qn_net::frame_sink {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    static qn_net::mgr_conn conn;
+    static qn_net::process_recv receiver;
+    static qn_net::mgr_conn conn(receiver);
     // The camera of the waiting requests comes from the input, so that
     // replies can find them.
     const int32_t camera = size >= 4 ? static_cast<int32_t>(qn_net::ReadU32(data)) : 7;

@@ -1,3 +1,4 @@
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "vqSDK/VlrNetSDK/mgr_replies.h"
 #include "vqSDK/VlrNetSDK/msg_header.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
 
@@ -64,7 +66,8 @@ protected:
         login.mgr_port = platform::LocalPort(listener_);
         login.login_number = 0x4C4C4C4C;
         store_login_values(login);
-        ASSERT_TRUE(mgr_.connect());
+        mgr_ = std::make_unique<mgr_conn>(session()->receiver);
+        ASSERT_TRUE(mgr_->connect());
         std::vector<platform::PollItem> items(1);
         items[0].socket = listener_;
         ASSERT_EQ(platform::PollReadable(items, 3000), 1);
@@ -72,19 +75,20 @@ protected:
     }
     void TearDown() override
     {
-        mgr_.mgr_delete();
+        if (mgr_) mgr_->mgr_delete();
+        mgr_.reset();
         platform::CloseSocket(peer_);
         platform::CloseSocket(listener_);
         QN_NET_Cleanup();
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
     }
-    void Feed(const std::vector<uint8_t>& frame) { handle_mgr_reply(mgr_, frame.data(), frame.size()); }
+    void Feed(const std::vector<uint8_t>& frame) { handle_mgr_reply(*mgr_, frame.data(), frame.size()); }
     // Registers a waiting request, feeds the frame and tells what it got.
     wait_outcome Ask(uint32_t camera, int32_t kind, const std::vector<uint8_t>& frame, pending_request& record)
     {
-        mgr_.pending().add(static_cast<int32_t>(camera), kind, &record);
+        mgr_->pending().add(static_cast<int32_t>(camera), kind, &record);
         Feed(frame);
-        return await_reply(mgr_.pending(), record, 0);
+        return await_reply(mgr_->pending(), record, 0);
     }
     std::vector<std::vector<uint8_t>> PeerFrames(std::size_t count)
     {
@@ -108,7 +112,7 @@ protected:
     }
 
     Events events_;
-    mgr_conn mgr_;
+    std::unique_ptr<mgr_conn> mgr_;  // made on the session QN_NET_Init begins
     int listener_ = -1;
     int peer_ = -1;
 };
@@ -307,9 +311,9 @@ TEST_F(NetSdkMgrReplies, RefusalsAcknowledgementsAndUpgradeNotices)
     EXPECT_EQ(events_.seen[1].code, QN_NET_EVENT_UPGRADE_STATE);
     EXPECT_EQ(ReadU32(events_.seen[1].record.data() + 4), 1002u);
 
-    mgr_.live_count.store(5);
+    mgr_->live_count.store(5);
     Feed(Reply(55555, 24));  // unknown, still a sign of life
-    EXPECT_EQ(mgr_.live_count.load(), 0);
+    EXPECT_EQ(mgr_->live_count.load(), 0);
 }
 
 } // namespace

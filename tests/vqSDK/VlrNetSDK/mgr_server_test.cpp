@@ -11,6 +11,7 @@
 #include "vqSDK/VlrNetSDK/base_conn.h"
 #include "vqSDK/VlrNetSDK/mgr_replies.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 #include "vqSDK/VlrNetSDK/sdk_state.h"
 #include "support/wait_until.h"
 
@@ -43,12 +44,14 @@ protected:
         platform::TextToIPv4("127.0.0.1", &login.mgr_ipv4);
         login.mgr_port = peer_->Port();
         store_login_values(login);
-        ASSERT_TRUE(mgr_.connect());
-        ASSERT_EQ(mgr_.attach(handler_record{&mgr_reply_handler, nullptr, &mgr_}), 0);
+        mgr_ = std::make_unique<mgr_conn>(session()->receiver);
+        ASSERT_TRUE(mgr_->connect());
+        ASSERT_EQ(mgr_->attach(handler_record{&mgr_reply_handler, nullptr, mgr_.get()}), 0);
     }
     void TearDown() override
     {
-        mgr_.mgr_delete();
+        if (mgr_) mgr_->mgr_delete();
+        mgr_.reset();
         QN_NET_Cleanup();
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
         peer_.reset();
@@ -56,15 +59,15 @@ protected:
     // Sends the request and waits for its reply as an SDK call does.
     wait_outcome Call(const encoded_request& request, pending_request& record, int64_t timeoutMs = 3000)
     {
-        if (!mgr_.send(request, &record)) {
-            mgr_.pending().remove(&record);
+        if (!mgr_->send(request, &record)) {
+            mgr_->pending().remove(&record);
             return wait_outcome::timed_out;
         }
-        return await_reply(mgr_.pending(), record, timeoutMs);
+        return await_reply(mgr_->pending(), record, timeoutMs);
     }
 
     Pushed pushed_;
-    mgr_conn mgr_;
+    std::unique_ptr<mgr_conn> mgr_;  // made on the session QN_NET_Init begins
     std::unique_ptr<netsdk_test::CamsimServer> peer_;
 };
 

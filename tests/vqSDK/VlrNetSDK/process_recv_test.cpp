@@ -83,8 +83,12 @@ std::vector<std::string> ExpectedFrames(const std::string& path)
 
 class NetSdkReceiveThread : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(process_recv::instance().start(), 1); }
-    void TearDown() override { process_recv::instance().stop(); }
+    void SetUp() override { ASSERT_EQ(receiver_.start(), 1); }
+    void TearDown() override { receiver_.stop(); }
+    process_recv& receiver() { return receiver_; }
+
+private:
+    process_recv receiver_;
 };
 
 // A seeded stream of garbage, frames and boundary totals, cut into random TCP
@@ -110,8 +114,8 @@ TEST_F(NetSdkReceiveThread, TcpStreamYieldsExactlyTheModelsFrames)
     ASSERT_TRUE(platform::SetNonBlocking(socket));
 
     Recorder recorder;
-    ASSERT_EQ(process_recv::instance().add_socket(socket, process_recv::kStream, 0), 0);
-    ASSERT_EQ(process_recv::instance().set_handler(recorder.Handlers(), socket), 0);
+    ASSERT_EQ(receiver().add_socket(socket, process_recv::kStream, 0), 0);
+    ASSERT_EQ(receiver().set_handler(recorder.Handlers(), socket), 0);
     sender.join();
     // The model's sender closes when done; the receive thread reports it once.
     ASSERT_EQ(recorder.closed.Wait(10000), 0);
@@ -125,9 +129,9 @@ TEST_F(NetSdkReceiveThread, TcpStreamYieldsExactlyTheModelsFrames)
     // registered until its owner removes it.
     platform::SleepMs(300);
     EXPECT_EQ(recorder.disconnects.load(), 1);
-    EXPECT_EQ(process_recv::instance().registered(), 1);
-    EXPECT_EQ(process_recv::instance().remove_socket(socket), 0);
-    EXPECT_EQ(process_recv::instance().registered(), 0);
+    EXPECT_EQ(receiver().registered(), 1);
+    EXPECT_EQ(receiver().remove_socket(socket), 0);
+    EXPECT_EQ(receiver().registered(), 0);
 }
 
 TEST_F(NetSdkReceiveThread, EveryDatagramIsScannedAloneAndOversizedOnesAreDropped)
@@ -136,8 +140,8 @@ TEST_F(NetSdkReceiveThread, EveryDatagramIsScannedAloneAndOversizedOnesAreDroppe
     int socket = qn_net::utils::instance().make_udp_socket("127.0.0.1", 0);
     ASSERT_GE(socket, 0);
     Recorder recorder;
-    ASSERT_EQ(process_recv::instance().add_socket(socket, 0, 0), 0);
-    ASSERT_EQ(process_recv::instance().set_handler(recorder.Handlers(), socket), 0);
+    ASSERT_EQ(receiver().add_socket(socket, 0, 0), 0);
+    ASSERT_EQ(receiver().set_handler(recorder.Handlers(), socket), 0);
     const std::string expect = folder.Path() + "/expect.jsonl";
     auto sent = testing_support::RunCommand(netsdk_test::CamsimCommand(
         "stream --udp --seed 11 --items 150 --port " + std::to_string(platform::LocalPort(socket)) + " --expect " +
@@ -150,7 +154,7 @@ TEST_F(NetSdkReceiveThread, EveryDatagramIsScannedAloneAndOversizedOnesAreDroppe
         std::lock_guard<std::mutex> lock(recorder.mutex);
         EXPECT_EQ(recorder.frames, expected);
     }
-    EXPECT_EQ(process_recv::instance().remove_socket(socket), 0);
+    EXPECT_EQ(receiver().remove_socket(socket), 0);
 }
 
 TEST_F(NetSdkReceiveThread, TheFortyNinthRegistrationIsRefused)
@@ -159,19 +163,19 @@ TEST_F(NetSdkReceiveThread, TheFortyNinthRegistrationIsRefused)
     for (int i = 0; i < process_recv::kSlots; ++i) {
         int socket = qn_net::utils::instance().make_udp_socket("127.0.0.1", 0);
         ASSERT_GE(socket, 0);
-        ASSERT_EQ(process_recv::instance().add_socket(socket, 0, 0), 0) << i;
+        ASSERT_EQ(receiver().add_socket(socket, 0, 0), 0) << i;
         sockets.push_back(socket);
     }
     int extra = qn_net::utils::instance().make_udp_socket("127.0.0.1", 0);
-    EXPECT_EQ(process_recv::instance().add_socket(extra, 0, 0), -1);
-    EXPECT_EQ(process_recv::instance().set_handler(qn_net::handler_record{}, extra), -1);
-    EXPECT_EQ(process_recv::instance().remove_socket(sockets.back()), 0);
+    EXPECT_EQ(receiver().add_socket(extra, 0, 0), -1);
+    EXPECT_EQ(receiver().set_handler(qn_net::handler_record{}, extra), -1);
+    EXPECT_EQ(receiver().remove_socket(sockets.back()), 0);
     sockets.pop_back();
-    EXPECT_EQ(process_recv::instance().add_socket(extra, 0, 0), 0);
+    EXPECT_EQ(receiver().add_socket(extra, 0, 0), 0);
     sockets.push_back(extra);
-    EXPECT_EQ(process_recv::instance().registered(), process_recv::kSlots);
-    for (int socket : sockets) process_recv::instance().remove_socket(socket);
-    EXPECT_EQ(process_recv::instance().registered(), 0);
+    EXPECT_EQ(receiver().registered(), process_recv::kSlots);
+    for (int socket : sockets) receiver().remove_socket(socket);
+    EXPECT_EQ(receiver().registered(), 0);
 }
 
 TEST_F(NetSdkReceiveThread, RemovalWhileFramesArriveNeverReachesTheHandlerAgain)
@@ -179,8 +183,8 @@ TEST_F(NetSdkReceiveThread, RemovalWhileFramesArriveNeverReachesTheHandlerAgain)
     netsdk_test::LoopbackPair pair;
     ASSERT_TRUE(pair.ok());
     Recorder recorder;
-    ASSERT_EQ(process_recv::instance().add_socket(pair.client, process_recv::kStream, 0), 0);
-    ASSERT_EQ(process_recv::instance().set_handler(recorder.Handlers(), pair.client), 0);
+    ASSERT_EQ(receiver().add_socket(pair.client, process_recv::kStream, 0), 0);
+    ASSERT_EQ(receiver().set_handler(recorder.Handlers(), pair.client), 0);
     std::atomic<bool> sending{true};
     std::thread peer([&] {
         uint8_t frame[64] = {};
@@ -191,7 +195,7 @@ TEST_F(NetSdkReceiveThread, RemovalWhileFramesArriveNeverReachesTheHandlerAgain)
     });
     testing_support::WaitUntil([&] { return recorder.Count() > 0; });
     ASSERT_GT(recorder.Count(), 0u);
-    process_recv::instance().remove_socket(pair.client);
+    receiver().remove_socket(pair.client);
     pair.client = platform::kNoSocket;  // closed by the removal
     std::size_t seen = recorder.Count();
     platform::SleepMs(200);
@@ -214,8 +218,8 @@ TEST_F(NetSdkReceiveThread, ARemovedUdpSocketHasFreedItsPortWhenRemovalReturns)
         ASSERT_GE(socket, 0);
         const uint16_t port = platform::LocalPort(socket);
         Recorder recorder;
-        ASSERT_EQ(process_recv::instance().add_socket(socket, 0, 0), 0);
-        ASSERT_EQ(process_recv::instance().set_handler(recorder.Handlers(), socket), 0);
+        ASSERT_EQ(receiver().add_socket(socket, 0, 0), 0);
+        ASSERT_EQ(receiver().set_handler(recorder.Handlers(), socket), 0);
         // A frame that arrived shows the socket in the thread's poll set; the
         // thread is back in its poll right after handing it over.
         uint8_t frame[20] = {};
@@ -227,7 +231,7 @@ TEST_F(NetSdkReceiveThread, ARemovedUdpSocketHasFreedItsPortWhenRemovalReturns)
             platform::SleepMs(10);
         }
         ASSERT_GT(recorder.Count(), 0u);
-        ASSERT_EQ(process_recv::instance().remove_socket(socket), 0);
+        ASSERT_EQ(receiver().remove_socket(socket), 0);
         const int next = platform::OpenSocket(platform::NetFamily::IPv4, platform::NetKind::Datagram);
         ASSERT_GE(next, 0);
         EXPECT_EQ(platform::BindAny(next, platform::NetFamily::IPv4, port), 0);
@@ -238,7 +242,7 @@ TEST_F(NetSdkReceiveThread, ARemovedUdpSocketHasFreedItsPortWhenRemovalReturns)
 
 TEST(NetSdkReceiveThreadLife, StartsOnceAndStopsWithinAPollRound)
 {
-    process_recv& receiver = process_recv::instance();
+    process_recv receiver;
     ASSERT_EQ(receiver.start(), 1);
     EXPECT_EQ(receiver.start(), 1);
     EXPECT_TRUE(receiver.running());

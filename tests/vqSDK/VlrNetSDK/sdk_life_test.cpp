@@ -38,7 +38,7 @@ TEST(NetSdkLife, CallsBeforeInitAndBadAddressesAreRefused)
     EXPECT_EQ(QN_NET_Init("login.example"), 0);
     EXPECT_EQ(LastError(), QN_NET_ERR_ILLEGAL_PARAM);
     EXPECT_FALSE(qn_net::IsInitialised());
-    EXPECT_FALSE(qn_net::process_recv::instance().running());
+    EXPECT_FALSE(qn_net::session()->receiver.running());
 }
 
 TEST(NetSdkLife, InitTwiceKeepsStateAndCleanupReturnsToTheThreadBaseline)
@@ -101,14 +101,14 @@ TEST(NetSdkLife, CleanupIsRefusedWhileSignedInAndLogoutNeedsAConnection)
     EXPECT_EQ(LastError(), QN_NET_ERR_NO_LINK);
 
     // As a local connection that is on line.
-    qn_net::set_current(qn_net::current_kind::local);
+    qn_net::set_current(*qn_net::session_hold(), qn_net::current_kind::local);
     qn_net::connection_state().store(qn_net::conn_state::local_online);
     EXPECT_EQ(QN_NET_Cleanup(), 0);
-    EXPECT_TRUE(qn_net::process_recv::instance().running());
+    EXPECT_TRUE(qn_net::session()->receiver.running());
     EXPECT_TRUE(qn_net::IsInitialised());
     EXPECT_EQ(QN_NET_Logout(5001), 1);
     EXPECT_EQ(QN_NET_Cleanup(), 1);
-    EXPECT_FALSE(qn_net::process_recv::instance().running());
+    EXPECT_FALSE(qn_net::session()->receiver.running());
 }
 
 TEST(NetSdkLife, TracesCarryTheLocalTimeAndTheCallsCourse)

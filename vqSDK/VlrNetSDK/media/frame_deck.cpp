@@ -18,12 +18,6 @@ constexpr int64_t kNever = INT64_MIN / 4;
 
 } // namespace
 
-frame_deck& frame_deck::instance()
-{
-    static frame_deck single;
-    return single;
-}
-
 frame_deck::frame_deck(frame_pool& pool, const platform::Clock& clock)
     : pool_(pool), clock_(clock), slots_(new video_slot[kSlots]), audio_(new audio_slot[kSlots]),
       audioOut_(new audio_out[kAudioPositions])

@@ -53,9 +53,7 @@ public:
     // counting again.
     static constexpr uint32_t kRestartDistance = kSlots;
 
-    static frame_deck& instance();
-    explicit frame_deck(frame_pool& pool = frame_pool::instance(),
-                        const platform::Clock& clock = platform::Clock::System());
+    explicit frame_deck(frame_pool& pool, const platform::Clock& clock = platform::Clock::System());
     ~frame_deck();
     frame_deck(const frame_deck&) = delete;
     frame_deck& operator=(const frame_deck&) = delete;

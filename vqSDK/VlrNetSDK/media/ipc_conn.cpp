@@ -19,8 +19,9 @@ uint32_t ConnectionValue() { return static_cast<uint32_t>(global_set().connectio
 
 } // namespace
 
-ipc_conn::ipc_conn()
-    : talk_(
+ipc_conn::ipc_conn(process_recv& receiver)
+    : receiver_(receiver),
+      talk_(
           [this](uint32_t, const uint8_t* body, std::size_t length) { send(kMsgTalk, body, length); }, debug_,
           "ipc_send_proc  exited")
 {
@@ -60,7 +61,7 @@ bool ipc_conn::make_ipc_conn(int seconds, int tenths)
         std::lock_guard<std::mutex> lock(sendMutex_);
         socket_.store(socket);
     }
-    process_recv& receiver = process_recv::instance();
+    process_recv& receiver = receiver_;
     if (receiver.add_socket(socket, process_recv::kStream, 0) != 0 ||
         receiver.set_handler(handler_record{&ipc_conn::on_message, nullptr, this}, socket) != 0) {
         QNLogPrint("%s(%d) no receive slot for the camera socket\n", "ipc_conn::make_ipc_conn", __LINE__);
@@ -79,7 +80,7 @@ void ipc_conn::release_socket()
         std::lock_guard<std::mutex> lock(sendMutex_);
         socket = socket_.exchange(-1);
     }
-    if (socket >= 0) process_recv::instance().remove_socket(socket);
+    if (socket >= 0) receiver_.remove_socket(socket);
 }
 
 void ipc_conn::close()

@@ -23,6 +23,7 @@
 #include "vqSDK/VlrNetSDK/media/talk_sender.h"
 #include "vqSDK/VlrNetSDK/os_event.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
+#include "vqSDK/VlrNetSDK/process_recv.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
 
 namespace qn_net {
@@ -33,7 +34,8 @@ public:
     static constexpr int32_t kPendingOpen = 0;
     static constexpr int32_t kPendingConnect = 1;
 
-    ipc_conn();
+    // The socket is registered with `receiver`, which outlives the connection.
+    explicit ipc_conn(process_recv& receiver);
     ~ipc_conn();
     ipc_conn(const ipc_conn&) = delete;
     ipc_conn& operator=(const ipc_conn&) = delete;
@@ -101,6 +103,7 @@ private:
     void handle_block(const uint8_t* body, std::size_t bodyLength, std::size_t messageLength);
     void release_socket();
 
+    process_recv& receiver_;
     std::atomic<uint32_t> camera_{0};
     std::atomic<uint32_t> stream_{0};
     std::atomic<uint32_t> noStream_{0};

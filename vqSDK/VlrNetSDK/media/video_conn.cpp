@@ -25,8 +25,9 @@ constexpr std::size_t kLargestBody = kTalkHeadSize + kTalkPacketData;
 
 } // namespace
 
-video_conn::video_conn(frame_deck& deck)
-    : deck_(deck),
+video_conn::video_conn(process_recv& receiver, frame_deck& deck)
+    : receiver_(receiver),
+      deck_(deck),
       talk_(
           [this](uint32_t camera, const uint8_t* body, std::size_t length) {
               // A talk without a camera is consumed without being sent.
@@ -69,7 +70,7 @@ bool video_conn::make_bind_udp()
         std::lock_guard<std::mutex> lock(sendMutex_);
         socket_.store(socket);
     }
-    process_recv& receiver = process_recv::instance();
+    process_recv& receiver = receiver_;
     if (receiver.add_socket(socket, 2, 0) != 0 ||
         receiver.set_handler(handler_record{&video_conn::on_message, nullptr, this}, socket) != 0 ||
         receiver.set_udp_source(socket, serverIPv4_.load()) != 0) {
@@ -93,7 +94,7 @@ void video_conn::release_socket()
         std::lock_guard<std::mutex> lock(sendMutex_);
         socket = socket_.exchange(-1);
     }
-    if (socket >= 0) process_recv::instance().remove_socket(socket);
+    if (socket >= 0) receiver_.remove_socket(socket);
 }
 
 void video_conn::close()
@@ -149,7 +150,7 @@ bool video_conn::open_stream(uint32_t serverIPv4, uint16_t serverPort, uint32_t 
         socket = socket_.load();
         for (int i = 0; i < 3; ++i) any = send_locked(kMsgStunRequest, body.data(), body.size()) || any;
     }
-    if (socket >= 0) process_recv::instance().set_udp_source(socket, serverIPv4);
+    if (socket >= 0) receiver_.set_udp_source(socket, serverIPv4);
     return any;
 }
 

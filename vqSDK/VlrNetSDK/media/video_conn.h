@@ -21,6 +21,7 @@
 #include "vqSDK/VlrNetSDK/media/talk_sender.h"
 #include "vqSDK/VlrNetSDK/os_event.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
+#include "vqSDK/VlrNetSDK/process_recv.h"
 
 namespace qn_net {
 
@@ -30,7 +31,9 @@ public:
     static constexpr int32_t kPendingConnect = 0;
     static constexpr int32_t kPendingOpen = 1;
 
-    explicit video_conn(frame_deck& deck = frame_deck::instance());
+    // The socket is registered with `receiver`, the blocks go to `deck`; both
+    // outlive the connection.
+    video_conn(process_recv& receiver, frame_deck& deck);
     ~video_conn() override;
     video_conn(const video_conn&) = delete;
     video_conn& operator=(const video_conn&) = delete;
@@ -97,6 +100,7 @@ private:
     void handle_server_close(const uint8_t* body, std::size_t messageLength);
     void release_socket();
 
+    process_recv& receiver_;
     frame_deck& deck_;
     std::atomic<int> socket_{-1};
     std::atomic<uint32_t> camera_{0};

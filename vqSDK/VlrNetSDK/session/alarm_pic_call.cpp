@@ -22,7 +22,7 @@ extern "C" int QN_NET_GetAlarmPic(int32_t camera, int32_t value2, int32_t value3
         Trace("QN_NET_GetAlarmState failed(parameter error)");
         return -1;
     }
-    base_conn* conn = online_conn();
+    const session_conn conn = online_conn();
     if (conn == nullptr) {
         SetLastError(QN_NET_ERR_NO_LINK);
         Trace("QN_NET_GetAlarmState failed(parameter error)");

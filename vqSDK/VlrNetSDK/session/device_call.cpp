@@ -9,18 +9,18 @@
 
 namespace qn_net::device_call {
 
-base_conn* checked_conn(CallReport& report, int32_t camera, bool argumentsValid)
+session_conn checked_conn(CallReport& report, int32_t camera, bool argumentsValid)
 {
     if (!argumentsValid) {
         report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
-        return nullptr;
+        return {};
     }
     if (!connection_guard(camera)) {
         report.Fail(0, "parameter error");
-        return nullptr;
+        return {};
     }
     // The connection may have dropped since the guard read its state.
-    base_conn* conn = online_conn();
+    session_conn conn = online_conn();
     if (conn == nullptr) report.Fail(QN_NET_ERR_NO_LINK, "parameter error");
     return conn;
 }

@@ -11,6 +11,7 @@
 #include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
+#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
 
 namespace qn_net::device_call {
 
@@ -21,8 +22,8 @@ constexpr int64_t kLongWaitMs = 4000;
 
 // After the start line: the argument check (14000 "illegal param"), then the
 // camera check ("parameter error", its code kept). The connection the call
-// goes over, or null when a check failed.
-base_conn* checked_conn(CallReport& report, int32_t camera, bool argumentsValid);
+// goes over, held with its session, or none when a check failed.
+session_conn checked_conn(CallReport& report, int32_t camera, bool argumentsValid);
 
 // A send-only request. On failure 12003 with "failed(send data failed)", or
 // with `failTrace` as the whole line where the call traces its own.
@@ -58,7 +59,7 @@ template <class Encode>
 int send_request(CallReport& report, int32_t camera, bool argumentsValid, Encode encode,
                  const char* failTrace = nullptr)
 {
-    base_conn* conn = checked_conn(report, camera, argumentsValid);
+    const session_conn conn = checked_conn(report, camera, argumentsValid);
     if (conn == nullptr) return 0;
     return send_only(report, *conn, encode(current_request_values()), failTrace);
 }
@@ -74,7 +75,7 @@ template <class Encode>
 bool read_record(CallReport& report, const read_spec& spec, int32_t camera, void* out, std::size_t size,
                  Encode encode)
 {
-    base_conn* conn = checked_conn(report, camera, out != nullptr);
+    const session_conn conn = checked_conn(report, camera, out != nullptr);
     if (conn == nullptr) return false;
     pending_request record(spec.pending);
     return exchange(report, *conn, encode(current_request_values()), record, spec.waitMs, spec.mayBeUnsupported) &&
@@ -85,7 +86,7 @@ bool read_record(CallReport& report, const read_spec& spec, int32_t camera, void
 template <class Encode>
 bool read_status(CallReport& report, const char* pending, int32_t camera, int32_t* status, Encode encode)
 {
-    base_conn* conn = checked_conn(report, camera, true);
+    const session_conn conn = checked_conn(report, camera, true);
     if (conn == nullptr) return false;
     pending_request record(pending);
     if (!exchange(report, *conn, encode(current_request_values()), record, kCameraTimeout)) return false;

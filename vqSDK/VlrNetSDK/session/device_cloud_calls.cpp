@@ -70,7 +70,7 @@ extern "C" int QN_NET_Clond_Storage_GetState(int32_t camera, int32_t state[4])
 extern "C" int QN_NET_Clond_Storage_SetState(int32_t camera, int32_t value)
 {
     CallReport report("QN_NET_Clond_Storage_SetState", "cameraid = %d", camera);
-    base_conn* conn = checked_conn(report, camera, true);
+    const session_conn conn = checked_conn(report, camera, true);
     if (conn == nullptr) return 0;
     pending_request record("setstate");
     if (!exchange(report, *conn, request::cloud_set_state(current_request_values(), camera, value), record,

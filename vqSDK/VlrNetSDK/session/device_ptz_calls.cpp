@@ -19,10 +19,10 @@ constexpr int32_t kFetchPanorama = 2;
 // The status the call hands over: four values and a fifth.
 constexpr std::size_t kStatusBytes = 20;
 
-base_conn* Route(base_conn* checked, int32_t local)
+session_conn Route(session_conn checked, int32_t local)
 {
-    if (checked == nullptr) return nullptr;
-    return local != 0 ? &objects().local : checked;
+    if (checked == nullptr || local == 0) return checked;
+    return session_conn(checked.hold(), &checked.hold()->local);
 }
 
 } // namespace
@@ -30,7 +30,7 @@ base_conn* Route(base_conn* checked, int32_t local)
 extern "C" int QN_NET_PTZ_GetDevStatus(int32_t camera, int32_t value, QN_NET_PTZ_STATUS* status, int32_t local)
 {
     CallReport report("QN_NET_PTZ_GetDevStatus", "cameraid = %d", camera);
-    base_conn* conn = Route(checked_conn(report, camera, value != 0 && status != nullptr), local);
+    const session_conn conn = Route(checked_conn(report, camera, value != 0 && status != nullptr), local);
     if (conn == nullptr) return 0;
     pending_request record("getdevstatus");
     const encoded_request sent =
@@ -43,7 +43,7 @@ extern "C" int QN_NET_PTZ_GetDevStatus(int32_t camera, int32_t value, QN_NET_PTZ
 extern "C" int QN_NET_PTZ_SetPosition(int32_t camera, const QN_NET_PTZ_POSITION* position, int32_t local)
 {
     CallReport report("QN_NET_PTZ_SetPosition", "cameraid = %d", camera);
-    base_conn* conn = Route(checked_conn(report, camera, position != nullptr), local);
+    const session_conn conn = Route(checked_conn(report, camera, position != nullptr), local);
     if (conn == nullptr) return 0;
     const encoded_request move =
         request::ptz_set_position(current_request_values(), camera, reinterpret_cast<const uint8_t*>(position));

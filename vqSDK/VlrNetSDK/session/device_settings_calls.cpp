@@ -36,7 +36,7 @@ extern "C" int QN_NET_BrightCtrl(int32_t camera, int32_t brightness, int32_t con
 extern "C" int QN_NET_Brightness(int32_t camera, int32_t* brightness, int32_t* value)
 {
     CallReport report("QN_NET_Brightness", "cameraid = %d", camera);
-    base_conn* conn = checked_conn(report, camera, brightness != nullptr && value != nullptr);
+    const session_conn conn = checked_conn(report, camera, brightness != nullptr && value != nullptr);
     if (conn == nullptr) return 0;
     pending_request record("brightness");
     if (!exchange(report, *conn, request::brightness(current_request_values(), camera), record, kCameraTimeout)) {
@@ -204,7 +204,7 @@ extern "C" int QN_NET_GetConfigMsg(int32_t camera, int32_t value, QN_NET_CONFIG*
 extern "C" int QN_NET_SetConfigMsg(int32_t camera, const QN_NET_CONFIG* config)
 {
     CallReport report("QN_NET_SetConfigMsg", "cameraid = %d", camera);
-    base_conn* conn = checked_conn(report, camera, config != nullptr);
+    const session_conn conn = checked_conn(report, camera, config != nullptr);
     if (conn == nullptr) return 0;
     pending_request record("setconfigmsg");
     switch (send_and_wait(*conn, request::set_config(current_request_values(), camera, Bytes(config)), record,

@@ -17,64 +17,15 @@ namespace {
 
 constexpr int kWaitTimedOut = 258;
 
-// One watcher: a thread that runs `period` every kPeriodMs until its exit
-// event is set, or until `period` returns false; either way it ends with its
-// exit trace, when it has one.
-class watcher {
-public:
-    template <typename Period>
-    void start(COSEvent& exit, Period period, const char* exitTrace)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        join_locked();
-        exit.Reset();
-        thread_ = std::thread([&exit, period, exitTrace] {
-            while (exit.Wait(kPeriodMs) == kWaitTimedOut) {
-                if (!period()) break;
-            }
-            if (exitTrace != nullptr) Trace("%s", exitTrace);
-        });
-    }
-
-    void stop(COSEvent& exit)
-    {
-        exit.Set();
-        std::lock_guard<std::mutex> lock(mutex_);
-        join_locked();
-    }
-
-private:
-    void join_locked()
-    {
-        if (!thread_.joinable()) return;
-        // A user callback run by this watcher may drop the connection it
-        // watches; the thread is on its way out then and cannot wait for
-        // itself.
-        if (thread_.get_id() == std::this_thread::get_id()) {
-            thread_.detach();
-        } else {
-            thread_.join();
-        }
-    }
-
-    std::mutex mutex_;
-    std::thread thread_;
-};
-
-watcher g_mgrWatcher;
-watcher g_videoWatcher;
-watcher g_ipcWatcher;
-watcher g_localWatcher;
-
 void ReportServerLost(const char* testLogText)
 {
     QNTestLog("%s(%d) %s\n", "MgrHeatBeatThreadProc", __LINE__, testLogText);
     RaiseEvent(nullptr, QN_NET_EVENT_SERVER_LOST, 0, 0);
 }
 
-bool MgrPeriod()
+bool MgrPeriod(play_session_part& sdk)
 {
-    mgr_conn& mgr = objects().mgr;
+    mgr_conn& mgr = sdk.mgr;
     if (mgr.connected() != mgr_conn::kSignedIn) return true;
     const int32_t live = mgr.live_count.load();
     if (live >= kOnlineQueryFirst && live <= kOnlineQueryLast) {
@@ -105,10 +56,10 @@ bool MgrPeriod()
     return true;
 }
 
-bool LocalPeriod()
+bool LocalPeriod(play_session_part& sdk)
 {
-    local_conn& local = objects().local;
-    if (connection_state().load() == conn_state::local_online && current() == current_kind::local) {
+    local_conn& local = sdk.local;
+    if (connection_state().load() == conn_state::local_online && current(sdk) == current_kind::local) {
         if (local.live_count.load() <= 9 && !local.peer_gone.load()) {
             local.send_raw(mgr_request::heartbeat(current_request_values()));
             local.live_count.fetch_add(1);
@@ -117,7 +68,7 @@ bool LocalPeriod()
     }
     {
         std::lock_guard<std::mutex> lock(local.state_mutex());
-        if (current() == current_kind::local) connection_state().store(conn_state::none);
+        if (current(sdk) == current_kind::local) connection_state().store(conn_state::none);
         local.local_delete();
     }
     QNLogPrint("%s(%d) local   disconnect  please sign in again\n", "LocalHeatProc", __LINE__);
@@ -126,9 +77,9 @@ bool LocalPeriod()
     return false;
 }
 
-bool IpcPeriod()
+bool IpcPeriod(play_session_part& sdk)
 {
-    ipc_conn& ipc = objects().ipc;
+    ipc_conn& ipc = sdk.ipc;
     if (!ipc.streaming()) return true;
     if (ipc.no_stream() < static_cast<uint32_t>(kStreamGiveUpCount)) {
         ipc.keep_alive();
@@ -141,9 +92,9 @@ bool IpcPeriod()
     return true;
 }
 
-bool VideoPeriod()
+bool VideoPeriod(play_session_part& sdk)
 {
-    video_conn& video = objects().video;
+    video_conn& video = sdk.video;
     if (!video.playing()) return true;
     if (video.missed_keep_alives() < static_cast<uint32_t>(kStreamGiveUpCount)) {
         video.keep_alive();
@@ -153,29 +104,80 @@ bool VideoPeriod()
     const auto camera = static_cast<int32_t>(video.camera());
     const auto playType = static_cast<int32_t>(video.stream());
     video.close();
-    frame_deck::instance().reset();
+    sdk.deck.reset();
     RaiseEvent(nullptr, QN_NET_EVENT_STREAM_STOPPED, camera, playType);
     return true;
 }
 
 } // namespace
 
-void start_connection_watchers()
+void watcher::start(const session_ref& owner, COSEvent& exit, std::function<bool()> period, const char* exitTrace)
 {
-    g_mgrWatcher.start(objects().mgr.exit_event(), MgrPeriod, nullptr);
-    g_videoWatcher.start(objects().video.exit_event(), VideoPeriod, "##############\tVideoHeatProc exit");
-    g_ipcWatcher.start(objects().ipc.exit_event(), IpcPeriod, "##############LanHeatProc exit");
+    std::lock_guard<std::mutex> lock(mutex_);
+    join_locked();
+    exit.Reset();
+    exit_ = &exit;
+    std::weak_ptr<sdk_session> session = owner;
+    thread_ = std::thread([session, &exit, period = std::move(period), exitTrace] {
+        while (exit.Wait(kPeriodMs) == kWaitTimedOut) {
+            bool again = false;
+            {
+                const session_ref held = session.lock();
+                if (!held) return;
+                const own_session_mark mark(held.get());
+                again = period();
+            }
+            // Gone: ended by a callback of this very thread, which has let go
+            // of the last reference; nothing of the session is left to touch.
+            if (session.expired()) return;
+            if (!again) break;
+        }
+        if (exitTrace != nullptr) Trace("%s", exitTrace);
+    });
 }
 
-void stop_connection_watchers()
+void watcher::stop()
 {
-    g_videoWatcher.stop(objects().video.exit_event());
-    g_ipcWatcher.stop(objects().ipc.exit_event());
-    g_mgrWatcher.stop(objects().mgr.exit_event());
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (exit_ != nullptr) exit_->Set();
+    join_locked();
 }
 
-void start_local() { g_localWatcher.start(objects().local.exit_event(), LocalPeriod, "LocalHeatProc  exit"); }
+void watcher::join_locked()
+{
+    if (!thread_.joinable()) return;
+    // A user callback run by this watcher may drop the connection it
+    // watches; the thread is on its way out then and cannot wait for itself.
+    if (thread_.get_id() == std::this_thread::get_id()) {
+        thread_.detach();
+    } else {
+        thread_.join();
+    }
+}
 
-void stop_local() { g_localWatcher.stop(objects().local.exit_event()); }
+void start_connection_watchers(play_session_part& sdk)
+{
+    const session_ref owner = sdk.session.shared_from_this();
+    connection_watchers& w = sdk.watchers;
+    w.mgr.start(owner, sdk.mgr.exit_event(), [&sdk] { return MgrPeriod(sdk); }, nullptr);
+    w.video.start(owner, sdk.video.exit_event(), [&sdk] { return VideoPeriod(sdk); },
+                  "##############\tVideoHeatProc exit");
+    w.ipc.start(owner, sdk.ipc.exit_event(), [&sdk] { return IpcPeriod(sdk); }, "##############LanHeatProc exit");
+}
+
+void stop_connection_watchers(play_session_part& sdk)
+{
+    sdk.watchers.video.stop();
+    sdk.watchers.ipc.stop();
+    sdk.watchers.mgr.stop();
+}
+
+void start_local(play_session_part& sdk)
+{
+    sdk.watchers.local.start(sdk.session.shared_from_this(), sdk.local.exit_event(),
+                             [&sdk] { return LocalPeriod(sdk); }, "LocalHeatProc  exit");
+}
+
+void stop_local(play_session_part& sdk) { sdk.watchers.local.stop(); }
 
 } // namespace qn_net::heartbeats

@@ -36,19 +36,19 @@ constexpr int64_t kLocalAnswerWaitMs = 2000;
 constexpr int kSignalled = 0;
 
 // Ends both routes of a start that failed and leaves no thread behind.
-void AbandonStart(std::unique_lock<std::mutex>& calls)
+void AbandonStart(play_session_part& sdk, std::unique_lock<std::mutex>& calls)
 {
-    end_public_stream();
-    stop_local_route();
-    finish_race(calls);
-    end_public_stream();
-    end_local_stream();
+    end_public_stream(sdk);
+    stop_local_route(sdk);
+    finish_race(sdk, calls);
+    end_public_stream(sdk);
+    end_local_stream(sdk);
 }
 
-int StartFailed(std::unique_lock<std::mutex>& calls, int32_t code)
+int StartFailed(play_session_part& sdk, std::unique_lock<std::mutex>& calls, int32_t code)
 {
     SetLastError(code);
-    AbandonStart(calls);
+    AbandonStart(sdk, calls);
     return 0;
 }
 
@@ -61,7 +61,7 @@ race_outcome AwaitRoutes(const route_race& race)
 {
     for (int64_t waited = 0;; waited += kPublicPollMs) {
         {
-            std::lock_guard<std::mutex> lock(play_mutex());
+            std::lock_guard<std::mutex> lock(race.sdk().play_mutex);
             shared_state& state = race.state_locked();
             if (state.local == kRouteUp) {
                 state.publicState = kRouteRunning;
@@ -80,20 +80,21 @@ race_outcome AwaitRoutes(const route_race& race)
 // when it is up and the camera on line; a start that fails ends both routes.
 int Decide(const std::shared_ptr<route_race>& race, int32_t* route, std::unique_lock<std::mutex>& calls)
 {
+    play_session_part& sdk = race->sdk();
     race->decided.Wait(kLocalWinMs);
     switch (AwaitRoutes(*race)) {
     case race_outcome::local_won:
-        end_public_stream();
+        end_public_stream(sdk);
         *route = kLocalRoute;
         return 1;
     case race_outcome::failed:
-        return StartFailed(calls, QN_NET_ERR_TIMEOUT);
+        return StartFailed(sdk, calls, QN_NET_ERR_TIMEOUT);
     case race_outcome::public_up:
         break;
     }
-    switch (play_part(*race->session).online.value()) {
+    switch (sdk.online.value()) {
     case 1: {
-        std::lock_guard<std::mutex> lock(play_mutex());
+        std::lock_guard<std::mutex> lock(sdk.play_mutex);
         shared_state& state = race->state_locked();
         // The local route may have taken over in the meantime.
         state.route = state.local == kRouteUp ? kLocalRoute : kPublicRoute;
@@ -101,32 +102,32 @@ int Decide(const std::shared_ptr<route_race>& race, int32_t* route, std::unique_
         return 1;
     }
     case 0:
-        return StartFailed(calls, QN_NET_ERR_CAMERA_OFFLINE);
+        return StartFailed(sdk, calls, QN_NET_ERR_CAMERA_OFFLINE);
     default:
-        return StartFailed(calls, QN_NET_ERR_TIMEOUT);
+        return StartFailed(sdk, calls, QN_NET_ERR_TIMEOUT);
     }
 }
 
 // The device the local connection goes to.
-bool LocalDevice(uint32_t* address, int32_t* port)
+bool LocalDevice(play_session_part& sdk, uint32_t* address, int32_t* port)
 {
-    const local_conn& local = objects().local;
+    const local_conn& local = sdk.local;
     *address = local.peer_ipv4();
     *port = local.peer_port();
     return *address != 0 && *port != 0;
 }
 
 // A route's first or second stop in QN_NET_StopRealPlay.
-void StopRoute(int32_t route, int pass)
+void StopRoute(play_session_part& sdk, int32_t route, int pass)
 {
     if (route == kPublicRoute) {
-        if (end_public_stream()) {
+        if (end_public_stream(sdk)) {
             Trace("public QN_NET_StopRealPlay%d success", pass);
         } else {
             Trace("QN_NET_StopRealPlay%d success(video no link)", pass);
         }
     } else if (route == kLocalRoute) {
-        if (end_local_stream()) {
+        if (end_local_stream(sdk)) {
             Trace("ipc QN_NET_StopRealPlay%d success", pass);
         } else {
             Trace("QN_NET_StopRealPlay%d success(ipc no link)", pass);
@@ -147,10 +148,11 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
         Trace("QN_NET_StartRealPlay failed(illegal param)");
         return 0;
     }
-    if (connection_state().load() == conn_state::local_online && current() == current_kind::local) {
+    const session_hold sdk;
+    if (connection_state().load() == conn_state::local_online && current(*sdk) == current_kind::local) {
         uint32_t address = 0;
         int32_t port = 0;
-        if (LocalDevice(&address, &port) && QN_NET_LocalRealPlay(camera, address, port) == 1) {
+        if (LocalDevice(*sdk, &address, &port) && QN_NET_LocalRealPlay(camera, address, port) == 1) {
             *route = kLocalRoute;
             return 1;
         }
@@ -161,18 +163,17 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
         Trace("QN_NET_StartRealPlay not connect");
         return 0;
     }
-    std::unique_lock<std::mutex> calls(play_calls_mutex());
-    finish_race(calls);
-    end_public_stream();
-    end_local_stream();
+    std::unique_lock<std::mutex> calls(sdk->play_calls_mutex);
+    finish_race(*sdk, calls);
+    end_public_stream(*sdk);
+    end_local_stream(*sdk);
 
-    mgr_conn& mgr = objects().mgr;
+    mgr_conn& mgr = sdk->mgr;
     mgr.play_camera.store(camera);
     const int32_t port = advance_local_udp_port();
     QNLogPrint("%s(%d)[[global_set::local_udp_port:%d]]\n", "QN_NET_StartRealPlay", __LINE__, port);
     const auto cameraId = static_cast<uint32_t>(camera);
-    const session_ref current = session();
-    if (!play_part(*current).online.run(cameraId)) {
+    if (!sdk->online.run(cameraId)) {
         SetLastError(QN_NET_ERR_TIMEOUT);
         Trace("QN_NET_StartRealPlay failed(device not online)");
         return 0;
@@ -180,9 +181,9 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
 
     std::shared_ptr<route_race> race;
     {
-        std::lock_guard<std::mutex> lock(play_mutex());
-        shared_state& state = play_part(*current).play;
-        race = std::make_shared<route_race>(current, cameraId, ++state.generation);
+        std::lock_guard<std::mutex> lock(sdk->play_mutex);
+        shared_state& state = sdk->play;
+        race = std::make_shared<route_race>(sdk.held(), cameraId, ++state.generation);
         state.local = kRouteRunning;
         state.publicState = kRouteRunning;
     }
@@ -195,9 +196,9 @@ extern "C" int QN_NET_StartRealPlay(int32_t camera, int32_t* route)
         Trace("QN_NET_StartRealPlay failed(mgr_p2p_msg  send data failed) ");
         return 0;
     }
-    objects().video.set_camera(cameraId);
-    objects().ipc.set_camera(cameraId);
-    runner().start(race);
+    sdk->video.set_camera(cameraId);
+    sdk->ipc.set_camera(cameraId);
+    sdk->runner.start(race);
     return Decide(race, route, calls);
 }
 
@@ -214,29 +215,31 @@ extern "C" int QN_NET_StopRealPlay(int32_t camera)
         Trace("QN_NET_StopRealPlay failed(illegal param)");
         return 0;
     }
-    std::unique_lock<std::mutex> calls(play_calls_mutex());
+    const session_hold sdk;
+    std::unique_lock<std::mutex> calls(sdk->play_calls_mutex);
     // No takeover may begin once the stop has: the race is told first.
-    runner().cancel();
-    const int32_t route = current_route();
-    StopRoute(route, 1);
-    stop_local_route();
+    sdk->runner.cancel();
+    const int32_t route = current_route(*sdk);
+    StopRoute(*sdk, route, 1);
+    stop_local_route(*sdk);
     // Whatever the connection state: a route thread left running could still
     // bring a stream up after this call returned.
-    finish_race(calls);
-    play_part(*session()).online.stop();
-    StopRoute(route, 2);
+    finish_race(*sdk, calls);
+    sdk->online.stop();
+    StopRoute(*sdk, route, 2);
     // A race that was cut short may have left the other route streaming.
-    end_public_stream();
-    end_local_stream();
+    end_public_stream(*sdk);
+    end_local_stream(*sdk);
     return 1;
 }
 
 extern "C" int QN_NET_LocalRealPlay(int32_t camera, uint32_t address, int32_t port)
 {
-    std::unique_lock<std::mutex> calls(play_calls_mutex());
-    finish_race(calls);
-    end_local_stream();
-    ipc_conn& ipc = objects().ipc;
+    const session_hold sdk;
+    std::unique_lock<std::mutex> calls(sdk->play_calls_mutex);
+    finish_race(*sdk, calls);
+    end_local_stream(*sdk);
+    ipc_conn& ipc = sdk->ipc;
     const auto cameraId = static_cast<uint32_t>(camera);
     pending_request request("LocalRealPlay");
     ipc.set_stream(kStreamLive);
@@ -268,22 +271,22 @@ extern "C" int QN_NET_LocalRealPlay(int32_t camera, uint32_t address, int32_t po
         ipc.close_channel(cameraId);
         return fail(QN_NET_ERR_CAMERA_OFFLINE, "local play close");
     }
-    const session_ref current = session();
-    std::lock_guard<std::mutex> lock(play_mutex());
-    play_part(*current).play.route = kLocalRoute;
+    std::lock_guard<std::mutex> lock(sdk->play_mutex);
+    sdk->play.route = kLocalRoute;
     return 1;
 }
 
 extern "C" int QN_NET_CountStreamBlocks(int32_t seconds, QN_NET_BLOCK_COUNT_CALLBACK callback)
 {
-    const int32_t route = current_route();
+    const session_hold sdk;
+    const int32_t route = current_route(*sdk);
     if (route == kLocalRoute) {
         // A camera connection counts no blocks: the callback hears so at once.
         if (callback != nullptr) callback(nullptr, -1, 0, 0, 0);
         return 1;
     }
     if (route == kPublicRoute) {
-        frame_deck::instance().arm_block_count(seconds, callback);
+        sdk->deck.arm_block_count(seconds, callback);
         return 1;
     }
     return 0;

@@ -28,10 +28,11 @@ route_race::route_race(session_ref startSession, uint32_t cameraId, uint64_t gen
     decided.Create(true, false, "localrealplay");
 }
 
-bool route_race::current_locked() const
-{
-    return !cancelled.load() && play_part(*session).play.generation == generation;
-}
+play_session_part& route_race::sdk() const { return play_part(*session); }
+
+bool route_race::current_locked() const { return !cancelled.load() && sdk().play.generation == generation; }
+
+shared_state& route_race::state_locked() const { return sdk().play; }
 
 race_runner::~race_runner() { finish(); }
 
@@ -56,8 +57,14 @@ void race_runner::start(const std::shared_ptr<route_race>& race)
     finish();
     std::lock_guard<std::mutex> lock(mutex_);
     race_ = race;
-    local_ = std::thread([race] { local_route(race); });
-    public_ = std::thread([race] { public_route(race); });
+    local_ = std::thread([race] {
+        const own_session_mark mark(race->session.get());
+        local_route(race);
+    });
+    public_ = std::thread([race] {
+        const own_session_mark mark(race->session.get());
+        public_route(race);
+    });
 }
 
 void race_runner::cancel()
@@ -69,7 +76,7 @@ void race_runner::cancel()
     }
     if (!race) return;
     {
-        std::lock_guard<std::mutex> lock(play_mutex());
+        std::lock_guard<std::mutex> lock(race->sdk().play_mutex);
         race->cancelled.store(true);
     }
     // Wake whatever the threads wait for; each looks at `cancelled` after
@@ -77,7 +84,7 @@ void race_runner::cancel()
     race->local_address.event.Set();
     race->video_address.event.Set();
     race->decided.Set();
-    objects().ipc.first_data_event().Set();
+    race->sdk().ipc.first_data_event().Set();
 }
 
 void race_runner::finish()
@@ -108,35 +115,27 @@ void race_runner::finish()
     joinedAll_.notify_all();
 }
 
-race_runner& runner()
-{
-    // The connections outlive the runner: its threads use them until joined.
-    objects();
-    static race_runner single;
-    return single;
-}
-
 } // namespace qn_net::play
 
 namespace qn_net::play {
 
-void finish_race(std::unique_lock<std::mutex>& calls)
+void finish_race(play_session_part& sdk, std::unique_lock<std::mutex>& calls)
 {
     // Another call may start a race while the lock is released.
-    while (runner().running()) {
+    while (sdk.runner.running()) {
         calls.unlock();
-        runner().finish();
+        sdk.runner.finish();
         calls.lock();
     }
 }
 
-void end_play_threads()
+void end_play_threads(play_session_part& sdk)
 {
     {
-        std::unique_lock<std::mutex> calls(play_calls_mutex());
-        finish_race(calls);
+        std::unique_lock<std::mutex> calls(sdk.play_calls_mutex);
+        finish_race(sdk, calls);
     }
-    play_part(*session()).online.stop();
+    sdk.online.stop();
 }
 
 } // namespace qn_net::play

@@ -19,7 +19,8 @@
 
 #include "vqSDK/VlrNetSDK/os_event.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
-#include "vqSDK/VlrNetSDK/session/sdk_session.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
+#include "vqSDK/VlrNetSDK/session/play_state.h"
 
 namespace qn_net::play {
 
@@ -39,11 +40,13 @@ struct route_race {
     // Set by the route that decides the race ("localrealplay").
     COSEvent decided;
 
-    // True while this race's play is the current one. The caller holds
-    // play_mutex().
+    // The session library's part of the race's session.
+    play_session_part& sdk() const;
+    // True while this race's play is the current one. The caller holds the
+    // session's play mutex.
     bool current_locked() const;
-    // The race's play state; the caller holds play_mutex().
-    shared_state& state_locked() const { return play_part(*session).play; }
+    // The race's play state; the caller holds the session's play mutex.
+    shared_state& state_locked() const;
 };
 
 // The two threads of the latest start.
@@ -79,8 +82,6 @@ private:
     std::condition_variable joinedAll_;
 };
 
-race_runner& runner();
-
 // The route threads (live_play_routes.cpp).
 void local_route(const std::shared_ptr<route_race>& race);
 void public_route(const std::shared_ptr<route_race>& race);
@@ -89,12 +90,12 @@ void public_route(const std::shared_ptr<route_race>& race);
 
 namespace qn_net::play {
 
-// Finishes the running race with `calls` (a lock of play_calls_mutex())
-// released for the join, and held again on return.
-void finish_race(std::unique_lock<std::mutex>& calls);
+// Finishes the session's running race with `calls` (a lock of its
+// play_calls_mutex) released for the join, and held again on return.
+void finish_race(play_session_part& sdk, std::unique_lock<std::mutex>& calls);
 
 // Logout and cleanup: finishes the latest start's race and online check, so
-// that no play thread outlives the session.
-void end_play_threads();
+// that no play thread holds the session any more.
+void end_play_threads(play_session_part& sdk);
 
 } // namespace qn_net::play

@@ -31,7 +31,7 @@ constexpr int kSignalled = 0;
 void LocalFailed(route_race& race)
 {
     {
-        std::lock_guard<std::mutex> lock(play_mutex());
+        std::lock_guard<std::mutex> lock(race.sdk().play_mutex);
         if (race.current_locked()) {
             shared_state& state = race.state_locked();
             state.local = kRouteFailed;
@@ -41,7 +41,7 @@ void LocalFailed(route_race& race)
     // No newer play can hold the camera connection yet: it starts only after
     // this thread has been joined. A camera asked for its stream is told to
     // end it before the connection goes.
-    ipc_conn& ipc = objects().ipc;
+    ipc_conn& ipc = race.sdk().ipc;
     if (ipc.streaming()) ipc.close_channel(race.camera);
     ipc.close();
     QNLogPrint("%s(%d) local realplay failed\n", "LocalRealPlayProc", __LINE__);
@@ -53,7 +53,7 @@ void LocalUp(route_race& race)
 {
     enum class verdict { stale, won, takes_over } outcome = verdict::stale;
     {
-        std::lock_guard<std::mutex> lock(play_mutex());
+        std::lock_guard<std::mutex> lock(race.sdk().play_mutex);
         if (race.current_locked()) {
             shared_state& state = race.state_locked();
             state.local = kRouteUp;
@@ -72,17 +72,17 @@ void LocalUp(route_race& race)
         return;
     }
     // The public stream ends before the event, so no public frame follows it.
-    video_conn& video = objects().video;
+    video_conn& video = race.sdk().video;
     video.close_channel(race.camera);
     video.close();
-    frame_deck::instance().reset();
+    race.sdk().deck.reset();
     QNLogPrint("%s(%d) local realplay success  stop public realplay\n", "LocalRealPlayProc", __LINE__);
     RaiseEvent(nullptr, QN_NET_EVENT_LOCAL_ROUTE, static_cast<int32_t>(race.camera), 0);
 }
 
 bool HasLocalAddress(route_race& race)
 {
-    const wait_outcome outcome = await_reply(objects().mgr.pending(), race.local_address, kLocalAddressWaitMs);
+    const wait_outcome outcome = await_reply(race.sdk().mgr.pending(), race.local_address, kLocalAddressWaitMs);
     if (race.cancelled.load()) return false;
     if (outcome == wait_outcome::timed_out) {
         QNLogPrint("%s(%d) local mgr_p2plocal_msg timeout\n", "LocalRealPlayProc", __LINE__);
@@ -97,7 +97,7 @@ bool HasLocalAddress(route_race& race)
 
 bool ConnectCamera(const route_race& race)
 {
-    ipc_conn& ipc = objects().ipc;
+    ipc_conn& ipc = race.sdk().ipc;
     ipc.set_stream(kStreamLive);
     ipc.set_camera(race.camera);
     const local_camera_address where = last_local_camera_address();
@@ -120,7 +120,7 @@ bool ConnectCamera(const route_race& race)
 
 bool CameraStreams(const route_race& race)
 {
-    ipc_conn& ipc = objects().ipc;
+    ipc_conn& ipc = race.sdk().ipc;
     ipc.reset_first_data();
     ipc.set_handshake_sent(true);
     QNLogPrint("%s(%d) local connect video  start\n", "LocalRealPlayProc", __LINE__);
@@ -149,7 +149,7 @@ bool CameraStreams(const route_race& race)
 
 bool FirstDataCame(const route_race& race)
 {
-    ipc_conn& ipc = objects().ipc;
+    ipc_conn& ipc = race.sdk().ipc;
     ipc.first_data_event().Wait(kFirstDataWaitMs);
     if (race.cancelled.load()) return false;
     if (!ipc.first_data()) {
@@ -165,15 +165,15 @@ bool FirstDataCame(const route_race& race)
 void PublicFailed(route_race& race)
 {
     {
-        std::lock_guard<std::mutex> lock(play_mutex());
+        std::lock_guard<std::mutex> lock(race.sdk().play_mutex);
         if (race.current_locked()) {
             shared_state& state = race.state_locked();
             state.publicState = kRouteFailed;
             if (state.local == kRouteFailed) race.decided.Set();
         }
     }
-    objects().video.close();
-    frame_deck::instance().reset();
+    race.sdk().video.close();
+    race.sdk().deck.reset();
 }
 
 void PublicUp(route_race& race)
@@ -181,7 +181,7 @@ void PublicUp(route_race& race)
     // A stopped race, or a local route that won already: this stream ends.
     bool unwanted = true;
     {
-        std::lock_guard<std::mutex> lock(play_mutex());
+        std::lock_guard<std::mutex> lock(race.sdk().play_mutex);
         if (race.current_locked()) {
             shared_state& state = race.state_locked();
             state.publicState = kRouteUp;
@@ -190,16 +190,16 @@ void PublicUp(route_race& race)
         }
     }
     if (!unwanted) return;
-    video_conn& video = objects().video;
+    video_conn& video = race.sdk().video;
     video.close_channel(race.camera);
     video.close();
-    frame_deck::instance().reset();
+    race.sdk().deck.reset();
 }
 
 // Sends connect-video until the server answers; false when it never did.
 bool ConnectVideo(route_race& race, const video_server& server)
 {
-    video_conn& video = objects().video;
+    video_conn& video = race.sdk().video;
     pending_request request("publicrealplay");
     for (int attempt = 1; attempt <= kConnectVideoTries; ++attempt) {
         if (!video.connect_video(race.camera, &request)) {
@@ -221,8 +221,8 @@ bool ConnectVideo(route_race& race, const video_server& server)
 
 bool PublicConnects(route_race& race)
 {
-    video_conn& video = objects().video;
-    mgr_conn& mgr = objects().mgr;
+    video_conn& video = race.sdk().video;
+    mgr_conn& mgr = race.sdk().mgr;
     video.set_accepting(true);
     const wait_outcome outcome = await_reply(mgr.pending(), race.video_address, kVideoAddressWaitMs);
     if (race.cancelled.load() || unanswered(outcome)) return false;
@@ -232,7 +232,7 @@ bool PublicConnects(route_race& race)
     if (!video.open_stream(server.ipv4, server.port, race.camera, nullptr)) return false;
     // The deck takes the play before the stream is asked for, so that its
     // first key frame is not missed.
-    frame_deck& deck = frame_deck::instance();
+    frame_deck& deck = race.sdk().deck;
     const real_data_registration data = CurrentRealData();
     deck.set_camera(race.camera);
     deck.set_data_callback(data.callback, data.value);

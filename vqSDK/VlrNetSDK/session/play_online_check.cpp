@@ -3,7 +3,6 @@
 #include "platform/clock.h"
 #include "vqSDK/VlrNetSDK/mgr_requests.h"
 #include "vqSDK/VlrNetSDK/sdk_report.h"
-#include "vqSDK/VlrNetSDK/session/sdk_objects.h"
 
 namespace qn_net::play {
 
@@ -17,7 +16,7 @@ bool online_check::run(uint32_t camera)
     if (record_) record_->event.Set();  // the previous check's wait ends now
     join_locked();
     value_.store(kNoAnswer);
-    mgr_conn& mgr = objects().mgr;
+    mgr_conn& mgr = mgr_;
     auto record = std::make_shared<pending_request>("deviceonline");
     record->result = kNoAnswer;
     if (!mgr.send_twice(mgr_request::online_query(current_request_values(), static_cast<int32_t>(camera)),
@@ -31,7 +30,7 @@ bool online_check::run(uint32_t camera)
     thread_ = std::thread([this, record] {
         record->event.Wait(kAnswerWaitMs);
         // Once removed, no reply can write the record any more.
-        objects().mgr.pending().remove(record.get());
+        mgr_.pending().remove(record.get());
         if (record->completed) value_.store(record->result);
     });
     lastCamera_ = camera;

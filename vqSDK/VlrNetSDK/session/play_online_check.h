@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "vqSDK/VlrNetSDK/base_conn.h"
 #include "vqSDK/VlrNetSDK/pending_request.h"
 
 namespace qn_net::play {
@@ -22,7 +23,8 @@ public:
     static constexpr int64_t kAnswerWaitMs = 500;
     static constexpr int32_t kNoAnswer = 2;
 
-    online_check() = default;
+    // Asks over `mgr`, which outlives the check.
+    explicit online_check(mgr_conn& mgr) : mgr_(mgr) {}
     ~online_check();
     online_check(const online_check&) = delete;
     online_check& operator=(const online_check&) = delete;
@@ -38,6 +40,7 @@ public:
 private:
     void join_locked();
 
+    mgr_conn& mgr_;
     std::mutex mutex_;
     std::thread thread_;
     std::shared_ptr<pending_request> record_;

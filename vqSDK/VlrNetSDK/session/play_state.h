@@ -1,11 +1,14 @@
 // The play state that live play, card playback and talk share: which route
 // the running live play took, and how far each route of the latest start got.
-// Everything in shared_state is read and written under play_mutex()
-// (sdk_objects.h).
+// Everything in shared_state is read and written under the play mutex of its
+// session (sdk_objects.h).
 #pragma once
 
 #include <cstdint>
-#include <mutex>
+
+namespace qn_net {
+struct play_session_part;
+}
 
 namespace qn_net::play {
 
@@ -22,12 +25,6 @@ struct shared_state {
 };
 
 // The route flag, read under the play mutex.
-int32_t current_route();
-
-// Held by the play calls (live play, playback) for their whole course, so
-// that one call's stops and starts never interleave with another's. Never
-// held while route threads are joined: a thread may be inside a callback
-// that makes a play call.
-std::mutex& play_calls_mutex();
+int32_t current_route(play_session_part& sdk);
 
 } // namespace qn_net::play

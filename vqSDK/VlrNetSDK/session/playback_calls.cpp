@@ -64,10 +64,10 @@ bool SendStart(base_conn& conn, uint32_t camera, const card_playback& request)
                                            kPlaybackStart, request.playbackValue, 0));
 }
 
-int PlayBackLocal(base_conn& conn, uint32_t camera, const card_playback& request)
+int PlayBackLocal(play_session_part& sdk, base_conn& conn, uint32_t camera, const card_playback& request)
 {
-    ipc_conn& ipc = objects().ipc;
-    end_local_stream();
+    ipc_conn& ipc = sdk.ipc;
+    end_local_stream(sdk);
     if (ipc.camera_address() == 0 || ipc.camera_port() == 0) return Failed(QN_NET_ERR_LOCAL_NO_ADDRESS);
     ipc.set_stream(kStreamPlayback);
     ipc.set_camera(camera);
@@ -89,11 +89,11 @@ int PlayBackLocal(base_conn& conn, uint32_t camera, const card_playback& request
     return 1;
 }
 
-int PlayBackPublic(base_conn& conn, uint32_t camera, const card_playback& request)
+int PlayBackPublic(play_session_part& sdk, base_conn& conn, uint32_t camera, const card_playback& request)
 {
-    video_conn& video = objects().video;
-    frame_deck& deck = frame_deck::instance();
-    end_public_stream();
+    video_conn& video = sdk.video;
+    frame_deck& deck = sdk.deck;
+    end_public_stream(sdk);
     auto fail = [&video, &deck](int32_t code) {
         video.close();
         deck.reset();
@@ -157,7 +157,7 @@ extern "C" int QN_NET_SearchRemoteFile(int32_t camera, const QN_NET_SEARCH_FILE*
         Trace("QN_NET_SearchRemoteFile failed(illegal param2)");
         return 0;
     }
-    base_conn* conn = online_conn();
+    const session_conn conn = online_conn();
     if (conn == nullptr) return Failed(QN_NET_ERR_NO_LINK);
     uint8_t record[sizeof(QN_NET_SEARCH_FILE)];
     std::memcpy(record, search, sizeof record);
@@ -190,21 +190,22 @@ extern "C" int QN_NET_PlayBack(int32_t camera, const QN_NET_REMOTE_FILE* file, Q
     CallReport report("QN_NET_PlayBack", " start cameraid = %d", static_cast<int>(camera));
     if (!connection_guard(camera)) return report.Fail(0, "parameter error");
     if (file == nullptr) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
-    base_conn* conn = online_conn();
+    const session_hold sdk;
+    base_conn* conn = online_conn(*sdk);
     if (conn == nullptr) return report.Fail(QN_NET_ERR_NO_LINK, "no link");
     const card_playback request{RecordOf(*file), playback_value, callback, callback_value};
 
-    std::unique_lock<std::mutex> calls(play_calls_mutex());
+    std::unique_lock<std::mutex> calls(sdk->play_calls_mutex);
     // A live-play race still under way would fight over the connections.
-    finish_race(calls);
+    finish_race(*sdk, calls);
     const auto cameraId = static_cast<uint32_t>(camera);
     int result = 1;
-    switch (current_route()) {
+    switch (current_route(*sdk)) {
     case kLocalRoute:
-        result = PlayBackLocal(*conn, cameraId, request);
+        result = PlayBackLocal(*sdk, *conn, cameraId, request);
         break;
     case kPublicRoute:
-        result = PlayBackPublic(*conn, cameraId, request);
+        result = PlayBackPublic(*sdk, *conn, cameraId, request);
         break;
     default:
         break;
@@ -220,7 +221,7 @@ extern "C" int QN_NET_PlayBackControl(int32_t camera, int32_t control, int32_t v
         Trace("QN_NET_Brightness failed(parameter error)");
         return 0;
     }
-    base_conn* conn = online_conn();
+    const session_conn conn = online_conn();
     int result = 0;
     if (conn != nullptr) {
         const auto request = mgr_request::playback_control(current_request_values(), camera, conn->playback(),
@@ -238,25 +239,26 @@ extern "C" int QN_NET_StopPlayBack(int32_t camera)
         Trace("QN_NET_StopPlayBack failed(parameter error)");
         return 0;
     }
-    std::lock_guard<std::mutex> calls(play_calls_mutex());
-    const bool sent = send_playback_stop(static_cast<uint32_t>(camera));
+    const session_hold sdk;
+    std::lock_guard<std::mutex> calls(sdk->play_calls_mutex);
+    const bool sent = send_playback_stop(*sdk, static_cast<uint32_t>(camera));
     if (!sent) {
         SetLastError(QN_NET_ERR_SEND);
         Trace("QN_NET_StopPlayBack failed(send data failed)");
     }
     // The stream ends here even when the camera could not be told: the
     // caller may free what its callback uses once this returns.
-    const int32_t route = current_route();
+    const int32_t route = current_route(*sdk);
     if (route == kLocalRoute) {
-        ipc_conn& ipc = objects().ipc;
+        ipc_conn& ipc = sdk->ipc;
         if (ipc.connected()) ipc.close_channel(ipc.camera());
         ipc.close();
         if (sent) Trace("ipc QN_NET_StopPlayBack  success");
     } else if (route == kPublicRoute) {
-        video_conn& video = objects().video;
+        video_conn& video = sdk->video;
         if (video.playing()) video.close_channel(video.camera());
         video.close();
-        frame_deck::instance().reset();
+        sdk->deck.reset();
         if (sent) Trace("public QN_NET_StopPlayBack  success");
     }
     return sent ? 1 : 0;

@@ -35,9 +35,9 @@ bool AttachMgrHandlers(base_conn& conn)
 
 // Ends the local connection and its heartbeat. The caller holds the local
 // connection's state mutex.
-void DropLocalLocked()
+void DropLocalLocked(play_session_part& sdk)
 {
-    local_conn& local = objects().local;
+    local_conn& local = sdk.local;
     QNLogPrint("%s(%d) localconn->base_tcp:%d\n", "QN_NET_Base_DisConnect", __LINE__, local.socket());
     local.exit_event().Set();
     local.local_delete();
@@ -45,15 +45,15 @@ void DropLocalLocked()
 
 // A refused or failed sign-in leaves nothing behind: the socket is closed and
 // unregistered and the state is back to none, so a retry starts afresh.
-int SignInFailed(int32_t code, const char* trace)
+int SignInFailed(play_session_part& sdk, int32_t code, const char* trace)
 {
     {
-        std::lock_guard<std::mutex> lock(objects().mgr.state_mutex());
-        objects().mgr.mgr_delete();
+        std::lock_guard<std::mutex> lock(sdk.mgr.state_mutex());
+        sdk.mgr.mgr_delete();
         // A local connection that is the current one stays as it is.
-        if (current() == current_kind::mgr) {
+        if (current(sdk) == current_kind::mgr) {
             connection_state().store(conn_state::none);
-            set_current(current_kind::none);
+            set_current(sdk, current_kind::none);
         }
     }
     SetLastError(code);
@@ -66,9 +66,9 @@ int SignInFailed(int32_t code, const char* trace)
 // thread refuses it, `drop` closes it, the state goes back to none and 12000
 // is left.
 template <typename Drop>
-bool BecomeCurrent(base_conn& conn, current_kind kind, conn_state connectingState, Drop drop)
+bool BecomeCurrent(play_session_part& sdk, base_conn& conn, current_kind kind, conn_state connectingState, Drop drop)
 {
-    set_current(kind);
+    set_current(sdk, kind);
     connection_state().store(connectingState);
     if (AttachMgrHandlers(conn)) return true;
     Trace("QN_NET_Base_connect failed");
@@ -78,17 +78,17 @@ bool BecomeCurrent(base_conn& conn, current_kind kind, conn_state connectingStat
     return false;
 }
 
-int ConnectMgr(std::unique_lock<std::mutex>& mgrLock, std::unique_lock<std::mutex>& localLock)
+int ConnectMgr(play_session_part& sdk, std::unique_lock<std::mutex>& mgrLock, std::unique_lock<std::mutex>& localLock)
 {
     localLock.unlock();
-    mgr_conn& mgr = objects().mgr;
+    mgr_conn& mgr = sdk.mgr;
     const bool connected = mgr.connected() != mgr_conn::kClosed || mgr.connect();
     if (!connected) {
         Trace("QN_NET_Base_connect failed");
         SetLastError(QN_NET_ERR_MGR_CONNECT);
         return 0;
     }
-    if (!BecomeCurrent(mgr, current_kind::mgr, conn_state::mgr_connecting, [&mgr] { mgr.mgr_delete(); })) return 0;
+    if (!BecomeCurrent(sdk, mgr, current_kind::mgr, conn_state::mgr_connecting, [&mgr] { mgr.mgr_delete(); })) return 0;
     // Sign-in waits for the receive thread, whose disconnect path must not
     // find this mutex held.
     mgrLock.unlock();
@@ -97,25 +97,25 @@ int ConnectMgr(std::unique_lock<std::mutex>& mgrLock, std::unique_lock<std::mute
     return 1;
 }
 
-int ConnectLocal(uint32_t address, int32_t port, int32_t mark, std::unique_lock<std::mutex>& mgrLock,
+int ConnectLocal(play_session_part& sdk, uint32_t address, int32_t port, int32_t mark, std::unique_lock<std::mutex>& mgrLock,
                  std::unique_lock<std::mutex>& localLock)
 {
-    set_local_mark(mark);
+    set_local_mark(sdk, mark);
     mgrLock.unlock();
-    local_conn& local = objects().local;
+    local_conn& local = sdk.local;
     if (local.is_open()) local.local_delete();  // a connection QN_NET_LocalConnect left open
     local.set_peer(address, static_cast<uint16_t>(port));
     if (!local.connect(kConnectSeconds, kConnectTenths)) {
         Trace("QN_NET_Base_connect failed");
         return 0;
     }
-    if (!BecomeCurrent(local, current_kind::local, conn_state::local_connecting, [&local] { local.local_delete(); })) {
+    if (!BecomeCurrent(sdk, local, current_kind::local, conn_state::local_connecting, [&local] { local.local_delete(); })) {
         return 0;
     }
     // The heartbeat's callbacks may call back into the SDK: it is started,
     // like every watcher is joined, with no connection lock held.
     localLock.unlock();
-    heartbeats::start_local();
+    heartbeats::start_local(sdk);
     local.send(mgr_request::local_connect(current_request_values(), mark));
     connection_state().store(conn_state::local_online);
     return 1;
@@ -132,34 +132,35 @@ extern "C" int QN_NET_Base_connect(int32_t type, uint32_t address, int32_t port,
         SetLastError(QN_NET_ERR_NOT_INIT);
         return 0;
     }
-    std::unique_lock<std::mutex> mgrLock(objects().mgr.state_mutex());
-    std::unique_lock<std::mutex> localLock(objects().local.state_mutex());
+    const session_hold sdk;
+    std::unique_lock<std::mutex> mgrLock(sdk->mgr.state_mutex());
+    std::unique_lock<std::mutex> localLock(sdk->local.state_mutex());
     const conn_state state = connection_state().load();
-    if (current() != current_kind::none && state == conn_state::mgr_online) {
+    if (current(*sdk) != current_kind::none && state == conn_state::mgr_online) {
         Trace("QN_NET_Base_connect inline");
         return 1;
     }
-    if (current() != current_kind::none && state == conn_state::local_online) {
+    if (current(*sdk) != current_kind::none && state == conn_state::local_online) {
         // A running local connection serves the request that carries its mark.
-        if (local_mark() != 0 && local_mark() == mark) {
+        if (local_mark(*sdk) != 0 && local_mark(*sdk) == mark) {
             Trace("QN_NET_Base_connect local inline");
             return 1;
         }
-        set_local_mark(mark);
+        set_local_mark(*sdk, mark);
         QNLogPrint("%s(%d)\n", "QN_NET_Base_connect", __LINE__);
-        DropLocalLocked();
+        DropLocalLocked(*sdk);
         connection_state().store(conn_state::none);
         localLock.unlock();
         mgrLock.unlock();
-        heartbeats::stop_local();
+        heartbeats::stop_local(*sdk);
         mgrLock.lock();
         localLock.lock();
     }
     int connected = 0;
     if (type == 1) {
-        connected = ConnectMgr(mgrLock, localLock);
+        connected = ConnectMgr(*sdk, mgrLock, localLock);
     } else if (type == 2) {
-        connected = ConnectLocal(address, port, mark, mgrLock, localLock);
+        connected = ConnectLocal(*sdk, address, port, mark, mgrLock, localLock);
     } else {
         return 0;
     }
@@ -175,20 +176,21 @@ extern "C" int QN_NET_Mgr_SignIn(void)
         SetLastError(QN_NET_ERR_NOT_INIT);
         return 0;
     }
-    mgr_conn& mgr = objects().mgr;
+    const session_hold sdk;
+    mgr_conn& mgr = sdk->mgr;
     pending_request record("mgrsignin");
     if (!mgr.send(mgr_request::sign_in(current_request_values()), &record)) {
         mgr.pending().remove(&record);
-        return SignInFailed(QN_NET_ERR_SEND, "QN_NET_Mgr_SignIn failed(send data failed)");
+        return SignInFailed(*sdk, QN_NET_ERR_SEND, "QN_NET_Mgr_SignIn failed(send data failed)");
     }
     const wait_outcome outcome = await_reply(mgr.pending(), record, global_set().camera_timeout_ms.load());
     if (outcome == wait_outcome::timed_out) {
-        return SignInFailed(QN_NET_ERR_SIGN_IN, "QN_NET_Mgr_SignIn failed(timeout)");
+        return SignInFailed(*sdk, QN_NET_ERR_SIGN_IN, "QN_NET_Mgr_SignIn failed(timeout)");
     }
     // A closed connection, or a server that answered with a non-zero status
     // (an expired session), never accepted this one.
     if (outcome != wait_outcome::no_data || record.result != 1) {
-        return SignInFailed(QN_NET_ERR_SIGN_IN, "QN_NET_Mgr_SignIn failed(session error)");
+        return SignInFailed(*sdk, QN_NET_ERR_SIGN_IN, "QN_NET_Mgr_SignIn failed(session error)");
     }
     mgr.mark_signed_in();
     Trace("QN_NET_Mgr_SignIn success");
@@ -202,7 +204,8 @@ extern "C" int QN_NET_Base_DisConnect(void)
         SetLastError(QN_NET_ERR_NOT_INIT);
         return 0;
     }
-    if (current() == current_kind::none) {
+    const session_hold sdk;
+    if (current(*sdk) == current_kind::none) {
         SetLastError(QN_NET_ERR_NO_LINK);
         Trace("QN_NET_Base_DisConnect baseconn==NULL");
         return 0;
@@ -213,25 +216,25 @@ extern "C" int QN_NET_Base_DisConnect(void)
         Trace("QN_NET_Base_DisConnect failed(no link)");
         return 0;
     }
-    local_conn& local = objects().local;
+    local_conn& local = sdk->local;
     if (state == conn_state::local_online) {
         {
             std::lock_guard<std::mutex> lock(local.state_mutex());
-            DropLocalLocked();
+            DropLocalLocked(*sdk);
         }
-        heartbeats::stop_local();
+        heartbeats::stop_local(*sdk);
     } else if (local.is_open()) {
         // The management session stays; only the local connection beside it ends.
         std::lock_guard<std::mutex> lock(local.state_mutex());
-        DropLocalLocked();
+        DropLocalLocked(*sdk);
         return 1;
     } else {
-        std::lock_guard<std::mutex> lock(objects().mgr.state_mutex());
-        objects().mgr.mgr_delete();
+        std::lock_guard<std::mutex> lock(sdk->mgr.state_mutex());
+        sdk->mgr.mgr_delete();
     }
     QNTestLog("%s(%d)\n", "QN_NET_Base_DisConnect", __LINE__);
     {
-        std::lock_guard<std::mutex> lock(objects().mgr.state_mutex());
+        std::lock_guard<std::mutex> lock(sdk->mgr.state_mutex());
         connection_state().store(conn_state::none);
     }
     // Raised once the state says so: a handler that connects again must not
@@ -246,7 +249,8 @@ extern "C" int QN_NET_Camera_Mgr_DisConnect(int32_t camera)
     CallReport report("QN_NET_Camera_Mgr_DisConnect", "cameraid = %d", camera);
     if (!report.RequireInit()) return 0;
     if (camera < 0) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
-    mgr_conn& mgr = objects().mgr;
+    const session_hold sdk;
+    mgr_conn& mgr = sdk->mgr;
     if (mgr.connected() != mgr_conn::kSignedIn) return report.Fail(QN_NET_ERR_NO_LINK, "mgr no link");
     if (mgr.send(mgr_request::camera_disconnect(current_request_values(), camera))) return report.Succeed();
     {
@@ -263,7 +267,8 @@ extern "C" int QN_NET_OnLineState(int32_t camera)
     CallReport report("QN_NET_OnLineState", "cameraid = %d", camera);
     if (!report.RequireInit()) return 0;
     if (camera < 0) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
-    mgr_conn& mgr = objects().mgr;
+    const session_hold sdk;
+    mgr_conn& mgr = sdk->mgr;
     if (mgr.connected() != mgr_conn::kSignedIn) return report.Fail(QN_NET_ERR_NO_LINK, "mgr no link");
     if (!mgr.send(mgr_request::online_query(current_request_values(), camera))) {
         return report.Fail(QN_NET_ERR_SEND, "send data failed");
@@ -274,7 +279,8 @@ extern "C" int QN_NET_OnLineState(int32_t camera)
 extern "C" int QN_NET_LocalConnect(int32_t camera)
 {
     Trace("QN_NET_LocalConnect start");
-    if (current() == current_kind::none) {
+    const session_hold sdk;
+    if (current(*sdk) == current_kind::none) {
         SetLastError(QN_NET_ERR_NO_LINK);
         Trace("QN_NET_LocalConnect failed(baseconn connect first)");
         return 0;
@@ -288,7 +294,7 @@ extern "C" int QN_NET_LocalConnect(int32_t camera)
         Trace("QN_NET_LocalConnect failed(connect type error)");
         return 0;
     }
-    mgr_conn& mgr = objects().mgr;
+    mgr_conn& mgr = sdk->mgr;
     mgr.play_camera.store(camera);
     advance_local_udp_port();
     // The camera's local address comes as a second answer to the
@@ -315,7 +321,7 @@ extern "C" int QN_NET_LocalConnect(int32_t camera)
         Trace("local mgr_p2plocal_msg timeout");
         return 0;
     }
-    local_conn& local = objects().local;
+    local_conn& local = sdk->local;
     std::lock_guard<std::mutex> lock(local.state_mutex());
     const local_camera_address where = last_local_camera_address();
     if (local.is_open()) local.local_delete();  // the previous call's connection
@@ -334,8 +340,9 @@ extern "C" int QN_NET_Logout(uint32_t user_id)
     CallReport report("QN_NET_Logout");
     if (!report.RequireInit()) return 0;
     if (user_id == 0) return report.Fail(QN_NET_ERR_ILLEGAL_PARAM, "illegal param");
-    sdk_objects& sdk = objects();
-    play::end_play_threads();
+    const session_hold held;
+    play_session_part& sdk = *held;
+    play::end_play_threads(sdk);
     if (sdk.mgr.connected() == mgr_conn::kSignedIn) {
         const login_values login = last_login();
         body_writer body(144);
@@ -347,7 +354,7 @@ extern "C" int QN_NET_Logout(uint32_t user_id)
     }
     if (sdk.video.playing()) {
         sdk.video.close();
-        frame_deck::instance().reset();
+        sdk.deck.reset();
     }
     if (sdk.ipc.connected()) sdk.ipc.close();
     QNLogPrint("[%s(%d)] mgrconn->mgrconn_state:%d\n", "QN_NET_Logout", __LINE__, sdk.mgr.connected());
@@ -363,9 +370,9 @@ extern "C" int QN_NET_Logout(uint32_t user_id)
             sdk.local.exit_event().Set();
             sdk.local.local_delete();
         }
-        heartbeats::stop_local();
+        heartbeats::stop_local(sdk);
     }
-    if (current() == current_kind::none) {
+    if (current(sdk) == current_kind::none) {
         SetLastError(QN_NET_ERR_NO_LINK);
         Trace("QN_NET_Login failed");
         return 0;

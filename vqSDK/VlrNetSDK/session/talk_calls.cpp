@@ -12,9 +12,9 @@ using namespace qn_net::play;
 namespace {
 
 // The talk message 20277 over the current connection.
-bool SendTalkCtrl(int32_t camera, int32_t on)
+bool SendTalkCtrl(play_session_part& sdk, int32_t camera, int32_t on)
 {
-    base_conn* conn = online_conn();
+    base_conn* conn = online_conn(sdk);
     return conn != nullptr &&
            conn->send(mgr_request::talk_ctrl(current_request_values(), camera, static_cast<uint8_t>(on)));
 }
@@ -36,9 +36,10 @@ extern "C" int QN_NET_TalkCtrl(int32_t camera, int32_t on)
         return 0;
     }
     const auto cameraId = static_cast<uint32_t>(camera);
-    switch (current_route()) {
+    const session_hold sdk;
+    switch (current_route(*sdk)) {
     case kLocalRoute: {
-        ipc_conn& ipc = objects().ipc;
+        ipc_conn& ipc = sdk->ipc;
         if (!ipc.streaming()) return Fail(QN_NET_ERR_IPC_NO_LINK, "QN_NET_TalkCtrl failed (ipc no link)");
         if (on != 0) {
             ipc.start_talk(cameraId);
@@ -46,12 +47,12 @@ extern "C" int QN_NET_TalkCtrl(int32_t camera, int32_t on)
             ipc.stop_talk();
         }
         Trace("ipc  mgr_talk_ctrl start");
-        if (!SendTalkCtrl(camera, on)) return Fail(QN_NET_ERR_SEND, "ipc QN_NET_TalkCtrl failed(send data failed)");
+        if (!SendTalkCtrl(*sdk, camera, on)) return Fail(QN_NET_ERR_SEND, "ipc QN_NET_TalkCtrl failed(send data failed)");
         Trace("ipc QN_NET_TalkCtrl success");
         return 1;
     }
     case kPublicRoute: {
-        video_conn& video = objects().video;
+        video_conn& video = sdk->video;
         if (!video.playing()) return Fail(QN_NET_ERR_VIDEO_NO_LINK, "QN_NET_TalkCtrl failed (video no link)");
         if (on != 0) {
             video.start_talk(cameraId);
@@ -59,7 +60,7 @@ extern "C" int QN_NET_TalkCtrl(int32_t camera, int32_t on)
             video.stop_talk();
         }
         Trace("public  mgr_talk_ctrl start");
-        if (!SendTalkCtrl(camera, on)) {
+        if (!SendTalkCtrl(*sdk, camera, on)) {
             return Fail(QN_NET_ERR_SEND, "public QN_NET_TalkCtrl failed(send data failed)");
         }
         Trace("public  QN_NET_TalkCtrl success");
@@ -81,15 +82,16 @@ extern "C" int QN_NET_SendTalkData(int32_t, const char* data, int32_t length)
         return 0;
     }
     const auto bytes = static_cast<std::size_t>(length);
-    switch (current_route()) {
+    const session_hold sdk;
+    switch (current_route(*sdk)) {
     case kLocalRoute: {
-        ipc_conn& ipc = objects().ipc;
+        ipc_conn& ipc = sdk->ipc;
         if (!ipc.streaming()) return Fail(QN_NET_ERR_IPC_NO_LINK, "QN_NET_SendTalkData failed(ipc no link)");
         if (!ipc.talk_data(data, bytes)) return Fail(QN_NET_ERR_SEND, "ipc QN_NET_SendTalkData failed(send data failed)");
         return 1;
     }
     case kPublicRoute: {
-        video_conn& video = objects().video;
+        video_conn& video = sdk->video;
         if (!video.playing()) return Fail(QN_NET_ERR_VIDEO_NO_LINK, "QN_NET_SendTalkData failed(video no link)");
         if (!video.talk_data(data, bytes)) {
             return Fail(QN_NET_ERR_SEND, "public QN_NET_SendTalkData faield(send data failed)");

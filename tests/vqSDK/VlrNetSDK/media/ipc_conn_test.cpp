@@ -32,7 +32,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(fixture.ok) << "ffmpeg could not make the test stream";
-        ASSERT_EQ(qn_net::process_recv::instance().start(), 1);
+        ASSERT_EQ(receiver.start(), 1);
         qn_net::global_set().user_id.store(kUser);
     }
 
@@ -55,13 +55,14 @@ protected:
 
     MediaFixture fixture;
     FrameSink sink;
+    qn_net::process_recv receiver;
 };
 
 TEST_F(IpcConn, StreamsTheCamerasH264AndAudioFrameForFrame)
 {
     // Repeated blocks on the wire must not complete a frame early.
     MediaPeer peer("lan_camera", fixture, "--dup 0.05 --seed 3");
-    ipc_conn conn;
+    ipc_conn conn(receiver);
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
@@ -98,7 +99,7 @@ TEST_F(IpcConn, StreamsTheCamerasH264AndAudioFrameForFrame)
 TEST_F(IpcConn, ACameraThatLosesAndReordersBlocksGivesOnlyWholeDecodableFrames)
 {
     MediaPeer peer("lan_camera", fixture, "--loss 0.05 --reorder 3 --dup 0.02 --seed 5");
-    ipc_conn conn;
+    ipc_conn conn(receiver);
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
@@ -133,7 +134,7 @@ TEST_F(IpcConn, ACameraThatLosesAndReordersBlocksGivesOnlyWholeDecodableFrames)
 TEST_F(IpcConn, ABlockOfAnotherCameraClosesThatCamerasChannel)
 {
     MediaPeer peer("lan_camera", fixture, "--foreign");
-    ipc_conn conn;
+    ipc_conn conn(receiver);
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     conn.connect_video(kCamera, &connect);
@@ -149,7 +150,7 @@ TEST_F(IpcConn, ABlockOfAnotherCameraClosesThatCamerasChannel)
 TEST_F(IpcConn, AConnectAnswerOfAnotherLengthCompletesNothing)
 {
     MediaPeer peer("lan_camera", fixture, "--answer-total 40");
-    ipc_conn conn;
+    ipc_conn conn(receiver);
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
@@ -160,7 +161,7 @@ TEST_F(IpcConn, AConnectAnswerOfAnotherLengthCompletesNothing)
 TEST_F(IpcConn, TalkPacketsKeepTheStreamInStepWhileKeepAlivesRun)
 {
     MediaPeer peer("lan_camera", fixture, "");
-    ipc_conn conn;
+    ipc_conn conn(receiver);
     Open(conn, peer);
     const std::string talk = media_test::ReadFile(fixture.alaw).substr(0, 1000);
     std::atomic<bool> done{false};

@@ -53,7 +53,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(fixture.ok) << "ffmpeg could not make the test stream";
-        ASSERT_EQ(qn_net::process_recv::instance().start(), 1);
+        ASSERT_EQ(receiver.start(), 1);
         qn_net::global_set().user_id.store(kUser);
         // Any free port: tests never take the service's own ports.
         qn_net::global_set().local_udp_port.store(0);
@@ -89,6 +89,7 @@ protected:
 
     MediaFixture fixture;
     FrameSink sink;
+    qn_net::process_recv receiver;
     qn_net::frame_pool pool;
     qn_net::frame_deck deck;
 };
@@ -96,7 +97,7 @@ protected:
 TEST_F(VideoConn, RecoversTheStreamFromLossReorderingAndRepeats)
 {
     MediaPeer peer("video_server", fixture, "--loss 0.05 --reorder 4 --dup 0.02 --seed 11 --stray --server-close 5");
-    video_conn conn(deck);
+    video_conn conn(receiver, deck);
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
@@ -159,7 +160,7 @@ TEST_F(VideoConn, RecoversTheStreamFromLossReorderingAndRepeats)
 TEST_F(VideoConn, BlocksBeforeAcceptingAreDropped)
 {
     MediaPeer peer("video_server", fixture, "");
-    video_conn conn(deck);
+    video_conn conn(receiver, deck);
     Open(conn, peer);
     conn.set_accepting(false);
     qn_net::pending_request connect("connectvideo");
@@ -175,7 +176,7 @@ TEST_F(VideoConn, AnIPv6LoginAddressGivesADualStackSocketThatReachesAnIPv4Server
 {
     MediaPeer peer("video_server", fixture, "");
     qn_net::set_login_server("::1");
-    video_conn conn(deck);
+    video_conn conn(receiver, deck);
     Open(conn, peer);
     qn_net::pending_request connect("connectvideo");
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
@@ -189,7 +190,7 @@ TEST_F(VideoConn, AnIPv6LoginAddressGivesADualStackSocketThatReachesAnIPv4Server
 TEST_F(VideoConn, TalkGoesOutAsDatagramsOnlyForACamera)
 {
     MediaPeer peer("video_server", fixture, "");
-    video_conn conn(deck);
+    video_conn conn(receiver, deck);
     Open(conn, peer);
     const std::string talk = media_test::ReadFile(fixture.alaw).substr(0, 1000);
 

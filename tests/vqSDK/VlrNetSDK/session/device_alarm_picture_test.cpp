@@ -63,8 +63,8 @@ protected:
         DeviceSession::TearDown();
         // The connections live as long as the process: a download a test
         // left half done must not reach into the next test.
-        qn_net::objects().mgr.picture().reset();
-        qn_net::objects().mgr.picture().set_idle();
+        qn_net::session_hold()->mgr.picture().reset();
+        qn_net::session_hold()->mgr.picture().set_idle();
     }
 
     testing_support::TempFolder folder_;
@@ -150,7 +150,7 @@ TEST_F(DeviceAlarmPicture, AnUnansweredRequestTimesOutAfterFourSeconds)
     EXPECT_EQ(AskForPicture(), -1);
     EXPECT_GE(platform::MonotonicMs() - started, 3900);
     EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
-    EXPECT_FALSE(qn_net::objects().mgr.picture().downloading());
+    EXPECT_FALSE(qn_net::session_hold()->mgr.picture().downloading());
 }
 
 TEST_F(DeviceAlarmPicture, AnUnansweredPanoramaTimesOutAfterFourSeconds)

@@ -65,7 +65,7 @@ TEST_F(PlayCycles, AlternatingRoutesLeaveNoThreadAndNoFrameAfterAStop)
             << "cycle " << cycle;
         ASSERT_EQ(QN_NET_StopRealPlay(kCamera), 1);
         stopped.store(true);
-        EXPECT_FALSE(qn_net::play::runner().running());
+        EXPECT_FALSE(qn_net::session_hold()->runner.running());
     }
     platform::SleepMs(300);
     EXPECT_EQ(late.load(), 0) << "frames after a stop returned";
@@ -89,9 +89,9 @@ TEST_F(PlayCycles, StopsAroundALateTakeoverNeverLetItReachALaterPlay)
         platform::SleepMs(40 * (cycle % 15));
         ASSERT_EQ(QN_NET_StopRealPlay(kCamera), 1);
         stopped.store(true);
-        EXPECT_FALSE(qn_net::play::runner().running());
-        EXPECT_FALSE(qn_net::objects().video.playing());
-        EXPECT_FALSE(qn_net::objects().ipc.streaming());
+        EXPECT_FALSE(qn_net::session_hold()->runner.running());
+        EXPECT_FALSE(qn_net::session_hold()->video.playing());
+        EXPECT_FALSE(qn_net::session_hold()->ipc.streaming());
         takeovers = events.Of(QN_NET_EVENT_LOCAL_ROUTE).size();
         platform::SleepMs(20);
         EXPECT_EQ(events.Of(QN_NET_EVENT_LOCAL_ROUTE).size(), takeovers) << "a takeover after the stop, cycle " << cycle;

@@ -21,9 +21,9 @@ protected:
     // Nothing of the play is left: no stream, no route thread.
     void ExpectNothingPlays()
     {
-        EXPECT_FALSE(qn_net::objects().video.playing());
-        EXPECT_FALSE(qn_net::objects().ipc.streaming());
-        EXPECT_FALSE(qn_net::play::runner().running());
+        EXPECT_FALSE(qn_net::session_hold()->video.playing());
+        EXPECT_FALSE(qn_net::session_hold()->ipc.streaming());
+        EXPECT_FALSE(qn_net::session_hold()->runner.running());
     }
 };
 
@@ -33,7 +33,7 @@ TEST_F(LivePlay, TheLocalRouteWinsWhenTheVideoServerHoldsItsAnswer)
     int32_t route = -1;
     ASSERT_EQ(QN_NET_StartRealPlay(kCamera, &route), 1);
     EXPECT_EQ(route, qn_net::play::kLocalRoute);
-    EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
+    EXPECT_EQ(qn_net::play::current_route(*qn_net::session_hold()), qn_net::play::kLocalRoute);
     // The public route was told to stop.
     EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
 
@@ -62,8 +62,8 @@ TEST_F(LivePlay, APublicRouteThatWonIsTakenOverByALateLocalRoute)
     ASSERT_EQ(takeover.size(), 1u);
     EXPECT_EQ(takeover[0].first, kCamera);
     EXPECT_EQ(takeover[0].second, 0);
-    EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
-    EXPECT_FALSE(qn_net::objects().video.playing());
+    EXPECT_EQ(qn_net::play::current_route(*qn_net::session_hold()), qn_net::play::kLocalRoute);
+    EXPECT_FALSE(qn_net::session_hold()->video.playing());
     EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
 
     ASSERT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
@@ -178,7 +178,7 @@ TEST_F(LivePlay, LocalRealPlayGoesStraightToTheCamera)
 {
     SignIn(SessionPeers().NoVideo());
     ASSERT_EQ(QN_NET_LocalRealPlay(kCamera, netsdk_test::LoopbackIPv4(), camera->Port()), 1);
-    EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kLocalRoute);
+    EXPECT_EQ(qn_net::play::current_route(*qn_net::session_hold()), qn_net::play::kLocalRoute);
     EXPECT_TRUE(WaitLiveFrame(kLocalFrameBase + kFrames, 15000));
     BlockCount::Clear();
     ASSERT_EQ(QN_NET_CountStreamBlocks(1, &BlockCount::On), 1);
@@ -202,7 +202,7 @@ TEST_F(LivePlay, NothingPlayingBeforeAnyStart)
 {
     SignIn(SessionPeers().NoCamera().NoVideo());
     // Before any play the route is the public one.
-    EXPECT_EQ(qn_net::play::current_route(), qn_net::play::kPublicRoute);
+    EXPECT_EQ(qn_net::play::current_route(*qn_net::session_hold()), qn_net::play::kPublicRoute);
     EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
     EXPECT_TRUE(TraceLog::Has("QN_NET_StopRealPlay1 success(video no link)"));
     EXPECT_TRUE(TraceLog::Has("QN_NET_StopRealPlay2 success(video no link)"));

@@ -129,14 +129,14 @@ TEST_F(CardAndTalk, PublicPlaybackReachesItsOwnCallbackAndEndsAtItsStop)
     next.values[39] = 2;
     FrameSink nextCard;
     const std::size_t firstDelivered = card.Video().size();
-    const uint16_t port = qn_net::objects().video.local_port();
+    const uint16_t port = qn_net::session_hold()->video.local_port();
     ASSERT_EQ(QN_NET_PlayBack(kCamera, &next, &FrameSink::OnData, 5, nextCard.Value()), 1) << LastError();
     // The replaced stream's socket was closed before the next one was bound.
-    EXPECT_EQ(qn_net::objects().video.local_port(), port);
+    EXPECT_EQ(qn_net::session_hold()->video.local_port(), port);
     EXPECT_TRUE(nextCard.WaitVideo([](const auto& video) { return !video.empty(); }, 15000))
         << "the second file did not stream";
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
-    EXPECT_FALSE(qn_net::objects().video.playing());
+    EXPECT_FALSE(qn_net::session_hold()->video.playing());
     const std::size_t delivered = nextCard.Video().size();
     EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
     platform::SleepMs(200);
@@ -171,11 +171,11 @@ TEST_F(CardAndTalk, APlaybackWhosePortIsTakenFailsWithTheBindCode)
     EXPECT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 0);
     EXPECT_EQ(LastError(), QN_NET_ERR_BIND);
     EXPECT_EQ(qn_net::global_set().local_udp_port.load(), port);
-    EXPECT_FALSE(qn_net::objects().video.playing());
+    EXPECT_FALSE(qn_net::session_hold()->video.playing());
     // Once the port is free again the playback starts on it.
     platform::CloseSocket(taken);
     ASSERT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 1) << LastError();
-    EXPECT_EQ(qn_net::objects().video.local_port(), port);
+    EXPECT_EQ(qn_net::session_hold()->video.local_port(), port);
     EXPECT_TRUE(card.WaitVideo([](const auto& video) { return !video.empty(); }, 10000));
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
 }
@@ -194,7 +194,7 @@ TEST_F(CardAndTalk, LocalPlaybackFollowsALocalLivePlay)
     EXPECT_TRUE(card.WaitVideo(
         [](const auto& video) { return !video.empty() && video.back().number == kLocalFrameBase + kFrames; }, 15000));
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
-    EXPECT_FALSE(qn_net::objects().ipc.streaming());
+    EXPECT_FALSE(qn_net::session_hold()->ipc.streaming());
     EXPECT_EQ(live.Video().size(), liveFrames) << "card frames reached the live callback";
     EXPECT_EQ(media_test::CheckDeliveredVideo(FramesBetween(card.Video(), 0, ~0u, kLocalFrameBase), Media(),
                                               Renumbered(camera->Frames(), kLocalFrameBase),

@@ -215,7 +215,7 @@ protected:
     void TearDown() override
     {
         QN_NET_StopRealPlay(kCamera);
-        if (qn_net::connection_state().load() != qn_net::conn_state::none || qn_net::objects().mgr.connected() != 0) {
+        if (qn_net::connection_state().load() != qn_net::conn_state::none || qn_net::session_hold()->mgr.connected() != 0) {
             QN_NET_Logout(kUser);
         }
         EXPECT_EQ(QN_NET_Cleanup(), 1);

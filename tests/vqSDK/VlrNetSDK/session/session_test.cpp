@@ -183,11 +183,11 @@ protected:
     {
         QN_NET_SetMsgCallBack(&EventLog::On, nullptr, &events_);
         ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
-        baselineSockets_ = process_recv::instance().registered();
+        baselineSockets_ = session()->receiver.registered();
     }
     void TearDown() override
     {
-        if (connection_state().load() != conn_state::none || objects().mgr.connected() != 0) QN_NET_Logout(kUser);
+        if (connection_state().load() != conn_state::none || session_hold()->mgr.connected() != 0) QN_NET_Logout(kUser);
         EXPECT_EQ(QN_NET_Cleanup(), 1);
         global_set().camera_timeout_ms.store(3000);
         QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
@@ -207,7 +207,7 @@ protected:
         login.mgr_port = peer.Port();
         store_login_values(login);
     }
-    int ExtraSockets() const { return process_recv::instance().registered() - baselineSockets_; }
+    int ExtraSockets() const { return session()->receiver.registered() - baselineSockets_; }
 
     EventLog events_;
     int baselineSockets_ = 0;
@@ -219,7 +219,7 @@ TEST_F(NetSdkSession, ManagementSignInHappensOnceAndDisconnectReportsTheLoss)
     UseMgr(*mgr);
     ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
     EXPECT_EQ(connection_state().load(), conn_state::mgr_online);
-    EXPECT_EQ(objects().mgr.connected(), mgr_conn::kSignedIn);
+    EXPECT_EQ(session_hold()->mgr.connected(), mgr_conn::kSignedIn);
     // On line already: no second connection, no second sign-in.
     EXPECT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
     EXPECT_EQ(ExtraSockets(), 1);
@@ -279,8 +279,8 @@ TEST_F(NetSdkSession, ARefusedOrDroppedSignInFailsAtOnceAndNothingFollows)
         EXPECT_LT(platform::MonotonicMs() - started, 10000);
         EXPECT_EQ(LastError(), QN_NET_ERR_SIGN_IN);
         EXPECT_EQ(connection_state().load(), conn_state::none);
-        EXPECT_EQ(current(), current_kind::none);
-        EXPECT_EQ(objects().mgr.connected(), mgr_conn::kClosed);
+        EXPECT_EQ(current(*session_hold()), current_kind::none);
+        EXPECT_EQ(session_hold()->mgr.connected(), mgr_conn::kClosed);
         EXPECT_EQ(ExtraSockets(), 0);
         EXPECT_EQ(QN_NET_OnLineState(42), 0);
         EXPECT_EQ(LastError(), QN_NET_ERR_NO_LINK);
@@ -346,7 +346,7 @@ TEST_F(NetSdkSession, LocalConnectionIsKeptForItsMarkAndReplacedForAnother)
     auto device = StartMgr();
     ASSERT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 7), 1);
     EXPECT_EQ(connection_state().load(), conn_state::local_online);
-    EXPECT_EQ(current(), current_kind::local);
+    EXPECT_EQ(current(*session_hold()), current_kind::local);
     EXPECT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 7), 1);
     EXPECT_EQ(ExtraSockets(), 1);
     EXPECT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 8), 1);
@@ -377,7 +377,7 @@ TEST_F(NetSdkSession, LocalConnectReachesTheCameraTheServerNamesAndKeepsOneConne
     ASSERT_EQ(QN_NET_LocalConnect(42), 1);
     ASSERT_EQ(QN_NET_LocalConnect(42), 1);
     EXPECT_EQ(ExtraSockets(), 2);  // the management and one local connection
-    EXPECT_EQ(objects().mgr.play_camera.load(), 42);
+    EXPECT_EQ(session_hold()->mgr.play_camera.load(), 42);
     EXPECT_EQ(ReceivedSoon(*mgr, 20203, 2), 2);
     EXPECT_EQ(QN_NET_Logout(kUser), 1);
     EXPECT_EQ(ExtraSockets(), 0);
@@ -438,7 +438,7 @@ TEST_F(NetSdkSession, FrozenServerIsGivenUpAfterTenSilentPeriods)
     auto mgr = StartMgr();
     UseMgr(*mgr);
     ASSERT_EQ(QN_NET_Base_connect(1, 0, 0, 0), 1);
-    objects().mgr.play_camera.store(42);
+    session_hold()->mgr.play_camera.store(42);
     QN_NET_SetDebugCallBack(&KeepTrace);
     ASSERT_EQ(std::system(("kill -STOP " + std::to_string(mgr->Pid())).c_str()), 0);
     const auto frozen = std::chrono::steady_clock::now();
@@ -450,7 +450,7 @@ TEST_F(NetSdkSession, FrozenServerIsGivenUpAfterTenSilentPeriods)
     // Ten heartbeats without an answer, one every two seconds.
     EXPECT_GE(after, std::chrono::seconds(18));
     EXPECT_EQ(connection_state().load(), conn_state::none);
-    EXPECT_EQ(objects().mgr.connected(), mgr_conn::kClosed);
+    EXPECT_EQ(session_hold()->mgr.connected(), mgr_conn::kClosed);
     EXPECT_EQ(ExtraSockets(), 0);
     // From the third silent period to the eighth the heartbeat also asked
     // whether the playing camera is on line.
@@ -530,7 +530,7 @@ TEST(NetSdkSessionLife, CallsRacingWithCleanupAndInitFinishOnTheirOwnSession)
 
     // What the racing calls left in a session did not outlive it.
     ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
-    EXPECT_EQ(current(), current_kind::none);
+    EXPECT_EQ(current(*session_hold()), current_kind::none);
     EXPECT_EQ(QN_NET_Base_DisConnect(), 0);
     ASSERT_EQ(QN_NET_Cleanup(), 1);
     EXPECT_TRUE(testing_support::WaitUntil([&] { return testing_support::ThreadCount() == threadsBefore; }))

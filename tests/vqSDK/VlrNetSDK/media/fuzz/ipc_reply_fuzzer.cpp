@@ -43,7 +43,8 @@ struct connected_camera {
             }
         }).detach();
     }
-    qn_net::ipc_conn conn;
+    qn_net::process_recv receiver;
+    qn_net::ipc_conn conn{receiver};
 };
 
 } // namespace

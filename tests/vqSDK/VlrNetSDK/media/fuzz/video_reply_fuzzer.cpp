@@ -19,7 +19,7 @@ int TakeFrame(char* data, int32_t type, int32_t, int32_t, int32_t)
 }
 
 struct bound_connection {
-    bound_connection() : deck(pool), conn(deck)
+    bound_connection() : deck(pool), conn(receiver, deck)
     {
         qn_net::global_set().local_udp_port.store(0);
         deck.set_camera(7);
@@ -36,6 +36,7 @@ struct bound_connection {
         conn.set_stream(1);
         conn.set_accepting(true);
     }
+    qn_net::process_recv receiver;
     qn_net::frame_pool pool;
     qn_net::frame_deck deck;
     qn_net::video_conn conn;
