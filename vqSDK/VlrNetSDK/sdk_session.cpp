@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <thread>
 
 #include "Depend/qn_log.h"
 
@@ -13,6 +14,7 @@ namespace {
 constexpr auto kEndWait = std::chrono::seconds(10);
 
 thread_local const sdk_session* t_ownSession = nullptr;
+thread_local int t_joinedThread = 0;
 
 // How the last reference of an ending session reaches the thread that ends it.
 struct end_handoff {
@@ -103,11 +105,20 @@ void end_session(session_ref ended)
                    static_cast<long long>(kEndWait.count()));
         return;
     }
+    if (t_joinedThread > 0) {
+        // Destroying it here would make this thread wait for itself.
+        std::thread([last] { delete last; }).detach();
+        return;
+    }
     delete last;
 }
 
 own_session_mark::own_session_mark(const sdk_session* held) : previous_(t_ownSession) { t_ownSession = held; }
 
 own_session_mark::~own_session_mark() { t_ownSession = previous_; }
+
+joined_thread_mark::joined_thread_mark() { ++t_joinedThread; }
+
+joined_thread_mark::~joined_thread_mark() { --t_joinedThread; }
 
 } // namespace qn_net

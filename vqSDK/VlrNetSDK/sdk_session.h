@@ -125,4 +125,16 @@ private:
     const sdk_session* previous_;
 };
 
+// Marks a thread that a session joins as it ends without holding a reference
+// (the deck's delivery thread): a session ended from a callback of such a
+// thread is destroyed on a thread of its own, which joins this one once its
+// callback has returned.
+class joined_thread_mark {
+public:
+    joined_thread_mark();
+    ~joined_thread_mark();
+    joined_thread_mark(const joined_thread_mark&) = delete;
+    joined_thread_mark& operator=(const joined_thread_mark&) = delete;
+};
+
 } // namespace qn_net

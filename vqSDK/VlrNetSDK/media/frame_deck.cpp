@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "Depend/qn_log.h"
+#include "vqSDK/VlrNetSDK/sdk_session.h"
 #include "vqSDK/VlrNetSDK/wire_bytes.h"
 
 namespace qn_net {
@@ -498,6 +499,8 @@ bool frame_deck::deliver_next()
 
 void frame_deck::run()
 {
+    // Its callbacks may end the session that owns the deck.
+    const joined_thread_mark mark;
     while (true) {
         check_block_timer();
         if (stop_.load()) break;

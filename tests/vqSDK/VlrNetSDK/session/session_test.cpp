@@ -537,4 +537,42 @@ TEST(NetSdkSessionLife, CallsRacingWithCleanupAndInitFinishOnTheirOwnSession)
         << testing_support::ThreadCount() << " threads, " << threadsBefore << " before";
 }
 
+
+// Ends the SDK from the loss event, as a caller that gives up may.
+struct CleanupOnLoss {
+    static void On(void*, int32_t code, int32_t, int32_t, void* user)
+    {
+        if (code == QN_NET_EVENT_SERVER_LOST) static_cast<CleanupOnLoss*>(user)->result.store(QN_NET_Cleanup());
+    }
+    std::atomic<int> result{-1};
+};
+
+// The local heartbeat raises the loss on its own thread, which holds the
+// session for that round: QN_NET_Cleanup called there cannot wait for it, so
+// the heartbeat ends the session as it lets go of it, joining every other
+// thread of the session and leaving none behind.
+TEST(NetSdkSessionLife, CleanupFromTheHeartbeatsLossEventEndsTheSessionOnThatThread)
+{
+    const int threadsBefore = testing_support::SettledThreadCount();
+    CleanupOnLoss loss;
+    QN_NET_SetMsgCallBack(&CleanupOnLoss::On, nullptr, &loss);
+    ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
+    {
+        auto device = std::make_unique<CamsimServer>("mgr", "");
+        ASSERT_NE(device->Port(), 0) << "the simulated device did not start";
+        ASSERT_EQ(QN_NET_Base_connect(2, netsdk_test::LoopbackIPv4(), device->Port(), 7), 1);
+    }
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return loss.result.load() != -1; }));
+    EXPECT_EQ(loss.result.load(), 1);
+    EXPECT_EQ(QN_NET_Base_DisConnect(), 0);
+    EXPECT_EQ(LastError(), QN_NET_ERR_NOT_INIT);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return testing_support::ThreadCount() == threadsBefore; }))
+        << testing_support::ThreadCount() << " threads, " << threadsBefore << " before";
+    QN_NET_SetMsgCallBack(nullptr, nullptr, nullptr);
+    // The next session begins afresh.
+    ASSERT_EQ(QN_NET_Init("127.0.0.1"), 1);
+    EXPECT_EQ(connection_state().load(), conn_state::none);
+    EXPECT_EQ(QN_NET_Cleanup(), 1);
+}
+
 } // namespace
