@@ -97,7 +97,7 @@ private:
     int32_t playbackValue_ = 0;
 };
 
-// The process's connection to the management server.
+// The session's connection to the management server.
 class mgr_conn : public base_conn {
 public:
     enum : int32_t { kClosed = 0, kConnected = 1, kSignedIn = 2 };
