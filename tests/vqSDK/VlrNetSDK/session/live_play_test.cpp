@@ -4,9 +4,12 @@
 // checked against the source with ffprobe and ffmpeg's framemd5.
 #include "play_session.h"
 
+#include <atomic>
+
 #include "vqSDK/VlrNetSDK/media/camera_messages.h"
 #include "vqSDK/VlrNetSDK/session/live_play_race.h"
 #include "vqSDK/VlrNetSDK/session/play_state.h"
+#include "support/this_process.h"
 #include "support/wait_until.h"
 
 namespace {
@@ -26,6 +29,43 @@ protected:
         EXPECT_FALSE(qn_net::session_hold()->runner.running());
     }
 };
+
+// Logs out and ends the SDK from the stream's callback, once, on a video
+// frame: the deck hands those over on its own thread (audio comes on the
+// receive thread, which must not be called back into).
+std::atomic<int> g_cleanupFromCallback{-1};
+
+int EndFromCallback(char* data, int32_t type, int32_t, int32_t, int32_t)
+{
+    if (type == QN_NET_FRAME_AUDIO_G711A) return 0;
+    QN_NET_Free(data);
+    int first = -1;
+    if (g_cleanupFromCallback.compare_exchange_strong(first, -2)) {
+        g_cleanupFromCallback.store(QN_NET_Logout(kUser) == 1 ? QN_NET_Cleanup() : 0);
+    }
+    return 0;
+}
+
+// The public stream's callback runs on the deck's thread, which the session
+// joins as it ends: ended from that callback, the session is destroyed on
+// another thread once the callback has returned, and its threads are gone.
+TEST_F(LivePlay, LogoutAndCleanupFromTheStreamsCallbackEndTheSessionWhole)
+{
+    SignIn(SessionPeers().NoCamera());
+    // The receive thread, the deck's thread and three watchers.
+    const int sessionThreads = 5;
+    const int threadsBefore = testing_support::SettledThreadCount();
+    ASSERT_EQ(QN_NET_SetRealDataCallBack(&EndFromCallback, 0), 1);
+    int32_t route = -1;
+    ASSERT_EQ(QN_NET_StartRealPlay(kCamera, &route), 1);
+    EXPECT_EQ(route, qn_net::play::kPublicRoute);
+    ASSERT_TRUE(testing_support::WaitUntil([] { return g_cleanupFromCallback.load() >= 0; }));
+    EXPECT_EQ(g_cleanupFromCallback.load(), 1);
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] { return testing_support::ThreadCount() == threadsBefore - sessionThreads; }))
+        << testing_support::ThreadCount() << " threads, " << threadsBefore << " with the session";
+    EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 0) << "the SDK has ended";
+}
 
 TEST_F(LivePlay, TheLocalRouteWinsWhenTheVideoServerHoldsItsAnswer)
 {
