@@ -55,6 +55,7 @@ TEST_F(LivePlay, LogoutAndCleanupFromTheStreamsCallbackEndTheSessionWhole)
     // The receive thread, the deck's thread and three watchers.
     const int sessionThreads = 5;
     const int threadsBefore = testing_support::SettledThreadCount();
+    g_cleanupFromCallback.store(-1);
     ASSERT_EQ(QN_NET_SetRealDataCallBack(&EndFromCallback, 0), 1);
     int32_t route = -1;
     ASSERT_EQ(QN_NET_StartRealPlay(kCamera, &route), 1);
