@@ -20,7 +20,7 @@ constexpr int64_t kNever = INT64_MIN / 4;
 } // namespace
 
 frame_deck::frame_deck(frame_pool& pool, const platform::Clock& clock)
-    : pool_(pool), clock_(clock), slots_(new video_slot[kSlots]), audio_(new audio_slot[kSlots]),
+    : pool_(pool), clock_(clock), slots_(new video_slot[kSlots]),
       audioOut_(new audio_out[kAudioPositions])
 {
     for (int i = 0; i < kSlots; ++i) clear_slot(slots_[i]);
@@ -174,6 +174,7 @@ void frame_deck::clear_video_locked()
 
 void frame_deck::clear_audio_locked()
 {
+    if (!audio_) return;
     for (int i = 0; i < kSlots; ++i) {
         audio_slot& slot = audio_[i];
         slot.frame_number = -1;
@@ -364,6 +365,9 @@ bool frame_deck::insert_audio_blk(const media_block& block)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (block.frame_number < nextExpected_) return false;
+        // Made on the first audio block: a deck that never plays audio (every
+        // session's, until a public play) stays small.
+        if (!audio_) audio_.reset(new audio_slot[kSlots]);
         audio_slot& slot = audio_[block.frame_number & (kSlots - 1)];
         if (slot.frame_number != int64_t{block.frame_number}) {
             slot.frame_number = -1;

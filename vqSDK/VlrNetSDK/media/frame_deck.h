@@ -141,7 +141,7 @@ private:
     frame_pool& pool_;
     const platform::Clock& clock_;
     std::unique_ptr<video_slot[]> slots_;
-    std::unique_ptr<audio_slot[]> audio_;
+    std::unique_ptr<audio_slot[]> audio_;  // from the first audio block on
     std::unique_ptr<audio_out[]> audioOut_;  // flushed audio, outside the lock
 
     mutable std::mutex mutex_;
