@@ -44,6 +44,9 @@ void frame_deck::init()
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        // Made here rather than on the receive thread when the first audio
+        // block comes.
+        if (!audio_) audio_.reset(new audio_slot[kSlots]);
         clear_video_locked();
         clear_audio_locked();
         stop_.store(false);
@@ -365,8 +368,7 @@ bool frame_deck::insert_audio_blk(const media_block& block)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (block.frame_number < nextExpected_) return false;
-        // Made on the first audio block: a deck that never plays audio (every
-        // session's, until a public play) stays small.
+        // A deck that was never started has none yet.
         if (!audio_) audio_.reset(new audio_slot[kSlots]);
         audio_slot& slot = audio_[block.frame_number & (kSlots - 1)];
         if (slot.frame_number != int64_t{block.frame_number}) {

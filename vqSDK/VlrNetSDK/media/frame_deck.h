@@ -141,7 +141,9 @@ private:
     frame_pool& pool_;
     const platform::Clock& clock_;
     std::unique_ptr<video_slot[]> slots_;
-    std::unique_ptr<audio_slot[]> audio_;  // from the first audio block on
+    // Made when the deck first starts: a session whose deck never starts (the
+    // stand-in between QN_NET_Cleanup and QN_NET_Init) stays small.
+    std::unique_ptr<audio_slot[]> audio_;
     std::unique_ptr<audio_out[]> audioOut_;  // flushed audio, outside the lock
 
     mutable std::mutex mutex_;
