@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ struct Received {
     std::vector<uint8_t> picture;
     std::string picturePath;
     VLR_FILEPLAY* module = nullptr;
+    // Called on the reporting thread after each event is kept, outside the lock.
+    std::function<void(int32_t event)> afterEvent;
 
     int Count(int32_t event)
     {
@@ -87,9 +90,12 @@ struct Received {
     static void OnEvent(int32_t event, int32_t, int64_t value, void* user, int32_t)
     {
         auto* self = static_cast<Received*>(user);
-        std::lock_guard<std::mutex> hold(self->lock);
-        self->events.push_back(event);
-        self->eventValues.push_back(value);
+        {
+            std::lock_guard<std::mutex> hold(self->lock);
+            self->events.push_back(event);
+            self->eventValues.push_back(value);
+        }
+        if (self->afterEvent) self->afterEvent(event);
     }
     static void OnMessage(int32_t, int32_t, const char* text, void* user, int32_t)
     {
