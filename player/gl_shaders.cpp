@@ -45,14 +45,16 @@ void main()
 )";
 
 // A layer is chosen by its given coordinate; its planes are sampled at the
-// corrected one (the same unless the layer's correction is on). Fragments
-// outside every layer are discarded: one that wrote no colour would leave
-// whatever the buffer held.
+// corrected one (the same unless the layer's correction is on). A layer whose
+// picture was packed holds its colour in its first texture (PackedArray),
+// which the YUV formula would misread. Fragments outside every layer are
+// discarded: one that wrote no colour would leave whatever the buffer held.
 const char* const kQnGLFragmentShader = R"(#version 120
 uniform float fTransparency;
 uniform float flTransThread;
 uniform int nTextureValid;
 uniform int OutlineArray[2];
+uniform int PackedArray[2];
 uniform sampler2D SamplerArray[6];
 varying vec2 tc0;
 varying vec2 tc1;
@@ -69,15 +71,25 @@ bool onEdge(vec2 st)
     return st.x <= 0.01 || st.x >= 0.99 || st.y <= 0.01 || st.y >= 0.99;
 }
 
-vec4 yuvColour(float y, float u, float v)
+vec4 withAlpha(vec3 rgb, float y)
 {
-    u -= 0.5;
-    v -= 0.5;
-    vec3 rgb = vec3(y + 1.13983 * v, y - 0.39465 * u - 0.5806 * v, y + 2.03211 * u);
     float alpha = 1.0;
     if (y < flTransThread)
         alpha = fTransparency == 1.0 ? y : fTransparency;
     return vec4(rgb, alpha);
+}
+
+vec4 yuvColour(float y, float u, float v)
+{
+    u -= 0.5;
+    v -= 0.5;
+    return withAlpha(vec3(y + 1.13983 * v, y - 0.39465 * u - 0.5806 * v, y + 2.03211 * u), y);
+}
+
+// The luma the YUV formula inverts, so that both kinds of layer fade alike.
+vec4 rgbColour(vec3 rgb)
+{
+    return withAlpha(rgb, dot(rgb, vec3(0.299, 0.587, 0.114)));
 }
 
 void main()
@@ -85,6 +97,8 @@ void main()
     if (nTextureValid >= 2 && inside(tc_ori1)) {
         if (OutlineArray[1] == 1 && onEdge(tc_ori1)) {
             gl_FragColor = vec4(0.0, 0.54, 0.54, 1.0);
+        } else if (PackedArray[1] == 1) {
+            gl_FragColor = rgbColour(texture2D(SamplerArray[3], tc1).rgb);
         } else {
             gl_FragColor = yuvColour(texture2D(SamplerArray[3], tc1).r, texture2D(SamplerArray[4], tc1).r,
                                      texture2D(SamplerArray[5], tc1).r);
@@ -92,6 +106,8 @@ void main()
     } else if (nTextureValid >= 1 && inside(tc_ori0)) {
         if (OutlineArray[0] == 1 && onEdge(tc_ori0)) {
             gl_FragColor = vec4(0.0, 0.54, 0.54, 1.0);
+        } else if (PackedArray[0] == 1) {
+            gl_FragColor = rgbColour(texture2D(SamplerArray[0], tc0).rgb);
         } else {
             gl_FragColor = yuvColour(texture2D(SamplerArray[0], tc0).r, texture2D(SamplerArray[1], tc0).r,
                                      texture2D(SamplerArray[2], tc0).r);

@@ -25,6 +25,7 @@ qnGLRender::qnGLRender(QOpenGLShaderProgram* program) : program_(program)
     layerLocations_[0] = program_->attributeLocation("VideoFrame0");
     layerLocations_[1] = program_->attributeLocation("VideoFrame1");
     textureValidLocation_ = program_->uniformLocation("nTextureValid");
+    packedLocation_ = program_->uniformLocation("PackedArray");
 }
 
 qnGLRender::~qnGLRender()
@@ -48,8 +49,8 @@ void qnGLRender::setViewProjection(int width, int height, const qnGLSceneInfo& s
     view_ = qnGLViewMatrix(scene);
 }
 
-void qnGLRender::uploadTexture(GLuint& name, GLenum format, int width, int height, int rowLength,
-                               const uint8_t* pixels)
+void qnGLRender::uploadTexture(GLuint& name, GLenum internalFormat, GLenum format, int width, int height,
+                               int rowLength, const uint8_t* pixels)
 {
     if (name != 0) glDeleteTextures(1, &name);
     glGenTextures(1, &name);
@@ -62,7 +63,7 @@ void qnGLRender::uploadTexture(GLuint& name, GLenum format, int width, int heigh
     // picture nor make OpenGL read past the plane.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-    glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(internalFormat), width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
@@ -75,12 +76,15 @@ void qnGLRender::uploadPicture(TextureSet set, const _vm_screen& picture)
         int u = picture.format == VM_FMT_YUV420 ? 1 : 2;
         int v = 3 - u;
         int cw = picture.width / 2, ch = picture.height / 2;
-        uploadTexture(names[0], GL_LUMINANCE, picture.width, picture.height, picture.planar.stride[0],
+        uploadTexture(names[0], GL_LUMINANCE, GL_LUMINANCE, picture.width, picture.height, picture.planar.stride[0],
                       picture.planar.plane[0]);
         if (cw > 0 && ch > 0) {
-            uploadTexture(names[1], GL_LUMINANCE, cw, ch, picture.planar.stride[u], picture.planar.plane[u]);
-            uploadTexture(names[2], GL_LUMINANCE, cw, ch, picture.planar.stride[v], picture.planar.plane[v]);
+            uploadTexture(names[1], GL_LUMINANCE, GL_LUMINANCE, cw, ch, picture.planar.stride[u],
+                          picture.planar.plane[u]);
+            uploadTexture(names[2], GL_LUMINANCE, GL_LUMINANCE, cw, ch, picture.planar.stride[v],
+                          picture.planar.plane[v]);
         }
+        packed_[set] = false;
     } else if (picture.format == VM_FMT_BGR24 || picture.format == VM_FMT_BGR24_B) {
         // Rows of a packed picture are whole pixels only when the stride is a
         // multiple of 3; pack them when it is not.
@@ -95,7 +99,9 @@ void qnGLRender::uploadPicture(TextureSet set, const _vm_screen& picture)
             pixels = packedRows.data();
             rowLength = picture.width;
         }
-        uploadTexture(names[0], GL_BGR, picture.width, picture.height, rowLength, pixels);
+        // The bytes are B, G, R; the texture holds R, G, B as the shader reads them.
+        uploadTexture(names[0], GL_RGB, GL_BGR, picture.width, picture.height, rowLength, pixels);
+        packed_[set] = true;
     }
 }
 
@@ -104,9 +110,11 @@ void qnGLRender::drawModel(const qnGLModel& model, bool threeTexturesPerLayer)
     model_ = qnGLModelMatrix(model.transform);
     const int layers = qnGLLayerCount(model);
     GLuint textureList[3 * kGLMaxLayers] = {};
+    GLint packedLayers[kGLMaxLayers] = {};
     for (int i = 0; i < layers; ++i) {
         int set = setForSource(model.source[i]);
         if (set < 0) continue;
+        packedLayers[i] = packed_[set] ? 1 : 0;
         if (threeTexturesPerLayer) {
             for (int k = 0; k < 3; ++k) textureList[3 * i + k] = textures_[set][k];
         } else {
@@ -114,6 +122,7 @@ void qnGLRender::drawModel(const qnGLModel& model, bool threeTexturesPerLayer)
         }
     }
     program_->setUniformValue(textureValidLocation_, layers);
+    program_->setUniformValueArray(packedLocation_, packedLayers, kGLMaxLayers);
 
     std::vector<qnGLBatch> batches = qnGLBuildBatches(model);
     for (const qnGLBatch& batch : batches) {

@@ -25,20 +25,24 @@ public:
     void drawModel(const qnGLModel& model, bool threeTexturesPerLayer);
     // Re-creates the set's textures from the picture: planes of format 273 or
     // 274 as luminance (U and V at half size), packed 24-bit pictures as one
-    // colour texture. Other pictures leave the set as it was.
+    // colour texture, which layers showing the set then draw as it is. Other
+    // pictures leave the set as it was.
     void uploadPicture(TextureSet set, const _vm_screen& picture);
     // The set a layer's source code selects; -1 for none ("LOCL", "ORIN").
     static int setForSource(uint32_t code);
 
 private:
-    void uploadTexture(GLuint& name, GLenum format, int width, int height, int rowLength, const uint8_t* pixels);
+    void uploadTexture(GLuint& name, GLenum internalFormat, GLenum format, int width, int height, int rowLength,
+                       const uint8_t* pixels);
 
     GLuint textures_[kTextureSets][3] = {};
+    bool packed_[kTextureSets] = {};
     QOpenGLShaderProgram* program_;
     int mvpLocation_ = -1;
     int positionLocation_ = -1;
     int layerLocations_[kGLMaxLayers] = {-1, -1};
     int textureValidLocation_ = -1;
+    int packedLocation_ = -1;
     QMatrix4x4 view_, projection_, model_, product_;
 };
 

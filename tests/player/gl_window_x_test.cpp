@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 #include <QMouseEvent>
@@ -19,6 +21,7 @@
 #include "qnIPlayerWin.h"
 #include "qnPlayerWinImpl.h"
 #include "support/qt_test_env.h"
+#include "support/this_process.h"
 #include "support/x_test_support.h"
 
 namespace {
@@ -189,6 +192,62 @@ Bgr24Image Reference(const YuvPicture& picture, const std::function<void(double,
         }
     return image;
 }
+
+// Columns [from, to) of `part` over `whole`.
+void PasteColumns(Bgr24Image& whole, const Bgr24Image& part, int from, int to)
+{
+    for (int y = 0; y < whole.height; ++y)
+        std::memcpy(whole.bytes.data() + (size_t(y) * whole.width + from) * 3, part.at(from, y), size_t(to - from) * 3);
+}
+
+// A model over the columns [left, right) of the view (fractions of its
+// width), the whole height, showing all of its layer 0 source.
+struct RectangleModel {
+    std::vector<float> positions, coords;
+    qnGLPrimGroup group{};
+    qnGLModel model{};
+
+    RectangleModel(double left, double right, const char* source)
+    {
+        const float v = float(kHeight) / kWidth;
+        const float x0 = float(-1 + 2 * left), x1 = float(-1 + 2 * right);
+        positions = {x0, v, 0, x0, -v, 0, x1, v, 0, x1, -v, 0};
+        coords = {0, 0, 0, 1, 1, 0, 1, 1};
+        group.kind = QN_GL_TRIANGLE_STRIP;
+        group.packedCount = (1u << 24) | (1u << 12) | 4u;
+        group.positions = positions.data();
+        group.texCoords[0] = coords.data();
+        std::memcpy(&model.source[0], source, 4);
+        model.flags = uint64_t(1) << 17;
+        model.groupCount = 1;
+        model.groups = &group;
+    }
+};
+
+// A copy of a planar picture whose rows are longer than its pixels, as a
+// decoder's often are.
+struct PaddedPicture {
+    std::vector<uint8_t> planes[3];
+    _vm_screen screen{};
+
+    PaddedPicture(const YuvPicture& picture, int padding)
+    {
+        const std::vector<uint8_t>* source[3] = {&picture.y, &picture.u, &picture.v};
+        screen.width = picture.width;
+        screen.height = picture.height;
+        screen.format = VM_FMT_YUV420;
+        for (int p = 0; p < 3; ++p) {
+            const int width = p == 0 ? picture.width : picture.width / 2;
+            const int rows = p == 0 ? picture.height : picture.height / 2;
+            const int stride = width + padding;
+            planes[p].assign(size_t(stride) * rows, 0xEE);
+            for (int r = 0; r < rows; ++r)
+                std::memcpy(planes[p].data() + size_t(r) * stride, source[p]->data() + size_t(r) * width, width);
+            screen.planar.plane[p] = planes[p].data();
+            screen.planar.stride[p] = stride;
+        }
+    }
+};
 
 bool AllBlack(const Bgr24Image& image)
 {
@@ -423,11 +482,161 @@ TEST_F(GLWindowOnX, PointerAndWheelReachTheOwner)
     EXPECT_EQ(owner_.pointers[1].points[1].x, 550);
 }
 
+// The frame picture ("Frame.jpg" beside the program, copied there by the
+// build) and a picture shared with the window are drawn by the models whose
+// source names them; the ring's picture, flat grey here, is not.
+TEST_F(GLWindowOnX, ModelsShowTheFramePictureAndTheOutsidePicture)
+{
+    // The frame picture as FFmpeg decodes the file on its own.
+    YuvPicture frame(166, 122);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ddshow_test::run("ffmpeg -v error -y -i " + window_->framePicturePath() +
+                                 " -f rawvideo -pix_fmt yuv420p " + temp_.file("frame.yuv")));
+    ASSERT_TRUE(ddshow_test::readFile(temp_.file("frame.yuv"), bytes));
+    ASSERT_EQ(bytes.size(), frame.fileBytes().size()) << "Frame.jpg is not the 166x122 fixture";
+    ASSERT_TRUE(frame.loadFile(bytes));
+
+    // Odd chroma width and padded rows: the upload must follow the strides.
+    YuvPicture sharedPicture(150, 110);
+    FillTestPicture(sharedPicture);
+    PaddedPicture padded(sharedPicture, 13);
+    qnOutsidePicture outside;
+    outside.picture = &padded.screen;
+    window_->setOutsidePicture(&outside);
+
+    RectangleModel left(0, 0.5, "FRAM"), right(0.5, 1, "PANO");
+    const qnGLModel models[2] = {left.model, right.model};
+    qnGLSceneInfo scene = CameraOver(models, 2);
+    owner_.scene = &scene;
+    YuvPicture grey(kWidth, kHeight);
+    grey.fill(128, 128, 128);
+    host_.setHold(false);
+    window_->putFrame(grey.record());
+    WaitForDrawnPicture();
+
+    Bgr24Image reference = Reference(frame, [](double s, double t, double& os, double& ot) {
+        os = 2 * s;
+        ot = t;
+    });
+    PasteColumns(reference, Reference(sharedPicture, [](double s, double t, double& os, double& ot) {
+                     os = 2 * s - 1;
+                     ot = t;
+                 }),
+                 kWidth / 2, kWidth);
+    expectClose(grab("frame_and_outside"), reference, "frame_and_outside");
+    window_->setOutsidePicture(nullptr);
+}
+
+// A packed picture (B, G, R) shared with the window is drawn in its own
+// colours. Its rows are not whole pixels apart, so they are packed first.
+TEST_F(GLWindowOnX, PackedOutsidePictureKeepsItsColours)
+{
+    const int w = 150, h = 110, stride = w * 3 + 5;
+    std::vector<uint8_t> pixels(size_t(stride) * h, 0xEE);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* bgr = pixels.data() + size_t(y) * stride + x * 3;
+            bgr[0] = uint8_t(255 * x / (w - 1));
+            bgr[1] = uint8_t(255 * y / (h - 1));
+            bgr[2] = uint8_t(((x / 15 + y / 15) % 2) * 200 + 20);
+        }
+    _vm_screen packed{};
+    packed.width = w;
+    packed.height = h;
+    packed.format = VM_FMT_BGR24_B;
+    packed.packed.pixels = pixels.data();
+    packed.packed.stride = stride;
+    qnOutsidePicture outside;
+    outside.picture = &packed;
+    window_->setOutsidePicture(&outside);
+
+    RectangleModel whole(0, 1, "PANO");
+    qnGLSceneInfo scene = CameraOver(&whole.model, 1);
+    owner_.scene = &scene;
+    YuvPicture grey(kWidth, kHeight);
+    grey.fill(128, 128, 128);
+    host_.setHold(false);
+    window_->putFrame(grey.record());
+    WaitForDrawnPicture();
+
+    // Each channel filtered on its own, as the texture samples them.
+    std::vector<uint8_t> channels[3];
+    for (int c = 0; c < 3; ++c)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) channels[c].push_back(pixels[size_t(y) * stride + x * 3 + c]);
+    Bgr24Image reference;
+    reference.width = kWidth;
+    reference.height = kHeight;
+    for (int py = 0; py < kHeight; ++py)
+        for (int px = 0; px < kWidth; ++px)
+            for (int c = 0; c < 3; ++c)
+                reference.bytes.push_back(uint8_t(
+                    std::lround(Sample(channels[c], w, h, (px + 0.5) / kWidth, (py + 0.5) / kHeight) * 255)));
+    expectClose(grab("packed_outside"), reference, "packed_outside");
+    window_->setOutsidePicture(nullptr);
+}
+
 TEST_F(GLWindowOnX, FramePictureIsReadFromTheProgramFolder)
 {
     wchar_t folder[4096] = {};
     ASSERT_TRUE(QNGetModuleDir(folder, 4096));
     EXPECT_EQ(window_->framePicturePath(), platform::WideToUtf8(folder) + "/Frame.jpg");
+}
+
+// One whole life of a hosted window: created, shown, playing, a picture
+// drawn, released.
+void LiveOneWindow()
+{
+    QWidget top;
+    top.setWindowFlags(Qt::FramelessWindowHint);
+    top.setGeometry(0, 0, kWidth, kHeight);
+    qnIPlayerWin host;
+    host.createWind(0, 0, kWidth, kHeight, &top);
+    StandInOwner owner;
+    GridModel flat(1, 1, false);
+    qnGLSceneInfo scene = CameraOver(&flat.model, 1);
+    owner.scene = &scene;
+    host.window()->setMsgCallback(&StandInOwner::Callback, int64_t(reinterpret_cast<intptr_t>(&owner)));
+    host.showWind(true);
+    top.show();
+    ASSERT_TRUE(host.window()->play());
+    host.setHold(false);
+    YuvPicture picture(kWidth, kHeight);
+    FillTestPicture(picture);
+    host.window()->putFrame(picture.record());
+    ASSERT_TRUE(ProcessUntil([&] { return owner.correctionAsks > 0; })) << "no picture was drawn";
+    host.releaseWind();
+}
+
+std::string Describe(const std::map<int, std::string>& threads)
+{
+    std::string text;
+    for (const auto& [id, name] : threads) text += " " + std::to_string(id) + " \"" + name + "\"";
+    return text;
+}
+
+// Mesa and Qt start threads of their own with the first window and keep them
+// for the process (llvmpipe's rasterisers, its shader cache, Qt's D-Bus
+// link), some of them unnamed. So a first window brings them up, and a second
+// one must leave exactly the threads it found.
+TEST(GLWindowThreads, DestroyedWindowLeavesNoThreadBehind)
+{
+    if (qt_test::XDisplay().empty()) GTEST_SKIP() << "no private Xvfb: the window cannot be shown";
+    LiveOneWindow();
+    if (HasFatalFailure()) return;
+    const int settled = testing_support::SettledThreadCount();
+    const std::map<int, std::string> before = testing_support::ThreadNames();
+    LiveOneWindow();
+    if (HasFatalFailure()) return;
+    std::map<int, std::string> left;
+    const bool none = testing_support::WaitUntil([&] {
+        left.clear();
+        for (const auto& [id, name] : testing_support::ThreadNames())
+            if (before.count(id) == 0) left[id] = name;
+        return left.empty();
+    });
+    EXPECT_TRUE(none) << "threads left by the window:" << Describe(left);
+    EXPECT_EQ(testing_support::SettledThreadCount(), settled) << "threads now:" << Describe(testing_support::ThreadNames());
 }
 
 } // namespace

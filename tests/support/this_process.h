@@ -1,7 +1,9 @@
 // What a test can learn about its own process.
 #pragma once
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -24,6 +26,22 @@ inline int SettledThreadCount()
 {
     std::thread([] {}).join();
     return ThreadCount();
+}
+
+// The threads of this process by id, each with the name the kernel keeps
+// for it (at most 15 bytes; a thread nobody named has its process's name).
+inline std::map<int, std::string> ThreadNames()
+{
+    std::map<int, std::string> names;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream in(task.path() / "comm");
+        std::string name;
+        // A thread that ended while the folder was read has no name left.
+        if (!std::getline(in, name)) continue;
+        names[std::stoi(task.path().filename().string())] = name;
+    }
+    return names;
 }
 
 } // namespace testing_support
