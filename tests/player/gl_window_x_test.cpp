@@ -282,6 +282,17 @@ protected:
         waitFrames(2);
     }
 
+    // Draws with a flat grey picture in the ring, which models showing
+    // another source must not show.
+    void DrawWithGreyRingPicture()
+    {
+        YuvPicture grey(kWidth, kHeight);
+        grey.fill(128, 128, 128);
+        host_.setHold(false);
+        window_->putFrame(grey.record());
+        WaitForDrawnPicture();
+    }
+
     void waitFrames(int count)
     {
         int until = frames_ + count;
@@ -508,11 +519,7 @@ TEST_F(GLWindowOnX, ModelsShowTheFramePictureAndTheOutsidePicture)
     const qnGLModel models[2] = {left.model, right.model};
     qnGLSceneInfo scene = CameraOver(models, 2);
     owner_.scene = &scene;
-    YuvPicture grey(kWidth, kHeight);
-    grey.fill(128, 128, 128);
-    host_.setHold(false);
-    window_->putFrame(grey.record());
-    WaitForDrawnPicture();
+    DrawWithGreyRingPicture();
 
     Bgr24Image reference = Reference(frame, [](double s, double t, double& os, double& ot) {
         os = 2 * s;
@@ -553,11 +560,7 @@ TEST_F(GLWindowOnX, PackedOutsidePictureKeepsItsColours)
     RectangleModel whole(0, 1, "PANO");
     qnGLSceneInfo scene = CameraOver(&whole.model, 1);
     owner_.scene = &scene;
-    YuvPicture grey(kWidth, kHeight);
-    grey.fill(128, 128, 128);
-    host_.setHold(false);
-    window_->putFrame(grey.record());
-    WaitForDrawnPicture();
+    DrawWithGreyRingPicture();
 
     // Each channel filtered on its own, as the texture samples them.
     std::vector<uint8_t> channels[3];
