@@ -170,28 +170,68 @@ double Sample(const std::vector<uint8_t>& plane, int w, int h, double s, double 
     return (top * (1 - fv) + bottom * fv) / 255.0;
 }
 
-// The window as the colour formula paints it, sampling each pixel at the
-// coordinate `where` gives for its centre.
-Bgr24Image Reference(const YuvPicture& picture, const std::function<void(double, double, double&, double&)>& where)
+// The colour formula on the picture at (s, t), before rounding; `luma` is
+// the sampled Y the transparency rule compares.
+struct ShaderColour {
+    double rgb[3];
+    double luma;
+};
+
+ShaderColour ColourAt(const YuvPicture& picture, double s, double t)
+{
+    const int cw = picture.width / 2, ch = picture.height / 2;
+    double Y = Sample(picture.y, picture.width, picture.height, s, t);
+    double U = Sample(picture.u, cw, ch, s, t) - 0.5;
+    double V = Sample(picture.v, cw, ch, s, t) - 0.5;
+    ShaderColour c{{Y + 1.13983 * V, Y - 0.39465 * U - 0.5806 * V, Y + 2.03211 * U}, Y};
+    for (double& channel : c.rgb) channel = std::clamp(channel, 0.0, 1.0);
+    return c;
+}
+
+// Writes R, G, B fractions as the window's B, G, R bytes.
+void PutBgr(const double rgb[3], uint8_t* out)
+{
+    for (int c = 0; c < 3; ++c) out[2 - c] = uint8_t(std::lround(std::clamp(rgb[c], 0.0, 1.0) * 255));
+}
+
+// The window as `paint` gives each pixel from its centre (s, t, in 0..1).
+Bgr24Image Painted(const std::function<void(double, double, uint8_t*)>& paint)
 {
     Bgr24Image image;
     image.width = kWidth;
     image.height = kHeight;
     image.bytes.resize(size_t(kWidth) * kHeight * 3);
-    const int cw = picture.width / 2, ch = picture.height / 2;
     for (int py = 0; py < kHeight; ++py)
-        for (int px = 0; px < kWidth; ++px) {
-            double s = 0, t = 0;
-            where((px + 0.5) / kWidth, (py + 0.5) / kHeight, s, t);
-            double Y = Sample(picture.y, picture.width, picture.height, s, t);
-            double U = Sample(picture.u, cw, ch, s, t) - 0.5;
-            double V = Sample(picture.v, cw, ch, s, t) - 0.5;
-            double rgb[3] = {Y + 1.13983 * V, Y - 0.39465 * U - 0.5806 * V, Y + 2.03211 * U};
-            uint8_t* out = image.bytes.data() + (size_t(py) * kWidth + px) * 3;
-            for (int c = 0; c < 3; ++c) out[2 - c] = uint8_t(std::lround(std::clamp(rgb[c], 0.0, 1.0) * 255));
-        }
+        for (int px = 0; px < kWidth; ++px)
+            paint((px + 0.5) / kWidth, (py + 0.5) / kHeight, image.bytes.data() + (size_t(py) * kWidth + px) * 3);
     return image;
 }
+
+// The window as the colour formula paints it, sampling each pixel at the
+// coordinate `where` gives for its centre.
+Bgr24Image Reference(const YuvPicture& picture, const std::function<void(double, double, double&, double&)>& where)
+{
+    return Painted([&](double s, double t, uint8_t* out) {
+        double os = 0, ot = 0;
+        where(s, t, os, ot);
+        PutBgr(ColourAt(picture, os, ot).rgb, out);
+    });
+}
+
+// Each pixel samples the picture where the model's coordinate puts it.
+void AtTheGivenCoordinate(double s, double t, double& os, double& ot)
+{
+    os = s;
+    ot = t;
+}
+
+// A layer's outline: its coordinate within 0.01 of an edge.
+bool OnOutline(double s, double t)
+{
+    return s <= 0.01 || s >= 0.99 || t <= 0.01 || t >= 0.99;
+}
+
+const double kOutlineColour[3] = {0, 0.54, 0.54};
 
 // Columns [from, to) of `part` over `whole`.
 void PasteColumns(Bgr24Image& whole, const Bgr24Image& part, int from, int to)
@@ -201,9 +241,10 @@ void PasteColumns(Bgr24Image& whole, const Bgr24Image& part, int from, int to)
 }
 
 // A model over the columns [left, right) of the view (fractions of its
-// width), the whole height, showing all of its layer 0 source.
+// width), the whole height, showing all of its layer 0 source (the ring's
+// picture when the source is null).
 struct RectangleModel {
-    std::vector<float> positions, coords;
+    std::vector<float> positions, coords, upperCoords;
     qnGLPrimGroup group{};
     qnGLModel model{};
 
@@ -217,10 +258,19 @@ struct RectangleModel {
         group.packedCount = (1u << 24) | (1u << 12) | 4u;
         group.positions = positions.data();
         group.texCoords[0] = coords.data();
-        std::memcpy(&model.source[0], source, 4);
+        if (source != nullptr) std::memcpy(&model.source[0], source, 4);
         model.flags = uint64_t(1) << 17;
         model.groupCount = 1;
         model.groups = &group;
+    }
+
+    // A second layer whose coordinate is (a s + b, a t + b) at the model's (s, t).
+    void addUpperLayer(const char* source, float a, float b)
+    {
+        for (float c : coords) upperCoords.push_back(a * c + b);
+        group.texCoords[1] = upperCoords.data();
+        std::memcpy(&model.source[1], source, 4);
+        model.flags = (model.flags & ~(uint64_t(7) << 17)) | (uint64_t(2) << 17);
     }
 };
 
@@ -349,16 +399,22 @@ TEST_F(GLWindowOnX, FlatModelShowsThePictureOnlyOnceTheHoldIsCleared)
 
     host_.setHold(false);
     WaitForDrawnPicture();
-    expectClose(grab("flat"), Reference(picture, [](double s, double t, double& os, double& ot) {
-                    os = s;
-                    ot = t;
-                }),
-                "flat");
+    expectClose(grab("flat"), Reference(picture, AtTheGivenCoordinate), "flat");
 
     // Cleared: black until the next play.
     host_.clearWindow();
     waitFrames(3);
     EXPECT_TRUE(AllBlack(grab("cleared")));
+
+    // Stopped and played again: held once more, then drawn from a fresh ring.
+    ASSERT_TRUE(window_->stop());
+    ASSERT_TRUE(window_->play());
+    window_->putFrame(picture.record());
+    waitFrames(3);
+    EXPECT_TRUE(AllBlack(grab("replayed_held")));
+    host_.setHold(false);
+    WaitForDrawnPicture();
+    expectClose(grab("replayed"), Reference(picture, AtTheGivenCoordinate), "replayed");
 }
 
 // Many primitive groups, with degenerate ones between them, draw every cell.
@@ -372,11 +428,7 @@ TEST_F(GLWindowOnX, ModelOfManyGroupsRendersWhole)
     host_.setHold(false);
     window_->putFrame(picture.record());
     WaitForDrawnPicture();
-    expectClose(grab("grid"), Reference(picture, [](double s, double t, double& os, double& ot) {
-                    os = s;
-                    ot = t;
-                }),
-                "grid");
+    expectClose(grab("grid"), Reference(picture, AtTheGivenCoordinate), "grid");
 }
 
 TEST_F(GLWindowOnX, LensCorrectedModelSamplesThroughThePolynomial)
@@ -579,6 +631,87 @@ TEST_F(GLWindowOnX, PackedOutsidePictureKeepsItsColours)
     window_->setOutsidePicture(nullptr);
 }
 
+// An overlay is blended over the list models by its luma: with transparency
+// 255 and threshold 128, a pixel darker than the threshold lets the picture
+// below show through as much as it is dark, a brighter one covers it. The
+// list model's outline marks the edges, and stays set for the overlay.
+TEST_F(GLWindowOnX, OverlayBlendsByLumaOverAnOutlinedModel)
+{
+    YuvPicture below(kWidth, kHeight);
+    FillTestPicture(below);
+    // Window-sized, so each pixel samples one texel and no filtered luma
+    // falls on the threshold.
+    YuvPicture veil(kWidth, kHeight);
+    veil.fill(0, 100, 170);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            int luma = (x * 3 + y) % 232;
+            veil.y[size_t(y) * kWidth + x] = uint8_t(luma < 116 ? luma : luma + 24);
+        }
+    qnOutsidePicture outside;
+    outside.picture = &veil.record();
+    window_->setOutsidePicture(&outside);
+
+    RectangleModel under(0, 1, nullptr), over(0, 1, "PANO");
+    under.model.outline[0] = 1;
+    over.model.flags |= 255 | (128 << 8);
+    qnGLSceneInfo scene = CameraOver(&under.model, 1);
+    scene.overlayCount = 1;
+    scene.overlays = &over.model;
+    owner_.scene = &scene;
+    host_.setHold(false);
+    window_->putFrame(below.record());
+    WaitForDrawnPicture();
+
+    const double threshold = 128 / 255.0;
+    expectClose(grab("overlay"), Painted([&](double s, double t, uint8_t* out) {
+                    if (OnOutline(s, t)) return PutBgr(kOutlineColour, out);
+                    // The framebuffer holds the model below as bytes.
+                    uint8_t under[3];
+                    PutBgr(ColourAt(below, s, t).rgb, under);
+                    const ShaderColour top = ColourAt(veil, s, t);
+                    const double alpha = top.luma < threshold ? top.luma : 1.0;
+                    double rgb[3];
+                    for (int c = 0; c < 3; ++c) rgb[c] = top.rgb[c] * alpha + under[2 - c] / 255.0 * (1 - alpha);
+                    PutBgr(rgb, out);
+                }),
+                "overlay");
+    window_->setOutsidePicture(nullptr);
+}
+
+// Of a model's two layers the upper is drawn where its coordinate lies
+// within its picture, outlined there; the lower everywhere else.
+TEST_F(GLWindowOnX, UpperLayerCoversTheLowerWhereItLies)
+{
+    YuvPicture lower(kWidth, kHeight);
+    FillTestPicture(lower);
+    YuvPicture upper(150, 110);
+    upper.fill(0, 200, 60);
+    for (int y = 0; y < upper.height; ++y)
+        for (int x = 0; x < upper.width; ++x) upper.y[size_t(y) * upper.width + x] = uint8_t(60 + y + (x / 25) * 12);
+    qnOutsidePicture outside;
+    outside.picture = &upper.record();
+    window_->setOutsidePicture(&outside);
+
+    // The upper layer's coordinate is (2 s - 0.5, 2 t - 0.5): the middle half.
+    RectangleModel model(0, 1, nullptr);
+    model.addUpperLayer("PANO", 2, -0.5f);
+    model.model.outline[1] = 1;
+    qnGLSceneInfo scene = CameraOver(&model.model, 1);
+    owner_.scene = &scene;
+    host_.setHold(false);
+    window_->putFrame(lower.record());
+    WaitForDrawnPicture();
+
+    expectClose(grab("two_layers"), Painted([&](double s, double t, uint8_t* out) {
+                    const double us = 2 * s - 0.5, ut = 2 * t - 0.5;
+                    if (us < 0 || us > 1 || ut < 0 || ut > 1) return PutBgr(ColourAt(lower, s, t).rgb, out);
+                    PutBgr(OnOutline(us, ut) ? kOutlineColour : ColourAt(upper, us, ut).rgb, out);
+                }),
+                "two_layers");
+    window_->setOutsidePicture(nullptr);
+}
+
 TEST_F(GLWindowOnX, FramePictureIsReadFromTheProgramFolder)
 {
     wchar_t folder[4096] = {};
@@ -639,7 +772,8 @@ TEST(GLWindowThreads, DestroyedWindowLeavesNoThreadBehind)
         return left.empty();
     });
     EXPECT_TRUE(none) << "threads left by the window:" << Describe(left);
-    EXPECT_EQ(testing_support::SettledThreadCount(), settled) << "threads now:" << Describe(testing_support::ThreadNames());
+    EXPECT_EQ(testing_support::SettledThreadCount(), settled)
+        << "threads now:" << Describe(testing_support::ThreadNames());
 }
 
 } // namespace
