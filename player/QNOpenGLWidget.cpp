@@ -50,7 +50,9 @@ bool QNOpenGLWidget::event(QEvent* event)
         renderNow();
         return true;
     }
-    return QWidget::event(event);
+    // QOpenGLWidget re-creates its context and framebuffer when the widget
+    // moves into another top-level window; skipping it leaves the surface black.
+    return QOpenGLWidget::event(event);
 }
 
 void QNOpenGLWidget::initializeGL()

@@ -12,12 +12,15 @@
 #include <vector>
 
 #include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QWheelEvent>
 #include <QWidget>
 
 #include "Depend/qn_folders.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "QNOpenGLWidget.h"
 #include "qnIPlayerWin.h"
 #include "qnPlayerWinImpl.h"
 #include "support/qt_test_env.h"
@@ -774,6 +777,53 @@ TEST(GLWindowThreads, DestroyedWindowLeavesNoThreadBehind)
     EXPECT_TRUE(none) << "threads left by the window:" << Describe(left);
     EXPECT_EQ(testing_support::SettledThreadCount(), settled)
         << "threads now:" << Describe(testing_support::ThreadNames());
+}
+
+// A widget surface that paints itself red.
+class RedSurface : public QNOpenGLWidget {
+protected:
+    void paintGL() override
+    {
+        QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+        gl->glClearColor(1, 0, 0, 1);
+        gl->glClear(GL_COLOR_BUFFER_BIT);
+    }
+};
+
+// The widget surface keeps drawing when it moves into another top-level
+// window, as a QOpenGLWidget does.
+TEST(GLWidgetOnX, SurfaceStillDrawsAfterMovingToAnotherWindow)
+{
+    if (qt_test::XDisplay().empty()) GTEST_SKIP() << "no private Xvfb: the widget cannot be shown";
+    ddshow_test::TempDir temp;
+    QWidget first, second;
+    for (QWidget* top : {&first, &second}) {
+        top->setWindowFlags(Qt::FramelessWindowHint);
+        top->setGeometry(top == &first ? 0 : 200, 0, 100, 80);
+    }
+    auto* surface = new RedSurface;
+    auto showsRed = [&](QWidget& top) {
+        return ProcessUntil([&] {
+            Bgr24Image shot;
+            if (!ddshow_test::grabWindow(qt_test::XDisplay(), uint32_t(top.winId()), temp.file("shot.xwd"), shot))
+                return false;
+            for (int y = 0; y < shot.height; ++y)
+                for (int x = 0; x < shot.width; ++x)
+                    if (shot.at(x, y)[0] != 0 || shot.at(x, y)[1] != 0 || shot.at(x, y)[2] != 255) return false;
+            return shot.width == 100 && shot.height == 80;
+        });
+    };
+    surface->setParent(&first);
+    surface->setGeometry(0, 0, 100, 80);
+    first.show();
+    EXPECT_TRUE(showsRed(first));
+
+    first.hide();
+    surface->setParent(&second);
+    surface->setGeometry(0, 0, 100, 80);
+    surface->show();
+    second.show();
+    EXPECT_TRUE(showsRed(second)) << "the surface stayed black in its new window";
 }
 
 } // namespace
