@@ -5,7 +5,7 @@ import os
 import sys
 import threading
 
-from . import card_index, login_server, mgr_server, play_routes, stream_model
+from . import camera_file, card_index, login_server, mgr_server, play_routes, stream_model
 
 
 def wait_for_stdin_end(limit):
@@ -99,6 +99,8 @@ def main(argv=None):
     mgr.add_argument('--index-fault', action='append', default=[],
                      help='shuffle, duplicate, wrong-day, all-wrong-day or drop:N (see card_index)')
     mgr.add_argument('--index-out', help='append the spans a correct client finds, one JSON line per search')
+    mgr.add_argument('--camera-file', help='per camera: Wi-Fi record, card values, storage location and online '
+                     'state, as a JSON list (see camera_file)')
     mgr.add_argument('--alternate', action='store_true',
                      help='video-address answers name the camera and the video server in turn')
 
@@ -128,7 +130,8 @@ def main(argv=None):
     if args.command == 'mgr':
         service = mgr_server.MgrService([login_server.Fault(f) for f in args.fault], args.log, build_routes(args),
                                        args.alarm_picture, args.cloud_store,
-                                       card_index.parse_minutes(args.card_index), args.index_fault, args.index_out)
+                                       card_index.parse_minutes(args.card_index), args.index_fault, args.index_out,
+                                       camera_file.read(args.camera_file) if args.camera_file else None)
         server = mgr_server.start(service, args.port)
         port = server.server_address[1]
         if args.port_file:

@@ -106,8 +106,10 @@ def picture_blocks(camera, fault, path):
 
 class MgrService(tcp_service.Service):
     def __init__(self, faults, log_path=None, routes=None, picture=None, cloud_store=None, index_minutes=None,
-                 index_faults=(), index_out=None):
+                 index_faults=(), index_out=None, cameras=None):
         super().__init__(faults, log_path)
+        # Per-camera answers from a camera file (camera_file), or None.
+        self.cameras = cameras
         # The card's record index (card_index): recorded minutes of any day
         # searched, the delivery faults, and where the spans a correct client
         # finds are written (one JSON line per search).
@@ -174,6 +176,10 @@ class MgrService(tcp_service.Service):
 
     def answer(self, msg_id, sub, body, fault=None):
         camera = struct.unpack_from('<I', body, 0)[0] if len(body) >= 4 else 0
+        if self.cameras is not None:
+            named = self.cameras.answer(msg_id, sub, body)
+            if named is not None:
+                return named
         if self.routes is not None:
             routed = self.routes.answer(msg_id, sub, body)
             if routed is not None:

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -340,6 +342,122 @@ TEST_F(DeviceCalls, StatusValuesOfTheAnswerDecide)
     EXPECT_TRUE(Traced("QN_NET_SetConfigMsg failed===(timeout)"));
     EXPECT_TRUE(Traced("QN_NET_Clond_Storage_SetState failed"));
     EXPECT_TRUE(Traced("QN_NET_GetInstallState start cameraid = " + std::to_string(kCamera)));
+}
+
+// Cameras with values of their own (camsim's camera file): the calls read
+// back what each camera's answers hold, and a camera that does not answer
+// fails the call with the time-out.
+struct camera_values {
+    int32_t camera;
+    const char* firmware;
+    const char* wifi;  // nullptr: the camera leaves the Wi-Fi query unanswered
+    int32_t level;
+    const char* address;
+    std::vector<int32_t> card;  // empty: the camera leaves the card query unanswered
+    int32_t storage;            // -1: the camera leaves the storage query unanswered
+    bool online;
+};
+
+const std::vector<camera_values>& FileCameras()
+{
+    static const std::vector<camera_values> cameras = {
+        {1001, "X_V3.8.10", "HomeNet", 3, "192.168.1.20", {1, 0, 30000, 12000, 1, 0, 0}, 3, true},
+        {1002, "X_V4.5.71", "B\u00fcro 5G", -1, "10.0.0.7", {1, 0, 64000, 100, 0, 32000, 5000}, 1, false},
+        {1003, "X_V3.7.10", "", 0, "172.16.9.1", {0, 0, 0, 0, 0, 0, 0}, 0, true},
+        {1004, "X_V1.0.0", nullptr, 0, "0.0.0.0", {}, -1, true},
+    };
+    return cameras;
+}
+
+std::string Quoted(const char* text) { return text ? "\"" + std::string(text) + "\"" : "null"; }
+
+std::string CameraFileJson()
+{
+    std::string json = "[";
+    for (const camera_values& c : FileCameras()) {
+        std::string card = "null";
+        if (!c.card.empty()) {
+            card.clear();
+            for (int32_t value : c.card) card += (card.empty() ? "[" : ",") + std::to_string(value);
+            card += "]";
+        }
+        json += std::string(json.size() > 1 ? "," : "") + "{\"camera\": " + std::to_string(c.camera) +
+                ", \"firmware\": " + Quoted(c.firmware) + ", \"wifi\": " + Quoted(c.wifi) +
+                ", \"level\": " + std::to_string(c.level) + ", \"address\": " + Quoted(c.address) +
+                ", \"card\": " + card +
+                ", \"storage\": " + (c.storage < 0 ? std::string("\"fail\"") : std::to_string(c.storage)) +
+                ", \"online\": " + (c.online ? "true" : "false") + "}";
+    }
+    return json + "]";
+}
+
+// A zero-ended text of the Wi-Fi record.
+std::string RecordText(const QN_NET_WIFI& wifi, std::size_t at, std::size_t size)
+{
+    const char* text = reinterpret_cast<const char*>(wifi.bytes + at);
+    return std::string(text, strnlen(text, size));
+}
+
+TEST_F(DeviceCalls, CameraFileValuesReachTheCaller)
+{
+    testing_support::TempFolder folder;
+    const std::string path = folder.Path() + "/cameras.json";
+    {
+        std::ofstream file(path);
+        file << CameraFileJson();
+    }
+    Start("--camera-file " + path);
+    for (const camera_values& c : FileCameras()) {
+        SCOPED_TRACE(c.camera);
+        // Only the silent camera's calls run out; the others answer in time.
+        qn_net::global_set().camera_timeout_ms.store(c.wifi == nullptr ? 300 : 3000);
+        QN_NET_WIFI wifi{};
+        if (c.wifi == nullptr) {
+            EXPECT_EQ(QN_NET_GetWifiValue(c.camera, &wifi), 0);
+            EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
+        } else {
+            ASSERT_EQ(QN_NET_GetWifiValue(c.camera, &wifi), 1);
+            int32_t words[4];
+            std::memcpy(words, wifi.bytes, sizeof words);
+            EXPECT_EQ(words[0], c.camera);
+            EXPECT_EQ(words[2], c.level);
+            uint32_t address = 0;
+            ASSERT_TRUE(platform::TextToIPv4(c.address, &address));
+            EXPECT_EQ(static_cast<uint32_t>(words[3]), address);
+            EXPECT_EQ(RecordText(wifi, 16, 32), c.firmware);
+            EXPECT_EQ(RecordText(wifi, 48, 64), c.wifi);
+        }
+
+        QN_NET_TF_INFO card{};
+        std::fill(std::begin(card.values), std::end(card.values), 0x7777);
+        if (c.card.empty()) {
+            EXPECT_EQ(QN_NET_GetTfinfo(c.camera, &card), 0);
+            EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
+        } else {
+            ASSERT_EQ(QN_NET_GetTfinfo(c.camera, &card), 1);
+            // Without a card the answer hands over seven zeros.
+            const std::vector<int32_t> expected = c.card[0] != 0 ? c.card : std::vector<int32_t>(7, 0);
+            EXPECT_EQ(std::vector<int32_t>(std::begin(card.values), std::end(card.values)), expected);
+        }
+
+        QN_NET_STORAGE_LOCATION location{};
+        location.values[0] = 0x7777;
+        if (c.storage < 0) {
+            EXPECT_EQ(QN_NET_GetRecordStorageLocation(c.camera, &location), 0);
+            EXPECT_EQ(LastError(), QN_NET_ERR_TIMEOUT);
+            EXPECT_EQ(location.values[0], 0x7777);
+        } else {
+            ASSERT_EQ(QN_NET_GetRecordStorageLocation(c.camera, &location), 1);
+            EXPECT_EQ(location.values[0], c.storage);
+        }
+
+        const int32_t state = c.online ? QN_NET_EVENT_CAMERA_ONLINE : QN_NET_EVENT_CAMERA_OFFLINE;
+        const std::size_t before = events_.Events(state).size();
+        QN_NET_OnLineState(c.camera);
+        ASSERT_TRUE(events_.WaitFor(state, before + 1, std::chrono::milliseconds(testing_support::kEventBoundMs)));
+        EXPECT_EQ(events_.Events(state).back().value1, c.camera);
+    }
+    EXPECT_EQ(events_.Events(QN_NET_EVENT_CAMERA_OFFLINE).size(), 1u);
 }
 
 // An answer that does not hold what a call copies: nothing is copied.
