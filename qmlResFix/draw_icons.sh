@@ -35,3 +35,15 @@ convert -size 96x96 xc:"#D0D0D0" -fill "#808080" -stroke "#606060" \
     -draw "roundrectangle 14,30 70,70 6,6" -draw "polygon 70,42 86,32 86,68 70,58" \
     -stroke "#D03030" -strokewidth 6 -draw "line 12,84 84,12" \
     -define png:exclude-chunks=date,time -strip CAM_OFFLINE.png
+# The waiting box's turning picture: eight frames of a dot running round a ring.
+frames=""
+for i in 0 1 2 3 4 5 6 7; do
+    x=$(awk -v i="$i" 'BEGIN { printf "%d", 16 + 11 * cos(i * 3.14159265 / 4) }')
+    y=$(awk -v i="$i" 'BEGIN { printf "%d", 16 + 11 * sin(i * 3.14159265 / 4) }')
+    convert -size 32x32 xc:"#100D15" -stroke "#5C5C5C" -strokewidth 3 -fill none -draw "circle 16,16 16,5" \
+        -stroke none -fill white -draw "circle $x,$y $((x + 3)),$y" "loading_$i.png"
+    frames="$frames loading_$i.png"
+done
+# shellcheck disable=SC2086
+convert -delay 10 -loop 0 $frames Loading.gif
+rm -f $frames

@@ -55,6 +55,18 @@ QString Sharer(const QnCameraEntry& entry)
     return at < 0 ? QString() : name.mid(at + 1);
 }
 
+static_assert(kWifiNameAt + kWifiNameSize <= int(sizeof(QnCameraRecord::wifiInfo)));
+
+QString FirmwareText(const QnCameraRecord& record)
+{
+    return FieldText(reinterpret_cast<const char*>(record.wifiInfo) + kWifiFirmwareAt, kWifiFirmwareSize);
+}
+
+QString WifiText(const QnCameraRecord& record)
+{
+    return FieldText(reinterpret_cast<const char*>(record.wifiInfo) + kWifiNameAt, kWifiNameSize);
+}
+
 QString AddressText(const QnCameraRecord& record)
 {
     const int32_t word = WifiWord(record, kWifiAddressWord);

@@ -17,6 +17,14 @@ QString InfoText(const QnCameraRecord& record, int language);
 QString DisplayName(const QnCameraEntry& entry);
 // The sharer of a shared camera's name; empty without "@".
 QString Sharer(const QnCameraEntry& entry);
+// Where the type-15 record keeps its texts: the firmware text (its version
+// after "_V") and the Wi-Fi network's name, each zero-ended when shorter.
+inline constexpr int kWifiFirmwareAt = 16;
+inline constexpr int kWifiFirmwareSize = 32;
+inline constexpr int kWifiNameAt = 48;
+inline constexpr int kWifiNameSize = 64;
+QString FirmwareText(const QnCameraRecord& record);
+QString WifiText(const QnCameraRecord& record);
 // The address in the type-15 record, dotted.
 QString AddressText(const QnCameraRecord& record);
 // 1 for a record whose cloud storage is on (alone or with the card), else 0.

@@ -55,6 +55,7 @@ public slots:
     void serverChangeSlot(int cameraId) { record("serverChangeSlot", {cameraId}); }
     void ptzCtrlClickSlot(int command, int speed) { record("ptzCtrlClickSlot", {command, speed}); }
     void ptzSpeedChanedSlot(int speed) { record("ptzSpeedChanedSlot", {speed}); }
+    void selectDateSlot() { record("selectDateSlot", {}); }
 
 signals:
     void dragged(int xoffset, int yoffset);
