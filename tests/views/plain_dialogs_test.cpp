@@ -2,6 +2,12 @@
 // conversion dialog and the date picker.
 #include <gtest/gtest.h>
 
+// First: the card module's records have a field named "slots", which Qt defines away.
+#include "streams/qn_tf.h"
+#include "streams/tf_card_fixture.h"
+#include "streams/tf_module_events.h"
+
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -220,6 +226,51 @@ TEST_F(Mp4Convert, ProgressFromTheConversionThreadReachesTheBar)
     emit dialog.exitConvertSignal();
     ASSERT_TRUE(ProcessUntil([&] { return dialog.outputLabel()->text().contains("Output location:"); }));
     EXPECT_TRUE(dialog.outputLabel()->text().contains("file:///data/Record"));
+}
+
+// The dialog with the real card module: a copied card of one recorded
+// minute, converted into a file that ffprobe reads.
+TEST(Mp4ConvertWithTheCardModule, ConvertsAStretchIntoAReadableFile)
+{
+    testing_support::TempFolder temp;
+    const auto source = streams_test::MakeTfSource(temp.Path());
+    ASSERT_FALSE(source.video.empty()) << "ffmpeg could not make the recording";
+    const std::string card = temp.Path() + "/card";
+    ASSERT_NE(
+        streams_test::LayOutTfCard(source, card, "2024-05-01", "10:00", "rec_info=7\\\\n4321\\\\n../../cam0000000001"),
+        "");
+    ASSERT_EQ(vqCamTFInit(streams_test::TfModuleSettings()), 1);
+    streams::VQ_TF_CARD_INFO info{};
+    ASSERT_EQ(vqCamOpenTFCard(card.c_str(), &info, "account"), streams::kTfOk);
+
+    MP4ConvertWidget dialog;
+    dialog.init(1024, 672);
+    vqCamSetTFMsgCallback(
+        nullptr,
+        [](int done, int total, void* user, int) { static_cast<MP4ConvertWidget*>(user)->setProValue(done, total); },
+        &dialog, 0);
+    const std::string out = temp.Path() + "/out";
+    std::filesystem::create_directories(out);
+    dialog.setOutput(QString::fromStdString(out), streams::PackTfSpan({2024, 5, 1, 0, 0, 0, 0, 0, 0}));
+    dialog.beginEdit()->setTime(QTime(9, 58, 0));
+    dialog.endEdit()->setTime(QTime(10, 1, 0));
+    dialog.convertButton()->click();
+    ASSERT_TRUE(dialog.isConverting());
+    ASSERT_TRUE(ProcessUntil([&] { return dialog.progressBar()->value() == 100; }));
+    EXPECT_EQ(dialog.counterLabel()->text(), "1/1");
+    dialog.convertButton()->click();
+    EXPECT_EQ(dialog.convertButton()->text(), "Convert");
+    vqCamSetTFMsgCallback(nullptr, nullptr, nullptr, 0);
+
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) {
+        ++files;
+        const auto probed = testing_support::RunCommand(
+            "ffprobe -v error -select_streams v -count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
+            entry.path().string());
+        EXPECT_EQ(testing_support::Chomp(probed.output), "25") << entry.path();
+    }
+    EXPECT_EQ(files, 1);
 }
 
 TEST(SelectDateWidget, AClickedDayReachesTheControllerInTheChosenLanguage)
