@@ -1,41 +1,34 @@
 #include "notice_dialogs.h"
 
-ReLoginWidget::ReLoginWidget(QWidget* parent) : TitledDialog("ReLogin.qml", "pReLoginView", parent)
+MessageDialog::MessageDialog(const char* document, const char* contextName, const QString& title, QWidget* parent)
+    : TitledDialog(document, contextName, parent), titleText_(title)
 {
     makeFramelessWindow();
     setModal(true);
 }
 
-void ReLoginWidget::setMsg(const QString& msg)
+void MessageDialog::setMsg(const QString& msg)
 {
-    setTitle(tr("Switch server"));
+    setTitle(titleText_);
     if (views::StoreChanged(m_qsMsg, msg)) emit sig_msg_changed();
 }
+
+void MessageDialog::documentLoaded() { connectDocument(SIGNAL(cancelSignal()), SLOT(cancelSlot())); }
+
+void MessageDialog::cancelSlot() { emit cancelSignal(); }
+
+ReLoginWidget::ReLoginWidget(QWidget* parent)
+    : MessageDialog("ReLogin.qml", "pReLoginView", tr("Switch server"), parent)
+{}
 
 void ReLoginWidget::setCode(int code)
 {
     if (views::StoreChanged(m_iCode, code)) emit sig_code_changed();
 }
 
-void ReLoginWidget::documentLoaded() { connectDocument(SIGNAL(cancelSignal()), SLOT(cancelSlot())); }
-
-void ReLoginWidget::cancelSlot() { emit cancelSignal(); }
-
-VideoLimitWidget::VideoLimitWidget(QWidget* parent) : TitledDialog("VideoTip.qml", "pVideoTipView", parent)
-{
-    makeFramelessWindow();
-    setModal(true);
-}
-
-void VideoLimitWidget::setMsg(const QString& msg)
-{
-    setTitle(tr("Video Play Limit"));
-    if (views::StoreChanged(m_qsMsg, msg)) emit sig_msg_changed();
-}
-
-void VideoLimitWidget::documentLoaded() { connectDocument(SIGNAL(cancelSignal()), SLOT(cancelSlot())); }
-
-void VideoLimitWidget::cancelSlot() { emit cancelSignal(); }
+VideoLimitWidget::VideoLimitWidget(QWidget* parent)
+    : MessageDialog("VideoTip.qml", "pVideoTipView", tr("Video Play Limit"), parent)
+{}
 
 WaittingWidget::WaittingWidget(QWidget* parent) : QmlDialog("Waitting.qml", "pWaitView", parent)
 {

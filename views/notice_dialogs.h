@@ -7,20 +7,18 @@
 
 #include "qml_dialog.h"
 
-class ReLoginWidget : public TitledDialog {
+// A titled message that only the controller closes; its cancel is relayed.
+class MessageDialog : public TitledDialog {
     Q_OBJECT
-    Q_PROPERTY(int m_iCode READ code NOTIFY sig_code_changed)
     Q_PROPERTY(QString m_qsMsg READ msg NOTIFY sig_msg_changed)
 public:
-    explicit ReLoginWidget(QWidget* parent = nullptr);
+    // A frameless, modal window with `title` once it has a message.
+    MessageDialog(const char* document, const char* contextName, const QString& title, QWidget* parent);
 
     void setMsg(const QString& msg);
-    void setCode(int code);
-    int code() const { return m_iCode; }
     QString msg() const { return m_qsMsg; }
 
 signals:
-    void sig_code_changed();
     void sig_msg_changed();
     void cancelSignal();
 
@@ -31,31 +29,30 @@ protected:
     void documentLoaded() override;
 
 private:
-    int m_iCode = 0;
+    QString titleText_;
     QString m_qsMsg;
 };
 
-class VideoLimitWidget : public TitledDialog {
+class ReLoginWidget : public MessageDialog {
     Q_OBJECT
-    Q_PROPERTY(QString m_qsMsg READ msg NOTIFY sig_msg_changed)
+    Q_PROPERTY(int m_iCode READ code NOTIFY sig_code_changed)
 public:
-    explicit VideoLimitWidget(QWidget* parent = nullptr);
+    explicit ReLoginWidget(QWidget* parent = nullptr);
 
-    void setMsg(const QString& msg);
-    QString msg() const { return m_qsMsg; }
+    void setCode(int code);
+    int code() const { return m_iCode; }
 
 signals:
-    void sig_msg_changed();
-    void cancelSignal();
-
-public slots:
-    void cancelSlot();
-
-protected:
-    void documentLoaded() override;
+    void sig_code_changed();
 
 private:
-    QString m_qsMsg;
+    int m_iCode = 0;
+};
+
+class VideoLimitWidget : public MessageDialog {
+    Q_OBJECT
+public:
+    explicit VideoLimitWidget(QWidget* parent = nullptr);
 };
 
 // 100 x 50, shown centred on a point for a bounded time.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "camera_record.h"
+#include "device_card.h"
 
 namespace device_test {
 
@@ -44,6 +45,21 @@ inline void Queried(QnCameraRecord& record, int cardMb, int wifiLevel)
     PutWord(record, kWifiLevelWord, wifiLevel);
     record.tfInfo[kTfCardState] = cardMb > 0 ? 1 : 0;
     record.tfInfo[kTfSizeMb] = cardMb;
+}
+
+// A queried camera whose Wi-Fi record names its firmware and network, with a
+// card of 30000 MB of which 1200 MB are free.
+inline QnCameraRecord InformedCamera(int id, const std::string& model, const std::string& firmware,
+                                     const std::string& network)
+{
+    QnCameraRecord record = Camera(id, "Hall", model);
+    Queried(record, 30000, 3);
+    char* wifi = reinterpret_cast<char*>(record.wifiInfo);
+    PutText(wifi + device_card::kWifiFirmwareAt, device_card::kWifiFirmwareSize, firmware);
+    PutText(wifi + device_card::kWifiNameAt, device_card::kWifiNameSize, network);
+    record.tfInfoValid = 1;
+    record.tfInfo[kTfFree] = 1200;
+    return record;
 }
 
 } // namespace device_test

@@ -141,14 +141,7 @@ TEST(IPCInfo, RowsComeFromTheCameraRecord)
 {
     IPCInfoWidget info;
     info.initComponent(nullptr, kDialogSize);
-    QnCameraRecord record = device_test::Camera(7, "Hall", "00000QN-V2-HY");
-    device_test::Queried(record, 30000, 3);
-    device_test::PutText(reinterpret_cast<char*>(record.wifiInfo) + device_card::kWifiFirmwareAt,
-                         device_card::kWifiFirmwareSize, "X_V3.8.10");
-    device_test::PutText(reinterpret_cast<char*>(record.wifiInfo) + device_card::kWifiNameAt,
-                         device_card::kWifiNameSize, "B\u00fcro 5G");
-    record.tfInfoValid = 1;
-    record.tfInfo[kTfFree] = 1200;
+    const QnCameraRecord record = device_test::InformedCamera(7, "00000QN-V2-HY", "X_V3.8.10", "B\u00fcro 5G");
     info.setDevInfo(record, 1);
     EXPECT_EQ(info.title(), "Camera Information");
     auto value = [&](const char* row) { return Find(Find(Root(info), row), "value")->property("text").toString(); };

@@ -73,14 +73,7 @@ TEST_F(DialogsOnX, EachDialogDrawsItsFrameAndRows)
 
     IPCInfoWidget info;
     info.initComponent(nullptr, kDialogSize);
-    QnCameraRecord record = device_test::Camera(7, "Hall", "00000QN-V2-HY");
-    device_test::Queried(record, 30000, 3);
-    device_test::PutText(reinterpret_cast<char*>(record.wifiInfo) + device_card::kWifiFirmwareAt,
-                         device_card::kWifiFirmwareSize, "X_V3.8.10");
-    device_test::PutText(reinterpret_cast<char*>(record.wifiInfo) + device_card::kWifiNameAt,
-                         device_card::kWifiNameSize, "HomeNet");
-    record.tfInfoValid = 1;
-    record.tfInfo[kTfFree] = 1200;
+    const QnCameraRecord record = device_test::InformedCamera(7, "00000QN-V2-HY", "X_V3.8.10", "HomeNet");
     info.setDevInfo(record, 1);
     showAndShoot(info, QPoint(500, 20), "dialog_camera_information");
     info.close();
