@@ -211,7 +211,6 @@ private:
     std::string accountKey_;
     std::atomic<int32_t> playingCamera_{0};
     int32_t previousCamera_ = 0;
-    std::atomic<int64_t> framesRelayed_{0};
 
     CameraTables tables_;
     RecordSearch search_;

@@ -58,7 +58,6 @@ void qnNetAPI::ClearPanoInfo()
 
 int qnNetAPI::StartRealPlay(int32_t camera, int32_t playUser, QNPlayer* player)
 {
-    framesRelayed_ = 0;
     playType_ = VQ_PLAY_LIVE;
     const bool changed = camera != previousCamera_;
     previousCamera_ = camera;
@@ -105,7 +104,6 @@ int qnNetAPI::StopRealPlay(int32_t)
 int qnNetAPI::StartPlayBack(int32_t camera, const QN_NET_REMOTE_FILE* start, int32_t playUser, QNPlayer* player)
 {
     if (!Allows(camera, facade::kFeatureRecordPlay)) return 0;
-    framesRelayed_ = 0;
     Bind(player);
     playingCamera_ = camera;
     bool ready = false;

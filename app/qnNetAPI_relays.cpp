@@ -166,7 +166,6 @@ int qnNetAPI::RelayFrame(uint8_t* data, int32_t length, const MontFrameInfo& inf
         std::lock_guard<std::recursive_mutex> hold(playerMutex_);
         if (player_ != nullptr) result = player_->inputData(data, length, &frame) ? 1 : 0;
     }
-    ++framesRelayed_;
     const auto slot = Take(streamTick_);
     if (slot.function != nullptr) slot.function(1, slot.user);
     return result;
