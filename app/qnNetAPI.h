@@ -105,7 +105,11 @@ public:
     VLR_SYSTEM& Hub() { return hub_; }
     RecordSearch& Search() { return search_; }
 
-    // The video window's requests (its message callback; the facade is the user).
+    // The video window's requests (its message callback; the facade is the
+    // user): 0 stores the hub's source-pack data (a `const RESPACK*`, null
+    // before the pack is built) at the address `record`; 1 asks whether the
+    // pack is set; 4 switches the perspective; 6 checks a `qnTouchPoints`
+    // record and raises the refresh callback.
     static void vqPlayerWidgetMsgCB(int type, int64_t record, void* user);
 
 private:
