@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "support/temp_folder.h"
 #include "support/this_process.h"
 #include "support/wait_until.h"
+#include "support/x_test_support.h"
 #include "vqSDK/VlrNetSDK/camsim_peer.h"
 #include "vqSDK/VlrNetSDK/media/media_peer.h"
 #include "vqSDK/VlrRealplay/live_fixture.h"
@@ -102,6 +104,16 @@ struct Heard {
         return ticks;
     }
 };
+
+// Colours of a picture, up to a bound: a blank or single-colour window has one or two.
+std::size_t DistinctColours(const ddshow_test::Bgr24Image& image)
+{
+    std::set<uint32_t> colours;
+    for (std::size_t i = 0; i + 2 < image.bytes.size() && colours.size() < 1000; i += 3) {
+        colours.insert(uint32_t{image.bytes[i]} | uint32_t{image.bytes[i + 1]} << 8 | uint32_t{image.bytes[i + 2]} << 16);
+    }
+    return colours.size();
+}
 
 class NetApiOnService : public ::testing::Test {
 protected:
@@ -367,6 +379,12 @@ TEST_F(NetApiOnService, LiveAndCardPlayReachTheWindow)
     ASSERT_EQ(vqStartRealPlay(kOwnCamera, 41, &player), 1) << vqGetLastError();
     player.hold = false;
     ASSERT_TRUE(qt_test::ProcessUntil([&] { return player.framesShown() >= 5; })) << "live frames were not drawn";
+    // What the X server shows in the window is the camera's picture, not a blank.
+    ddshow_test::TempDir shots;
+    ddshow_test::Bgr24Image picture;
+    ASSERT_TRUE(ddshow_test::grabWindow(qt_test::XDisplay(), static_cast<uint32_t>(player.winId()),
+                                        shots.file("live.xwd"), picture));
+    EXPECT_GT(DistinctColours(picture), 50u);
     EXPECT_GE(heard_.Ticks(), 5);
     EXPECT_EQ(vqStopRealPlay(kOwnCamera), 1);
 
