@@ -26,8 +26,9 @@ qnNetAPI::~qnNetAPI()
 {
     CleanUp();
     {
+        // The window may be gone by now: it is forgotten, not called.
         std::lock_guard<std::recursive_mutex> hold(playerMutex_);
-        if (player_ != nullptr) Unbind();
+        player_ = nullptr;
     }
     // The modules stop their streams through the hub as they go; nothing may
     // call back into a facade that is half gone.

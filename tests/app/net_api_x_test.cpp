@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
@@ -140,7 +141,7 @@ protected:
 
         // The service: a LAN camera with a card, the management and the login server.
         if (!s.media.ok || !realplay_test::MakeLiveFixture(s.media, nullptr, &s.clear)) return;
-        s.camera = std::make_unique<media_test::MediaPeer>("lan_camera", s.media, "--card");
+        s.camera = std::make_unique<media_test::MediaPeer>("lan_camera", s.media, "--card --frame-gap 0.04");
         s.mgr = std::make_unique<netsdk_test::CamsimServer>(
             "mgr", "--card-index 0-2,59 --camera-port " + std::to_string(s.camera->Port()));
         const std::string devices = s.home.Path() + "/devices.json";
@@ -376,17 +377,38 @@ TEST_F(NetApiOnService, LiveAndCardPlayReachTheWindow)
     Register();
     SignIn();
 
+    // The window outlives every play of the facade, also when a check ends the test early.
+    struct StopPlays {
+        QNPlayer& player;
+        ~StopPlays()
+        {
+            vqStopRealPlay(kOwnCamera);
+            vqStopPlayBack(kOwnCamera);
+            vqStopPlayFile(&player);
+        }
+    } stopPlays{player};
+
+    // Live play, recorded from its start: the camera sends its frames at 25 a second.
+    testing_support::TempFolder recordings;
+    const std::string mp4 = recordings.Path() + "/live.mp4";
     ASSERT_EQ(vqStartRealPlay(kOwnCamera, 41, &player), 1) << vqGetLastError();
+    ASSERT_EQ(vqStartRecordMP4(mp4.c_str()), 1);
     player.hold = false;
-    ASSERT_TRUE(qt_test::ProcessUntil([&] { return player.framesShown() >= 5; })) << "live frames were not drawn";
+    ASSERT_TRUE(heard_.WaitMessage(VQ_MSG_RECORD_FRAME_WRITTEN));
+    ASSERT_TRUE(qt_test::ProcessUntil([&] { return player.framesShown() >= 5 && heard_.Ticks() >= 60; }))
+        << "live frames were not drawn";
+    EXPECT_EQ(vqStopRecordMP4(), 0);
     // What the X server shows in the window is the camera's picture, not a blank.
     ddshow_test::TempDir shots;
     ddshow_test::Bgr24Image picture;
     ASSERT_TRUE(ddshow_test::grabWindow(qt_test::XDisplay(), static_cast<uint32_t>(player.winId()),
                                         shots.file("live.xwd"), picture));
     EXPECT_GT(DistinctColours(picture), 50u);
-    EXPECT_GE(heard_.Ticks(), 5);
     EXPECT_EQ(vqStopRealPlay(kOwnCamera), 1);
+    // The recording is an MP4 that ffprobe reads, from a key frame on.
+    const auto probed = testing_support::RunCommand("ffprobe -v error -select_streams v -count_frames "
+                                                    "-show_entries stream=nb_read_frames -of csv=p=0 " + mp4);
+    EXPECT_GE(std::atoi(probed.output.c_str()), 25) << probed.output;
 
     QN_NET_REMOTE_FILE morning{};
     const int32_t start[] = {2026, 12, 10, 8, 0, 0};
@@ -402,6 +424,17 @@ TEST_F(NetApiOnService, LiveAndCardPlayReachTheWindow)
     const int64_t more = player.framesShown();
     EXPECT_TRUE(qt_test::ProcessUntil([&] { return player.framesShown() >= more + 2; })) << "card play went on";
     EXPECT_EQ(vqStopPlayBack(kOwnCamera), 1);
+
+    // The recording plays back from the file into the same window.
+    const int64_t beforeFile = player.framesShown();
+    ASSERT_EQ(vqStartPlayFile(mp4.c_str(), 43, &player), 1) << vqGetLastError();
+    player.hold = false;
+    EXPECT_TRUE(qt_test::ProcessUntil([&] { return player.framesShown() >= beforeFile + 5; }))
+        << "file frames were not drawn";
+    // A local file is no source of a new recording.
+    EXPECT_EQ(vqStartRecordMP4((recordings.Path() + "/again.mp4").c_str()), 0);
+    EXPECT_EQ(vqStopRecordMP4(), -1);
+    EXPECT_EQ(vqStopPlayFile(&player), 1);
 }
 
 TEST_F(NetApiOnService, HubEventsReachTheControllerUnderItsIds)
