@@ -58,14 +58,20 @@ struct Heard {
     std::map<int32_t, std::vector<uint8_t>> records; // the first bytes of each id's last record
     std::vector<int32_t> errors;
     int ticks = 0;
+    uintptr_t frameTime = 0;
 
     static void OnMessage(void* record, int32_t id, int32_t, void* user)
     {
         auto* self = static_cast<Heard*>(user);
         std::lock_guard<std::mutex> hold(self->mutex);
         self->messages.push_back(id);
-        const auto* bytes = static_cast<const uint8_t*>(record);
-        self->records[id] = bytes != nullptr ? std::vector<uint8_t>(bytes, bytes + 4) : std::vector<uint8_t>();
+        if (id == VQ_MSG_FRAME_TIME) {
+            // The frame time itself, not an address.
+            self->frameTime = reinterpret_cast<uintptr_t>(record);
+        } else {
+            const auto* bytes = static_cast<const uint8_t*>(record);
+            self->records[id] = bytes != nullptr ? std::vector<uint8_t>(bytes, bytes + 4) : std::vector<uint8_t>();
+        }
         self->changed.notify_all();
     }
     static void OnError(int32_t zero, int32_t code, void* user)
