@@ -174,7 +174,8 @@ private:
     std::atomic<bool> stop_{false};
     platform::Event stopWake_{true, false};
     QNThread daemon_;
-    std::mutex startMutex_; // vqInit, vqCleanUp and the region
+    std::mutex startMutex_;  // vqInit and vqCleanUp, which start and end the daemon
+    std::mutex regionMutex_; // the two codes, shared with the daemon
     char regionCode_[16] = {};
     char countryCode_[16] = {};
 

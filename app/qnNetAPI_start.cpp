@@ -60,7 +60,10 @@ int qnNetAPI::Init(const char* regionCode)
     if (regionCode == nullptr) return 0;
     std::lock_guard<std::mutex> hold(startMutex_);
     if (initialised_.load()) return 1;
-    platform::CopyBounded(regionCode_, sizeof(regionCode_), regionCode);
+    {
+        std::lock_guard<std::mutex> region(regionMutex_);
+        platform::CopyBounded(regionCode_, sizeof(regionCode_), regionCode);
+    }
     if (daemon_.handle.joinable()) return 1;
     stop_ = false;
     stopWake_.Reset();
@@ -122,14 +125,14 @@ bool qnNetAPI::LoadTables()
 bool qnNetAPI::FetchRegion()
 {
     {
-        std::lock_guard<std::mutex> hold(startMutex_);
+        std::lock_guard<std::mutex> hold(regionMutex_);
         if (regionCode_[0] != '\0') return true;
         std::strcpy(countryCode_, "CN");
     }
     std::string reply;
     const std::string url = ReadServiceEndpoints().webServer + "/Index/GetUrlPrefix?code=CN";
     if (HttpGet(url, &reply, &stop_) != 1 || reply.empty()) return false;
-    std::lock_guard<std::mutex> hold(startMutex_);
+    std::lock_guard<std::mutex> hold(regionMutex_);
     platform::CopyBounded(regionCode_, sizeof(regionCode_), reply);
     return true;
 }
@@ -141,7 +144,7 @@ int qnNetAPI::InitEx()
     const ServiceEndpoints endpoints = ReadServiceEndpoints();
     std::string region;
     {
-        std::lock_guard<std::mutex> hold(startMutex_);
+        std::lock_guard<std::mutex> hold(regionMutex_);
         region = regionCode_;
     }
     const std::string address = LoginServerAddress(endpoints, region);
@@ -193,7 +196,7 @@ void qnNetAPI::RaiseInitFinished()
     if (initReported_.exchange(1)) return;
     char region[16] = {};
     {
-        std::lock_guard<std::mutex> hold(startMutex_);
+        std::lock_guard<std::mutex> hold(regionMutex_);
         std::memcpy(region, regionCode_, sizeof(region));
     }
     Message(region, VQ_MSG_INIT_FINISH);
