@@ -3,7 +3,8 @@
 // data folder, the camera-type and lens tables and the region from a local
 // HTTP server, the accounts and devices from camsim's login server, live and
 // TF-card play from the simulated LAN camera, drawn by a real video window
-// on a private Xvfb.
+// on a private Xvfb (a screenshot shows the camera's picture); a recording of
+// the live play is read by ffprobe and played back from the file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
