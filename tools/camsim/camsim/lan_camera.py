@@ -18,6 +18,9 @@ client that echoes the 40002 and asks for no live stream (40013) within
 once the management server passed the playback start on (the simulation
 does not wait for that message). A 40015 from the client ends the stream;
 each connection gets a stream of its own.
+
+--any-camera serves the camera a client's 40001 names; --loop streams the
+file round after round.
 """
 
 import copy
@@ -30,15 +33,15 @@ import time
 from . import media_blocks, media_peer, wire
 
 
-def stream_blocks(conn, send_lock, plan, args, stop):
+def stream_blocks(conn, send_lock, stream, plan, camera, args, stop):
     if args.first_block_delay < 0 or stop.wait(args.first_block_delay):
         return
     try:
         if args.foreign:
-            body = media_blocks.block_body(args.camera + 1, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x00' * 10)
+            body = media_blocks.block_body(camera + 1, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x00' * 10)
             with send_lock:
                 conn.sendall(wire.frame(media_blocks.MEDIA_BLOCK, body))
-        for message in media_peer.paced(plan, args.frame_gap, stop):
+        for message in media_peer.paced(media_peer.rounds(stream, plan, camera, args.loop), args.frame_gap, stop):
             with send_lock:
                 conn.sendall(message)
     except OSError:
@@ -58,20 +61,22 @@ def serve(conn, plans, recorder, args, stop):
 
 
 def serve_until(conn, plans, recorder, args, stop, ended):
-    """`plans` holds the live plan and, with --card, the card plan."""
+    """`plans` holds the live (stream, plan) and, with --card, the card's."""
     send_lock = threading.Lock()
     streaming = None
     streaming_lock = threading.Lock()
     live_asked = threading.Event()
     answered = False
+    camera = args.camera
     pending = b''
     conn.settimeout(0.2)
 
-    def start_stream(plan):
+    def start_stream(stream_plan):
         nonlocal streaming
         with streaming_lock:
             if streaming is None:
-                streaming = threading.Thread(target=stream_blocks, args=(conn, send_lock, plan, args, ended),
+                streaming = threading.Thread(target=stream_blocks,
+                                             args=(conn, send_lock, *stream_plan, camera, args, ended),
                                              daemon=True)
                 streaming.start()
 
@@ -100,12 +105,14 @@ def serve_until(conn, plans, recorder, args, stop, ended):
             recorder.record(msg_id, total, body, at=time.monotonic(), **extra)
             if msg_id == media_blocks.STUN_REQUEST and not answered:
                 answered = True
+                if args.any_camera and len(body) >= 4:
+                    camera = struct.unpack_from('<I', body, 0)[0]
                 with send_lock:
-                    conn.sendall(wire.frame(media_blocks.STUN_ANSWER, struct.pack('<III', args.camera, 0x1111, 0x2222)))
+                    conn.sendall(wire.frame(media_blocks.STUN_ANSWER, struct.pack('<III', camera, 0x1111, 0x2222)))
             elif msg_id == media_blocks.STUN_ANSWER and len(plans) > 1:
                 threading.Thread(target=card_unless_live, daemon=True).start()
             elif msg_id == media_blocks.CONNECT_VIDEO:
-                answer = media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, args.camera)
+                answer = media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, camera)
                 if args.answer_total != 44:
                     answer = wire.frame(media_blocks.CONNECT_ANSWER, answer[20:args.answer_total])
                 live_asked.set()
@@ -113,7 +120,7 @@ def serve_until(conn, plans, recorder, args, stop, ended):
                     conn.sendall(answer)
                 start_stream(plans[0])
             elif msg_id == media_blocks.CLOSE_CHANNEL and len(body) >= 16 and \
-                    struct.unpack_from('<I', body, 12)[0] == args.camera:
+                    struct.unpack_from('<I', body, 12)[0] == camera:
                 return 0
     return 0
 
@@ -125,12 +132,11 @@ def main(argv=None):
     p.add_argument('--first-block-delay', type=float, default=0.0)
     p.add_argument('--card', action='store_true')
     args = p.parse_args(argv)
-    _stream, plan = media_peer.load_stream(args)
-    plans = [plan]
+    plans = [media_peer.load_stream(args)]
     if args.card:
         card = copy.copy(args)
         card.stream = 2
-        plans.append(media_peer.load_stream(card)[1])
+        plans.append(media_peer.load_stream(card))
     recorder = media_blocks.Recorder(args.log, args.talk_out)
     stop = threading.Event()
     media_peer.stop_on_stdin_end(stop, args.max_seconds)

@@ -118,6 +118,24 @@ class Stream:
             self.manifest.append({'frame': number, 'type': frame_type, 'offset': offset, 'length': len(frame),
                                   'blocks': len(pieces), 'sha1': hashlib.sha1(frame).hexdigest()})
         self.last_frame = first_frame + len(frames) - 1
+        self.frame_count = len(frames)
+        self.video_blocks = video_serial
+        self.audio_blocks = audio_serial
+
+    def restamped(self, message, camera, round_):
+        """A media-block message of this stream as camera `camera` sends it in
+        round `round_` of a looped stream: frame numbers and block serials go
+        on from the round before."""
+        if camera == self.camera and round_ == 0:
+            return message
+        out = bytearray(message)
+        at = wire.HEADER.size
+        frame_type = struct.unpack_from('<H', out, at + 8)[0]
+        number, serial = struct.unpack_from('<II', out, at + 12)
+        blocks = self.audio_blocks if frame_type == AUDIO else self.video_blocks
+        struct.pack_into('<I', out, at, camera)
+        struct.pack_into('<II', out, at + 12, number + round_ * self.frame_count, serial + round_ * blocks)
+        return bytes(out)
 
     def write_manifest(self, path):
         with open(path, 'w', encoding='ascii') as f:

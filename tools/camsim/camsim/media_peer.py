@@ -2,6 +2,7 @@
 start-up and end."""
 
 import argparse
+import itertools
 import os
 import random
 import sys
@@ -29,6 +30,10 @@ def parser(prog):
     p.add_argument('--frame-gap', type=float, default=0.002, help='seconds between frames')
     p.add_argument('--first-frame', type=int, default=1, help='number of the first frame')
     p.add_argument('--max-seconds', type=float, default=120)
+    p.add_argument('--any-camera', action='store_true',
+                   help='serve whichever camera a client asks for, as if the file were that camera\'s')
+    p.add_argument('--loop', action='store_true',
+                   help='start the file again after its last frame, frame numbers and serials going on')
     return p
 
 
@@ -96,6 +101,24 @@ def stop_on_stdin_end(stop, limit):
     timer = threading.Timer(limit, stop.set)
     timer.daemon = True
     timer.start()
+
+
+def rounds(stream, plan, camera, loop):
+    """(frame number, message) of `plan` as camera `camera` sends them: once,
+    or with `loop` round after round (see media_blocks.Stream.restamped)."""
+    for round_ in itertools.count() if loop else (0,):
+        for number, message in plan:
+            yield number + round_ * stream.frame_count, stream.restamped(message, camera, round_)
+
+
+def resent_block(stream, serial, camera, loop):
+    """The message of the video block with this serial, or None when the
+    stream never sent it."""
+    round_, base = divmod(serial, stream.video_blocks) if stream.video_blocks else (0, serial)
+    body = stream.by_serial.get(base)
+    if body is None or (round_ and not loop):
+        return None
+    return stream.restamped(wire.frame(media_blocks.MEDIA_BLOCK, body), camera, round_)
 
 
 def paced(plan, frame_gap, stop):

@@ -8,7 +8,8 @@ packets it receives, and logs every datagram.
 --server-close R sends a 40015 (camera id, R)
 after the stream. --stray sends, from 127.0.0.2, a media block and a 40015
 first: the client must ignore both. --hold-connect never answers a 40013,
-so the client's connect-video times out.
+so the client's connect-video times out. --any-camera serves the camera a
+client's 40001 names; --loop streams the file round after round.
 
 A 40001 from a new address begins a new session with that client (the
 stream of the previous one ends), and so does one from the same address once
@@ -27,21 +28,21 @@ import time
 from . import media_blocks, media_peer, wire
 
 
-def stream_blocks(sock, client, plan, args, stop):
+def stream_blocks(sock, client, stream, plan, camera, args, stop):
     if args.stray:
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as stray:
             stray.bind(('127.0.0.2', 0))
-            body = media_blocks.block_body(args.camera, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x01' * 10)
+            body = media_blocks.block_body(camera, media_blocks.KEY, args.stream, 1, 0, 0, 1, b'\x01' * 10)
             stray.sendto(wire.frame(media_blocks.MEDIA_BLOCK, body), client)
-            stray.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, args.camera, 99), client)
+            stray.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, camera, 99), client)
         time.sleep(0.05)
-    for message in media_peer.paced(plan, args.frame_gap, stop):
+    for message in media_peer.paced(media_peer.rounds(stream, plan, camera, args.loop), args.frame_gap, stop):
         sock.sendto(message, client)
     if stop.is_set():
         return
     if args.server_close is not None:
         time.sleep(0.3)
-        sock.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, args.camera, args.server_close), client)
+        sock.sendto(media_blocks.fixed_answer(media_blocks.CLOSE_CHANNEL, camera, args.server_close), client)
 
 
 def main(argv=None):
@@ -55,6 +56,7 @@ def main(argv=None):
     stop = threading.Event()
     media_peer.stop_on_stdin_end(stop, args.max_seconds)
     client = None
+    camera = args.camera
     connected = False  # the client's session got past its connect-video
     streaming = None
     ended = threading.Event()
@@ -83,19 +85,22 @@ def main(argv=None):
                 ended.set()
                 ended = threading.Event()
                 client = source
+                if args.any_camera and len(body) >= 4:
+                    camera = struct.unpack_from('<I', body, 0)[0]
                 connected = False
                 streaming = None
-                sock.sendto(wire.frame(media_blocks.STUN_ANSWER, struct.pack('<III', args.camera, 0x3333, 0x4444)),
+                sock.sendto(wire.frame(media_blocks.STUN_ANSWER, struct.pack('<III', camera, 0x3333, 0x4444)),
                             client)
             elif msg_id == media_blocks.CONNECT_VIDEO and source == client and not args.hold_connect:
-                sock.sendto(media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, args.camera), client)
+                sock.sendto(media_blocks.fixed_answer(media_blocks.CONNECT_ANSWER, camera), client)
                 connected = True
                 if streaming is None:
-                    streaming = threading.Thread(target=stream_blocks, args=(sock, client, plan, args, ended),
+                    streaming = threading.Thread(target=stream_blocks,
+                                                 args=(sock, client, stream, plan, camera, args, ended),
                                                  daemon=True)
                     streaming.start()
             elif msg_id == media_blocks.CLOSE_CHANNEL and source == client and len(body) >= 16 and \
-                    struct.unpack_from('<I', body, 12)[0] == args.camera:
+                    struct.unpack_from('<I', body, 12)[0] == camera:
                 # The stream ends; the client's next connect-video starts it
                 # again from the first frame.
                 ended.set()
@@ -103,9 +108,9 @@ def main(argv=None):
                 streaming = None
             elif msg_id == media_blocks.RESEND and client is not None and len(body) >= 12:
                 serial = struct.unpack_from('<I', body, 4)[0]
-                block = stream.by_serial.get(serial)
+                block = media_peer.resent_block(stream, serial, camera, args.loop)
                 if block is not None:
-                    sock.sendto(wire.frame(media_blocks.MEDIA_BLOCK, block), client)
+                    sock.sendto(block, client)
     return 0
 
 
