@@ -8,9 +8,13 @@ Config.ini points the client at all of it.
 
 usage: demo_service.py [--folder DIR] [--cameras N] [--account NAME:PASSWORD]
                        [--clip-seconds S] [--seconds S] [--info-file FILE]
+                       [--run PROGRAM [ARGUMENTS...]]
 
 Runs in the foreground and prints what it started; Ctrl-C (or SIGTERM, or
---seconds) stops every process it started. Without --folder it works in a
+--seconds) stops every process it started. --run starts the client (or any
+program) with APPDATA set to the prepared data folder once the service is
+up; the service stops when that program ends, and the script ends with the
+program's exit status. Without --folder it works in a
 new temporary folder and removes it at the end (kept, for its logs, when
 something failed). --info-file gets the same
 facts as JSON (ports, account, data folder, cameras, process ids) once the
@@ -257,9 +261,15 @@ def parse_args(argv):
     p.add_argument("--clip-seconds", type=int, default=10, help="length of the picture that plays round after round")
     p.add_argument("--seconds", type=float, default=0, help="stop after this many seconds (default: on Ctrl-C)")
     p.add_argument("--info-file", help="write what was started as JSON here once it is up")
+    p.add_argument("--run", nargs=argparse.REMAINDER, metavar="PROGRAM",
+                   help="then start PROGRAM (the rest of the line) with APPDATA set; the service stops when it ends")
     args = p.parse_args(argv)
     if ":" not in args.account:
         p.error("--account takes NAME:PASSWORD")
+    if args.clip_seconds < 1:
+        p.error("--clip-seconds takes a whole number of seconds, 1 or more")
+    if args.run is not None and not args.run:
+        p.error("--run takes a program")
     return args
 
 
@@ -282,7 +292,28 @@ def report(info):
         log("  camera %d  %-8s %s" % (camera["id"], camera["name"], camera["model"]))
     log("  APPDATA=%s" % info["appdata"])
     log("  (its %s)" % info["config"])
-    log("Start the client with that APPDATA and sign in; Ctrl-C stops the service.")
+    if not info["program"]:
+        log("Start the client with that APPDATA and sign in; Ctrl-C stops the service.")
+
+
+def start_program(command, appdata):
+    """The client, started with the prepared data folder in the terminal's
+    process group, so that Ctrl-C reaches it too."""
+    try:
+        return subprocess.Popen(command, env=dict(os.environ, APPDATA=appdata))
+    except OSError as error:
+        raise SystemExit("could not start %s: %s" % (command[0], error))
+
+
+def end_program(program):
+    if program is None or program.poll() is not None:
+        return
+    program.terminate()
+    try:
+        program.wait(5.0)
+    except subprocess.TimeoutExpired:
+        program.kill()
+        program.wait()
 
 
 def run(args):
@@ -300,6 +331,7 @@ def run(args):
     max_seconds = args.seconds + 60 if args.seconds > 0 else 30 * 24 * 3600
     peers = Peers(folder, max_seconds)
     web = None
+    program = None
     result = 1
     try:
         name, _, password = args.account.partition(":")
@@ -315,21 +347,28 @@ def run(args):
         info = {"ports": ports, "web": web_base, "account": name, "password": password, "appdata": appdata,
                 "config": config, "clip": clip, "pid": os.getpid(),
                 "peers": {peer: process.pid for peer, process in peers.processes},
-                "cameras": [{"id": c["id"], "name": c["name"], "model": c["model"]} for c in cameras]}
+                "cameras": [{"id": c["id"], "name": c["name"], "model": c["model"]} for c in cameras],
+                "program": args.run or []}
         report(info)
         if args.info_file:
             write_info(args.info_file, info)
+        if args.run:
+            program = start_program(args.run, appdata)
         deadline = time.monotonic() + args.seconds if args.seconds > 0 else None
-        while not stop.wait(0.5):
+        while not stop.wait(0.5 if program is None else 0.1):
             ended = peers.ended()
             if ended:
                 log("%s ended by itself; see %s" % (ended, os.path.join(folder, ended + ".log")))
+                return result
+            if program is not None and program.poll() is not None:
+                result = program.returncode
                 return result
             if deadline is not None and time.monotonic() >= deadline:
                 break
         result = 0
         return result
     finally:
+        end_program(program)
         if web is not None:
             web.shutdown()
             web.server_close()

@@ -63,6 +63,21 @@ bool Running(int pid)
     return std::any_of(all.begin(), all.end(), [&](const platform::ProcessEntry& p) { return p.pid == pid; });
 }
 
+// The processes the service started, from its info file.
+std::vector<int> PeerPids(const std::string& facts)
+{
+    const auto at = facts.find("\"peers\"");
+    if (at == std::string::npos) return {};
+    const std::string peers = facts.substr(at, facts.find('}', at) - at);
+    return NumbersIn(peers, "\": (\\d+)");
+}
+
+std::string ServiceCommand(const std::string& folder, const std::string& options)
+{
+    return "exec /usr/bin/python3 " OSTRELS_SOURCE_DIR "/tools/demo/demo_service.py --folder " + folder +
+           "/service --info-file " + folder + "/info.json " + options;
+}
+
 // The access units of the clip the peers stream, as their manifest cut it.
 struct ClipUnit {
     std::size_t offset, length;
@@ -95,9 +110,8 @@ protected:
         info_ = folder_.Path() + "/info.json";
         // The script's own Python and the peers' standard library only; a
         // short clip, so that a few seconds of play go round more than once.
-        const std::string command = "exec /usr/bin/python3 " OSTRELS_SOURCE_DIR "/tools/demo/demo_service.py --folder " +
-                                    folder_.Path() + "/service --cameras 3 --clip-seconds 2 --seconds 110 "
-                                    "--info-file " + info_ + " > " + folder_.Path() + "/out.txt 2>&1";
+        const std::string command = ServiceCommand(folder_.Path(), "--cameras 3 --clip-seconds 2 --seconds 110 > " +
+                                                                       folder_.Path() + "/out.txt 2>&1");
         service_ = std::make_unique<testing_support::PeerProcess>(command, info_, 60);
         ASSERT_TRUE(service_->Ready()) << Text(folder_.Path() + "/out.txt");
         facts_ = Text(info_);
@@ -236,10 +250,7 @@ TEST_F(DemoService, ANewcomerSignsInListsFisheyeCamerasPlaysOneLiveAndCtrlCLeave
     EXPECT_EQ(testing_support::Chomp(count.output), std::to_string(video.size() - from));
 
     // Ctrl-C: the script ends every process it started, then itself.
-    const auto peersAt = facts_.find("\"peers\"");
-    ASSERT_NE(peersAt, std::string::npos) << facts_;
-    const std::string peers = facts_.substr(peersAt);
-    std::vector<int> pids = NumbersIn(peers.substr(0, peers.find('}')), "\": (\\d+)");
+    std::vector<int> pids = PeerPids(facts_);
     ASSERT_EQ(pids.size(), 4u) << facts_;
     pids.push_back(std::stoi(Member(facts_, "pid")));
     for (int pid : pids) EXPECT_TRUE(Running(pid)) << pid;
@@ -247,6 +258,23 @@ TEST_F(DemoService, ANewcomerSignsInListsFisheyeCamerasPlaysOneLiveAndCtrlCLeave
     for (int pid : pids) EXPECT_TRUE(testing_support::WaitUntil([&] { return !Running(pid); }, 20000, 50)) << pid;
     EXPECT_NE(Text(folder_.Path() + "/out.txt").find("The simulated camera service stopped."), std::string::npos);
     facts_.clear();
+}
+
+// The one command of the README: the client started with the prepared data
+// folder, the service ending with it and passing on its exit status.
+TEST(DemoServiceRun, TheProgramGetsTheDataFolderAndTheServiceEndsWithIt)
+{
+    testing_support::TempFolder folder;
+    const std::string seen = folder.Path() + "/seen.txt";
+    const auto result = testing_support::RunCommand(
+        ServiceCommand(folder.Path(), "--clip-seconds 1 --run /bin/sh -c 'printf %s \"$APPDATA\" > " + seen +
+                                          "; exit 3' > " + folder.Path() + "/out.txt 2>&1"));
+    EXPECT_EQ(result.exitCode, 3) << Text(folder.Path() + "/out.txt");
+    const std::string facts = Text(folder.Path() + "/info.json");
+    EXPECT_EQ(Text(seen), Member(facts, "appdata"));
+    const std::vector<int> pids = PeerPids(facts);
+    EXPECT_EQ(pids.size(), 4u) << facts;
+    for (int pid : pids) EXPECT_FALSE(Running(pid)) << pid;
 }
 
 } // namespace
