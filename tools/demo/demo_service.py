@@ -361,7 +361,8 @@ def run(args):
                 log("%s ended by itself; see %s" % (ended, os.path.join(folder, ended + ".log")))
                 return result
             if program is not None and program.poll() is not None:
-                result = program.returncode
+                # A program ended by a signal reports it as a shell does.
+                result = program.returncode if program.returncode >= 0 else 128 - program.returncode
                 return result
             if deadline is not None and time.monotonic() >= deadline:
                 break

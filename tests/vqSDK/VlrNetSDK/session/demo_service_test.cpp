@@ -108,8 +108,8 @@ protected:
     void SetUp() override
     {
         info_ = folder_.Path() + "/info.json";
-        // The script's own Python and the peers' standard library only; a
-        // short clip, so that a few seconds of play go round more than once.
+        // A short clip, so that a few seconds of play go round more than
+        // once; --seconds bounds the service should the test end early.
         const std::string command = ServiceCommand(folder_.Path(), "--cameras 3 --clip-seconds 2 --seconds 110 > " +
                                                                        folder_.Path() + "/out.txt 2>&1");
         service_ = std::make_unique<testing_support::PeerProcess>(command, info_, 60);
