@@ -68,6 +68,10 @@ FIRST_CAMERA_ID = 1001
 # Camera-type table: the series of the models above.
 CAMERA_TYPES = [{"camera_type": "QNF1", "series": "3"}]
 
+# The service region of the client and of every camera: a camera of another
+# region would ask the user to sign in again on that region's server.
+REGION = "sh"
+
 
 def log(text):
     print(text, flush=True)
@@ -127,16 +131,19 @@ def identity_lens_record(lens_id):
 
 
 def write_tables(site):
-    """The files the web server answers "/Index/showCameraType" and
-    "/Index/getLensConfig" with."""
+    """The files the web server answers with: the camera-type and lens tables
+    ("/Index/showCameraType", "/Index/getLensConfig"), the region prefix
+    ("/Index/GetUrlPrefix?code=..." for any code) and the version check
+    ("/Index/CheckClientVesion?...": -1, nothing newer)."""
     index = os.path.join(site, "Index")
     os.makedirs(index, exist_ok=True)
     lens = [{"PanoTypeEx": str(stream_fixture.type_code(sei_fields())), "sensor": "demo sensor",
              "lens": "demo 180", "byte": identity_lens_record(LENS_NUMBER).hex()}]
-    with open(os.path.join(index, "showCameraType"), "w", encoding="utf-8") as f:
-        json.dump(CAMERA_TYPES, f)
-    with open(os.path.join(index, "getLensConfig"), "w", encoding="utf-8") as f:
-        json.dump(lens, f)
+    answers = {"showCameraType": json.dumps(CAMERA_TYPES), "getLensConfig": json.dumps(lens),
+               "GetUrlPrefix": REGION, "CheckClientVesion": "-1"}
+    for name, text in answers.items():
+        with open(os.path.join(index, name), "w", encoding="utf-8") as f:
+            f.write(text)
 
 
 class QuietFiles(http.server.SimpleHTTPRequestHandler):
@@ -154,13 +161,14 @@ def start_web_server(site):
 # The client's data folder --------------------------------------------------
 
 def write_endpoint_section(appdata, login_port, web_base):
-    """The section of Config.ini that tells the client where the service is;
-    returns the file's path."""
+    """The Config.ini that tells the client where the service is (and that it
+    is in the cameras' region); returns the file's path."""
     folder = os.path.join(appdata, PROGRAM_FOLDER)
     os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder, "Config.ini")
     with open(path, "w", encoding="utf-8") as f:
         f.write("[Service]\nLoginHost=%s\nLoginPort=%d\nWebServer=%s\n" % (LOOPBACK, login_port, web_base))
+        f.write("[Config]\nLOCA=%s\n" % REGION)
     return path
 
 
@@ -226,8 +234,11 @@ class Peers:
 
 
 def device_file(folder, count):
-    cameras = [{"id": FIRST_CAMERA_ID + i, "identity": "QNDEMO%07d" % (FIRST_CAMERA_ID + i), "model": model,
-                "name": name, "text": ""} for i, (name, model) in enumerate(CAMERAS[:count])]
+    cameras = []
+    for i, (name, model) in enumerate(CAMERAS[:count]):
+        camera_id = FIRST_CAMERA_ID + i
+        cameras.append({"id": camera_id, "identity": "QNDEMO%07d" % camera_id, "model": model, "name": name,
+                        "text": "", "short_text": REGION})
     path = os.path.join(folder, "devices.json")
     with open(path, "w", encoding="utf-8") as f:
         json.dump(cameras, f, indent=1)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/camera_tables.h"
+#include "app/http_get.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -141,6 +142,8 @@ TEST_F(DemoService, ANewcomerSignsInListsFisheyeCamerasPlaysOneLiveAndCtrlCLeave
     ASSERT_TRUE(host && port && web) << Text(config);
     EXPECT_EQ(*host, "127.0.0.1");
     EXPECT_EQ(*port, Member(facts_, "login"));
+    const auto region = platform::ReadIniValue(config, "Config", "LOCA");
+    ASSERT_TRUE(region) << Text(config);
 
     // The web tables, fetched and cached as the client does.
     CameraTables tables;
@@ -153,6 +156,13 @@ TEST_F(DemoService, ANewcomerSignsInListsFisheyeCamerasPlaysOneLiveAndCtrlCLeave
     ASSERT_EQ(tables.LensBinaries().size(), 1u);
     EXPECT_EQ(tables.LensBinaries()[0].length, 96u);
     const uint64_t panoType = tables.LensBinaries()[0].panoType;
+    // The start-up's region look-up gets an answer, and the version check
+    // finds nothing newer.
+    std::string reply;
+    EXPECT_EQ(HttpGet(*web + "/Index/GetUrlPrefix?code=CN", &reply), 1);
+    EXPECT_EQ(reply, *region);
+    int newer = 0, second = 0;
+    EXPECT_EQ(tables.GetVersion(*web, 1001, 20007, &newer, &second), -1);
 
     // Sign-in and the camera list through the SDK.
     play_test::EventLog events;
@@ -182,6 +192,8 @@ TEST_F(DemoService, ANewcomerSignsInListsFisheyeCamerasPlaysOneLiveAndCtrlCLeave
         EXPECT_NE(facts_.find(std::string("\"name\": \"") + device.name + "\""), std::string::npos) << device.name;
         // Panoramic: every camera type but 2 (PTZ) and 3.
         EXPECT_EQ(GetCameraType(device.model), 1) << device.model;
+        // In the client's region, so that playing it asks for no server switch.
+        EXPECT_EQ(std::string(device.short_text, ::strnlen(device.short_text, sizeof device.short_text)), *region);
     }
 
     // Live play of a camera other than the first, past the clip's end.
