@@ -140,6 +140,19 @@ std::optional<std::string> LoginName(std::string_view sdkKey, std::string_view a
     return name;
 }
 
+std::optional<std::string> RegionCodeOf(std::string_view reply)
+{
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!reply.empty() && space(reply.front())) reply.remove_prefix(1);
+    while (!reply.empty() && space(reply.back())) reply.remove_suffix(1);
+    if (reply.empty() || reply.size() > 15) return std::nullopt;
+    for (const char c : reply) {
+        const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letterOrDigit && c != '-') return std::nullopt;
+    }
+    return std::string(reply);
+}
+
 std::string AccountKey(std::string_view name)
 {
     std::size_t end = 0;

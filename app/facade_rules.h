@@ -45,6 +45,11 @@ std::optional<std::string> LoginName(std::string_view sdkKey, std::string_view a
 // The first six characters of `name`, lower-cased.
 std::string AccountKey(std::string_view name);
 
+// The region code the web server answered, without surrounding white space;
+// none unless it is 1 to 15 letters, digits or hyphens, because it becomes
+// the first label of the login server's host name.
+std::optional<std::string> RegionCodeOf(std::string_view reply);
+
 // The text of a result code; "default" for a code not listed.
 const char* ErrorText(int32_t code);
 

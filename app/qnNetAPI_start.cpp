@@ -2,8 +2,10 @@
 // thread that retries initialisation and the management connection, and the
 // clean-up before a server switch.
 #include <cstring>
+#include <optional>
 
 #include "Depend/qn_log.h"
+#include "app/facade_rules.h"
 #include "app/http_get.h"
 #include "app/qnNetAPI.h"
 #include "app/service_endpoints.h"
@@ -132,8 +134,13 @@ bool qnNetAPI::FetchRegion()
     std::string reply;
     const std::string url = ReadServiceEndpoints().webServer + "/Index/GetUrlPrefix?code=CN";
     if (HttpGet(url, &reply, &stop_) != 1 || reply.empty()) return false;
+    const std::optional<std::string> region = facade::RegionCodeOf(reply);
+    if (!region) {
+        QNLogPrint("%s(%d) region reply refused (%zu bytes)\n", __FUNCTION__, __LINE__, reply.size());
+        return false;
+    }
     std::lock_guard<std::mutex> hold(regionMutex_);
-    platform::CopyBounded(regionCode_, sizeof(regionCode_), reply);
+    platform::CopyBounded(regionCode_, sizeof(regionCode_), *region);
     return true;
 }
 

@@ -132,4 +132,13 @@ TEST(FacadeRules, AccountKeyIsTheFirstSixCharactersLowerCased)
     EXPECT_EQ(facade::AccountKey("\xC3\x84" "bcdefgh"), "\xC3\x84" "bcdef");
 }
 
+TEST(FacadeRules, RegionReplyBecomesAHostLabelOnlyWhenItIsOne)
+{
+    EXPECT_EQ(facade::RegionCodeOf("sh"), "sh");
+    EXPECT_EQ(facade::RegionCodeOf(" eu-2\r\n"), "eu-2");
+    EXPECT_EQ(facade::RegionCodeOf(std::string(15, 'a')), std::string(15, 'a'));
+    for (const char* refused : {"", " \n", "sh.evil.example", "a/b", "sh sh", "<html>", "abcdefghijklmnop"})
+        EXPECT_FALSE(facade::RegionCodeOf(refused).has_value()) << refused;
+}
+
 } // namespace
