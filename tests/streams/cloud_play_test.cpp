@@ -503,7 +503,9 @@ TEST_F(CloudPlay, FailingTransfersAreRetriedThenSkipped)
         int result = 1;
         ASSERT_EQ(vqCloudStartPlay(c.camera, day20, &result), 0);
         ASSERT_TRUE(testing_support::WaitUntil([&] { return got_.Count(streams::kCloudEventSegmentEnd) == 2; }));
-        EXPECT_EQ(got_.Count(streams::kCloudEventAllDownloaded), 1);
+        // The download thread says it is done after its last transfer, which
+        // may be after the play thread has skipped the segment.
+        EXPECT_TRUE(testing_support::WaitUntil([&] { return got_.Count(streams::kCloudEventAllDownloaded) == 1; }));
         EXPECT_EQ(got_.Frames(), 0);
         EXPECT_EQ(CredentialRequests(), c.credentialRequests);
         EXPECT_EQ(vqStopPlayCloud(), 0);
