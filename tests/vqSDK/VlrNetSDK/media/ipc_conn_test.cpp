@@ -110,7 +110,15 @@ TEST_F(IpcConn, ACameraThatLosesAndReordersBlocksGivesOnlyWholeDecodableFrames)
     // Audio of the last frames is never lost and passes straight through.
     EXPECT_TRUE(sink.WaitAudio([&](const auto& audio) { return !audio.empty() && audio.back().number == 100; },
                                30000));
-    platform::SleepMs(300);
+    // Frames go out in order, so once the last whole key frame is out every
+    // frame before it has been delivered or dropped.
+    uint32_t lastIntactKey = 0;
+    for (const auto& frame : manifest) {
+        if (frame.type == 0 && frame.intact) lastIntactKey = frame.number;
+    }
+    EXPECT_TRUE(
+        sink.WaitVideo([&](const auto& video) { return !video.empty() && video.back().number >= lastIntactKey; },
+                       testing_support::kEventBoundMs));
     conn.close();
 
     auto video = sink.Video();
