@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/net_socket.h"
+#include "support/wait_until.h"
 #include "vqSDK/VlrNetSDK/base_conn.h"
 #include "vqSDK/VlrNetSDK/frame_scanner.h"
 #include "vqSDK/VlrNetSDK/qn_net_sdk.h"
@@ -65,7 +66,7 @@ protected:
     {
         std::vector<platform::PollItem> items(1);
         items[0].socket = listener_;
-        if (platform::PollReadable(items, 3000) != 1) return -1;
+        if (platform::PollReadable(items, testing_support::kEventBoundMs) != 1) return -1;
         peer_ = platform::AcceptConnection(listener_);
         return peer_;
     }
@@ -132,8 +133,8 @@ TEST_F(NetSdkConnections, ManagementConnectionSendsRepliesAndTearsDown)
         mgr.mgr_delete();
     });
     int64_t start = platform::MonotonicMs();
-    EXPECT_EQ(await_reply(mgr.pending(), online, 3000), wait_outcome::refused);
-    EXPECT_LT(platform::MonotonicMs() - start, 1500);
+    EXPECT_EQ(await_reply(mgr.pending(), online, 2 * testing_support::kEventBoundMs), wait_outcome::refused);
+    EXPECT_LT(platform::MonotonicMs() - start, testing_support::kEventBoundMs) << "well before the time-out";
     closer.join();
     EXPECT_EQ(mgr.connected(), mgr_conn::kClosed);
     EXPECT_FALSE(mgr.is_open());
