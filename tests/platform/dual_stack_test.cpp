@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/dual_stack.h"
 #include "platform/net_socket.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ platform::Datagram Receive(int socket, char* buffer, std::size_t capacity)
 {
     std::vector<platform::PollItem> items(1);
     items[0].socket = socket;
-    platform::PollReadable(items, 2000);
+    platform::PollReadable(items, testing_support::kEventBoundMs);
     return platform::ReceiveDatagram(socket, buffer, capacity);
 }
 

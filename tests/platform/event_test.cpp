@@ -1,6 +1,7 @@
 #include "platform/event.h"
 
 #include "platform/clock.h"
+#include "support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,7 @@ TEST(EventSet, WaitAnyGivesTheSignalledIndexAndResetsAutoEvents)
         platform::SleepMs(20);
         work.Set();
     });
-    EXPECT_EQ(set.WaitAny(2000), 1);
+    EXPECT_EQ(set.WaitAny(testing_support::kEventBoundMs), 1);
     setter.join();
     EXPECT_FALSE(work.IsSet());
 

@@ -43,7 +43,7 @@ TEST(NetSocket, ErrorsMapToTheNumbersTheNetworkCodeCompares)
     pair.peer = kNoSocket;
     std::vector<PollItem> items(1);
     items[0].socket = pair.client;
-    ASSERT_EQ(PollReadable(items, 2000), 1);
+    ASSERT_EQ(PollReadable(items, testing_support::kEventBoundMs), 1);
     EXPECT_TRUE(items[0].readable);
     EXPECT_EQ(ReceiveBytes(pair.client, &byte, 1), 0);
     long sent = 0;
@@ -63,7 +63,7 @@ TEST(NetSocket, NonBlockingConnectAndAddressTexts)
     ASSERT_TRUE(SetNonBlocking(socket));
     int result = ConnectText(socket, NetFamily::IPv4, "127.0.0.1", LocalPort(listener));
     EXPECT_TRUE(result == 0 || result == kNetWouldBlock) << result;
-    EXPECT_EQ(WaitWritable(socket, 2000), 1);
+    EXPECT_EQ(WaitWritable(socket, testing_support::kEventBoundMs), 1);
     EXPECT_EQ(PendingSocketError(socket), 0);
     NetKind kind = NetKind::Datagram;
     ASSERT_TRUE(SocketKind(socket, &kind));
@@ -113,7 +113,7 @@ TEST(NetSocket, AWakerEndsAPollAtOnceUntilDrained)
     EXPECT_EQ(PollReadable(items, 0), 0);
     waker.Wake();
     waker.Wake();
-    EXPECT_EQ(PollReadable(items, 5000), 1);
+    EXPECT_EQ(PollReadable(items, testing_support::kEventBoundMs), 1);
     EXPECT_TRUE(items[0].readable);
     waker.Drain();
     EXPECT_EQ(PollReadable(items, 0), 0);

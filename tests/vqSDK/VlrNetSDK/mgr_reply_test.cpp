@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/net_socket.h"
+#include "support/wait_until.h"
 #include "vqSDK/VlrNetSDK/base_conn.h"
 #include "vqSDK/VlrNetSDK/frame_scanner.h"
 #include "vqSDK/VlrNetSDK/mgr_replies.h"
@@ -70,7 +71,7 @@ protected:
         ASSERT_TRUE(mgr_->connect());
         std::vector<platform::PollItem> items(1);
         items[0].socket = listener_;
-        ASSERT_EQ(platform::PollReadable(items, 3000), 1);
+        ASSERT_EQ(platform::PollReadable(items, testing_support::kEventBoundMs), 1);
         peer_ = platform::AcceptConnection(listener_);
     }
     void TearDown() override

@@ -107,7 +107,7 @@ TEST_F(NetSdkReceiveThread, TcpStreamYieldsExactlyTheModelsFrames)
     });
     std::vector<platform::PollItem> items(1);
     items[0].socket = listener;
-    ASSERT_EQ(platform::PollReadable(items, 10000), 1);
+    ASSERT_EQ(platform::PollReadable(items, testing_support::kEventBoundMs), 1);
     int socket = platform::AcceptConnection(listener);
     platform::CloseSocket(listener);
     ASSERT_GE(socket, 0);
@@ -118,7 +118,7 @@ TEST_F(NetSdkReceiveThread, TcpStreamYieldsExactlyTheModelsFrames)
     ASSERT_EQ(receiver().set_handler(recorder.Handlers(), socket), 0);
     sender.join();
     // The model's sender closes when done; the receive thread reports it once.
-    ASSERT_EQ(recorder.closed.Wait(10000), 0);
+    ASSERT_EQ(recorder.closed.Wait(testing_support::kEventBoundMs), 0);
     std::vector<std::string> expected = ExpectedFrames(expect);
     ASSERT_GT(expected.size(), 100u);
     {

@@ -182,7 +182,7 @@ TEST_F(VideoConn, AnIPv6LoginAddressGivesADualStackSocketThatReachesAnIPv4Server
     ASSERT_TRUE(conn.connect_video(kCamera, &connect));
     EXPECT_EQ(connect.event.Wait(testing_support::kEventBoundMs), 0);
     conn.remove_pending(&connect);
-    EXPECT_TRUE(sink.WaitVideo([](const auto& video) { return video.size() >= 10; }, 10000));
+    EXPECT_TRUE(sink.WaitVideo([](const auto& video) { return video.size() >= 10; }, testing_support::kEventBoundMs));
     conn.close();
     qn_net::set_login_server("");
 }

@@ -19,8 +19,7 @@
 namespace {
 
 using namespace device_test;
-using namespace std::chrono_literals;
-
+constexpr std::chrono::milliseconds kEventBound{testing_support::kEventBoundMs};
 constexpr int32_t kPictureId = 4242;  // the simulated camera's picture id
 constexpr std::size_t kBlock = 972;
 
@@ -77,7 +76,7 @@ TEST_F(DeviceAlarmPicture, ArrivesWholeAndReadableThroughItsEvents)
     MakePicture();
     ServePicture();
     ASSERT_EQ(AskForPicture(), 1);
-    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_DONE, 1, 3s));
+    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_DONE, 1, kEventBound));
     const auto done = events_.Events(QN_NET_EVENT_ALARM_PIC_DONE);
     EXPECT_EQ(done[0].value1, kPictureId);
     EXPECT_EQ(done[0].value2, static_cast<int32_t>(picture_.size()));
@@ -103,10 +102,10 @@ TEST_F(DeviceAlarmPicture, ArrivesWholeAndReadableThroughItsEvents)
     // leaves room for the next.
     QN_NET_PTZ_POSITION move{2, {10, 20, 30, 40}};
     ASSERT_EQ(QN_NET_PTZ_SetPosition(kCamera, &move, 0), 1);
-    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_DONE, 2, 3s));
+    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_DONE, 2, kEventBound));
     EXPECT_EQ(events_.Pictures().back(), picture_);
     EXPECT_EQ(AskForPicture(), 1);
-    EXPECT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_DONE, 3, 3s));
+    EXPECT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_DONE, 3, kEventBound));
 }
 
 TEST_F(DeviceAlarmPicture, ACameraWithoutCardSaysSo)
@@ -125,7 +124,7 @@ TEST_F(DeviceAlarmPicture, ARunningDownloadKeepsTheNextOneOut)
     ASSERT_EQ(AskForPicture(), 1);
     EXPECT_EQ(AskForPicture(), -1);
     EXPECT_EQ(LastError(), QN_NET_ERR_ALARM_PIC_BUSY);
-    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_PROGRESS, 1, 3s));
+    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_PROGRESS, 1, kEventBound));
     EXPECT_EQ(events_.Events(QN_NET_EVENT_ALARM_PIC_PROGRESS)[0].value2, static_cast<int32_t>(10 * 100 / Blocks()));
     EXPECT_EQ(AskForPicture(), -1);
     EXPECT_EQ(LastError(), QN_NET_ERR_ALARM_PIC_BUSY);
@@ -137,7 +136,7 @@ TEST_F(DeviceAlarmPicture, AStalledDownloadGivesWayAfterTenSeconds)
     MakePicture("1280x720");
     ServePicture("--fault partial:20322:10");
     ASSERT_EQ(AskForPicture(), 1);
-    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_PROGRESS, 1, 3s));
+    ASSERT_TRUE(events_.WaitFor(QN_NET_EVENT_ALARM_PIC_PROGRESS, 1, kEventBound));
     platform::SleepMs(qn_net::kStalledDownloadMs + 200);
     EXPECT_EQ(AskForPicture(), 1);
     EXPECT_EQ(AskedPictures(AskedFrames()), 2);

@@ -119,7 +119,7 @@ TEST_F(CardAndTalk, PublicPlaybackReachesItsOwnCallbackAndEndsAtItsStop)
     QN_NET_REMOTE_FILE file = MorningFile();
     ASSERT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 1);
     EXPECT_TRUE(card.WaitVideo([](const auto& video) { return !video.empty() && video.back().number == kFrames; },
-                               15000));
+                               testing_support::kEventBoundMs));
     EXPECT_EQ(QN_NET_PlayBackControl(kCamera, 0, 0), 1);
     EXPECT_EQ(QN_NET_PlayBackControl(kCamera, 4, 50), 1);
     EXPECT_EQ(QN_NET_PlayBackControl(kCamera, 5, 0), 0);
@@ -133,7 +133,7 @@ TEST_F(CardAndTalk, PublicPlaybackReachesItsOwnCallbackAndEndsAtItsStop)
     ASSERT_EQ(QN_NET_PlayBack(kCamera, &next, &FrameSink::OnData, 5, nextCard.Value()), 1) << LastError();
     // The replaced stream's socket was closed before the next one was bound.
     EXPECT_EQ(qn_net::session_hold()->video.local_port(), port);
-    EXPECT_TRUE(nextCard.WaitVideo([](const auto& video) { return !video.empty(); }, 15000))
+    EXPECT_TRUE(nextCard.WaitVideo([](const auto& video) { return !video.empty(); }, testing_support::kEventBoundMs))
         << "the second file did not stream";
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
     EXPECT_FALSE(qn_net::session_hold()->video.playing());
@@ -176,7 +176,7 @@ TEST_F(CardAndTalk, APlaybackWhosePortIsTakenFailsWithTheBindCode)
     platform::CloseSocket(taken);
     ASSERT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 5, card.Value()), 1) << LastError();
     EXPECT_EQ(qn_net::session_hold()->video.local_port(), port);
-    EXPECT_TRUE(card.WaitVideo([](const auto& video) { return !video.empty(); }, 10000));
+    EXPECT_TRUE(card.WaitVideo([](const auto& video) { return !video.empty(); }, testing_support::kEventBoundMs));
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
 }
 
@@ -184,7 +184,7 @@ TEST_F(CardAndTalk, LocalPlaybackFollowsALocalLivePlay)
 {
     SignIn(SessionPeers().Camera("--card").Video("--hold-connect"));
     ASSERT_EQ(StartLive(), qn_net::play::kLocalRoute);
-    ASSERT_TRUE(WaitLiveFrame(kLocalFrameBase + 1, 5000));
+    ASSERT_TRUE(WaitLiveFrame(kLocalFrameBase + 1, testing_support::kEventBoundMs));
     EXPECT_EQ(QN_NET_StopRealPlay(kCamera), 1);
     const std::size_t liveFrames = live.Video().size();
 
@@ -192,7 +192,8 @@ TEST_F(CardAndTalk, LocalPlaybackFollowsALocalLivePlay)
     QN_NET_REMOTE_FILE file = MorningFile();
     ASSERT_EQ(QN_NET_PlayBack(kCamera, &file, &FrameSink::OnData, 9, card.Value()), 1);
     EXPECT_TRUE(card.WaitVideo(
-        [](const auto& video) { return !video.empty() && video.back().number == kLocalFrameBase + kFrames; }, 15000));
+        [](const auto& video) { return !video.empty() && video.back().number == kLocalFrameBase + kFrames; },
+        testing_support::kEventBoundMs));
     EXPECT_EQ(QN_NET_StopPlayBack(kCamera), 1);
     EXPECT_FALSE(qn_net::session_hold()->ipc.streaming());
     EXPECT_EQ(live.Video().size(), liveFrames) << "card frames reached the live callback";
