@@ -161,8 +161,16 @@ TEST_F(LivePlay, AnOfflineCameraFailsThePublicRouteWith12005AndIsAskedOncePerSec
     // otherwise the clock may have turned between the two checks or not.
     const bool sameSecond = platform::WallNow().seconds == now + 1;
     EXPECT_TRUE(video->WaitFor(qn_net::kMsgCloseChannel, 1, testing_support::kEventBoundMs));
-    // One online check per camera and second, each sent as two requests.
-    const std::size_t asked = MgrBodies(*mgr, 20202).size();
+    // One online check per camera and second, each sent as two requests. The
+    // peer logs a request once it has read it: wait until it read whole pairs.
+    std::size_t asked = 0;
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] {
+            asked = MgrBodies(*mgr, 20202).size();
+            return asked >= 2 && asked % 2 == 0;
+        },
+        testing_support::kEventBoundMs, 20))
+        << asked;
     if (sameSecond) {
         EXPECT_EQ(asked, 2u);
     } else {
