@@ -337,7 +337,7 @@ TEST_F(Positions, ProjectedSubImagesMatchTheScene)
             EXPECT_GE(link.CheckDuplicate(&tail), -1.0f);
         }
     }
-    ASSERT_TRUE(events.wait_for({"PROJECT_FINISH"}, std::chrono::seconds(20)));
+    ASSERT_TRUE(events.wait_for({"PROJECT_FINISH"}, std::chrono::seconds(120)));
     // The smaller of the pan and the tilt difference to the last picture.
     const qnpl::PositionCell& last = ctx->cells[14];
     _qnpl_ptz_jpg_tail_ again = tail_for(cells[14].x + 1, last.tilt_code / 128.0 - 180 + 3, type);

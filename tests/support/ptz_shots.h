@@ -15,6 +15,7 @@
 
 #include "ptzlink/qn_ptzlink.h"
 #include "support/run_command.h"
+#include "support/wait_until.h"
 
 namespace ptzlink_test {
 
@@ -65,16 +66,18 @@ inline _vm_screen shot_picture(std::vector<uint8_t>& bgr)
     return pic;
 }
 
-// Waits up to about 4 s for the link to take the next picture; its last
+// Waits for the link to take the next picture, within the generous event
+// bound (a busy machine may take seconds over the one before); its last
 // "ready_for_input" answer.
 inline std::string wait_ready_for_input(QN_PTZLINK& link)
 {
     char* ready = nullptr;
-    for (int wait = 0; wait < 2000; ++wait) {
-        link.GetInfo("ready_for_input", &ready, nullptr);
-        if (ready != nullptr && ready[0] == 'y') break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    testing_support::WaitUntil(
+        [&] {
+            link.GetInfo("ready_for_input", &ready, nullptr);
+            return ready != nullptr && ready[0] == 'y';
+        },
+        testing_support::kEventBoundMs, 2);
     return ready != nullptr ? ready : "";
 }
 

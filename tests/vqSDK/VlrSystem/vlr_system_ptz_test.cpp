@@ -122,12 +122,14 @@ TEST(HubPtzUnion, AWholeRunThroughTheHubGivesTheUnionImageOfTheScene)
     const auto input = [&](std::vector<uint8_t>& bgr, const _qnpl_ptz_jpg_tail_& head, int32_t* pan, int32_t* tilt) {
         _vm_screen picture = ptzlink_test::shot_picture(bgr);
         int result = 0;
-        for (int attempt = 0; attempt < 4000 && (result = hub.InputPtzImage(&picture, &head, pan, tilt)) == 0;
-             ++attempt) {
-            if (texts.seen.empty() || texts.seen.back() != "ready_for_input error") break;
-            texts.seen.pop_back();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        testing_support::WaitUntil(
+            [&] {
+                result = hub.InputPtzImage(&picture, &head, pan, tilt);
+                if (result != 0 || texts.seen.empty() || texts.seen.back() != "ready_for_input error") return true;
+                texts.seen.pop_back();
+                return false;
+            },
+            testing_support::kEventBoundMs, 2);
         return result;
     };
     for (std::size_t i = 0; i < cells.size(); ++i) {
