@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "file_play_fixture.h"
@@ -186,10 +187,27 @@ TEST_F(FilePlayMp4Test, StartsAndStopsMidFileWithoutLeavingAThread)
         testing_support::SteppingClock clock;
         qn_mp4::SetReadClock(&clock);
         const int before = received_.Count(FILEPLAY_EVENT_VIDEO_READ);
+        const int ends = received_.Count(FILEPLAY_EVENT_END);
+        // The clock runs free, so a stop from this thread may come after the
+        // end of the file. In the middle round the reader's own thread holds
+        // it at the third frame, so that this stop surely comes mid-file.
+        const bool hold = round == 1;
+        // Shared with the callback, which may outlive this round if an assertion ends it.
+        auto paused = std::make_shared<std::atomic<int>>(-1);
+        received_.afterEvent = [this, hold, before, paused](int32_t event) {
+            if (hold && event == FILEPLAY_EVENT_VIDEO_READ && received_.Count(FILEPLAY_EVENT_VIDEO_READ) == before + 3)
+                *paused = play_.SendCtrl("pause_file", nullptr, nullptr);
+        };
         ASSERT_EQ(play_.SendCtrl("start_file", File("plain.mp4").c_str(), nullptr), 1);
-        ASSERT_TRUE(testing_support::WaitUntil(
-            [this, before] { return received_.Count(FILEPLAY_EVENT_VIDEO_READ) >= before + 3; }));
+        ASSERT_TRUE(testing_support::WaitUntil([this, before, hold, paused] {
+            return received_.Count(FILEPLAY_EVENT_VIDEO_READ) >= before + 3 && (!hold || *paused != -1);
+        }));
         ASSERT_EQ(play_.SendCtrl("stop_file", nullptr, nullptr), 1);
+        received_.afterEvent = nullptr;
+        if (hold) {
+            EXPECT_EQ(paused->load(), 1);
+            EXPECT_EQ(received_.Count(FILEPLAY_EVENT_END), ends) << "stopped in the middle of the file";
+        }
         qn_mp4::SetReadClock(nullptr);
         EXPECT_TRUE(testing_support::WaitUntil([threads] { return testing_support::ThreadCount() == threads; }))
             << "round " << round;
