@@ -15,47 +15,34 @@
 // Commands come from the owner's thread; none may be sent from a callback.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <vector>
 
-#include "streams/key_slots.h"
-#include "streams/mont_processor.h"
-#include "vqSDK/VlrRealplay/mont_stream_head.h"
-#include "vqSDK/VlrRealplay/play_callbacks.h"
-#include "vqSDK/VlrRealplay/stream_output.h"
+#include "vqSDK/VlrRealplay/net_play_module.h"
 #include "vqSDK/VlrRealplay/stream_play_back_ctrl.h"
-#include "vqSDK/VlrSystem/vlr_system.h"
 
 // Bits of the channel state word.
 enum IpcRcdStateBit : uint32_t {
-    IPCRCD_PLAYING = 1u << 0,
+    IPCRCD_PLAYING = realplay::NetPlayModule::kPlaying,
     IPCRCD_MARKS = 0x3Eu, // cleared by "start"
-    IPCRCD_RECORDING = 1u << 5,
+    IPCRCD_RECORDING = realplay::NetPlayModule::kRecording,
 };
 
 // Bits of the error-output switches: which inner texts are forwarded.
 enum IpcRcdErrorOutput : uint32_t {
-    IPCRCD_OUT_CTRL = 1u << 0,  // the pacing controller's ("PlayCtrl")
-    IPCRCD_OUT_QUEUE = 1u << 1, // the frame queue's
-    IPCRCD_OUT_MONT = 1u << 2,  // the stream platform's
+    IPCRCD_OUT_CTRL = realplay::kOutCtrl,   // the pacing controller's ("PlayCtrl")
+    IPCRCD_OUT_QUEUE = realplay::kOutQueue, // the frame queue's
+    IPCRCD_OUT_MONT = realplay::kOutMont,   // the stream platform's
 };
 
-class VlrIPCRcd {
+// The pack (SetSourcePack: the hub's TF-card model table, GetSourcePack
+// "ipc_rcd"), the owner's callbacks and the stream head are the shared
+// NetPlayModule's.
+class VlrIPCRcd : public realplay::NetPlayModule {
 public:
     explicit VlrIPCRcd(const platform::Clock& clock = platform::Clock::System());
     ~VlrIPCRcd();
-    VlrIPCRcd(const VlrIPCRcd&) = delete;
-    VlrIPCRcd& operator=(const VlrIPCRcd&) = delete;
-
-    // `table` is the hub's TF-card model table (GetSourcePack "ipc_rcd").
-    int SetSourcePack(void* table);
-    int SetMsgCallBack(MONT_MSG_CALLBACK callback, void* user, int32_t userValue);
-    int SetEventCallBack(MONT_EVENT_CALLBACK callback, void* user, int32_t userValue);
-    int SetStateCallBack(MONT_STATE_CALLBACK callback, void* user, int32_t userValue);
-    int SetFrameCallBack(MONT_FRAME_CALLBACK callback, void* user, int32_t userValue);
 
     // The camera by its decimal id text.
     int LockCamera(const char* camera);
@@ -70,61 +57,25 @@ public:
     // "security_custom" (`value` the password). 1 done, 0 after a report.
     int SendCtrl(const char* command, const char* value, void* argument);
 
-    // The current stream head. Its addresses stay valid only until the next
-    // key frame: follow them only from the frame callback.
-    const MontStreamHead* GetStreamHead();
-    // A copy of the current stream head for any thread (see VLR_REALPLAY).
-    int CopyStreamHead(MontStreamHead* head, uint8_t* bytes, uint32_t capacity);
-
-    uint32_t ChannelState() const { return state_.load(); }
-
 private:
-    struct Channel {
-        streams::Montage* platform = nullptr;
-        int32_t source = -1;
-        streams::StreamQueue* queue = nullptr;
-    };
-
-    template <typename Function>
-    Function Model(int position) const
-    {
-        return reinterpret_cast<Function>(table_[position]);
-    }
-    RESPACK* Pack() const { return table_ != nullptr ? static_cast<RESPACK*>(table_[0]) : nullptr; }
-    bool OwnsPack() const;
     void ReleaseCamera();
-    bool ResetPlatform();
     bool StartPacing();
     bool StopPacing();
-    int HeadCheck();
 
     int OwnerCommand(const char* command, const char* value, void* argument);
-    int SwitchCommand(const char* command, const char* value);
     int KeyCommand(const char* command, const char* value);
 
     // The hub's TF-card model hands each frame here (the SDK's thread).
     static int OnPlaybackData(char* data, int64_t type, int64_t number, int64_t length, void* owner, int32_t value);
-    // The pacing controller releases frames, texts and rate requests here.
+    // The pacing controller releases frames and rate requests here.
     static int OnPacingOutput(const uint8_t* data, uint32_t length, const QN_STREAM_OUT_RECORD* record, void* user,
                               int32_t value);
-    static void OnPacingMessage(int32_t first, int32_t second, const char* text, void* user, int32_t value);
     static int OnRateRequest(const QN_STREAM_RATE_REQUEST* request, void* user, int32_t value);
     int PacingOutput(const uint8_t* data, uint32_t length, const QN_STREAM_OUT_RECORD& record);
 
-    static void OnStreamFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user,
-                              int userValue);
-    void StreamFrame(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame);
+    void StreamFrame(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame) override;
     void Record(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame);
-    static void OnRecordEnd(int32_t code, int32_t detail, void* owner, int32_t value);
 
-    void** table_ = nullptr;
-    std::atomic<uint32_t> state_{IPCRCD_MARKS};
-    std::atomic<uint32_t> errorOutput_{0};
-    std::unique_ptr<Channel> channel_;
-    realplay::PlayCallbacks callbacks_;
-    realplay::StreamHeadPair heads_;
-    streams::SecurityKeys keys_;
-    realplay::StreamOutputStep output_{{false, false}, callbacks_, keys_};
     QN_STREAM_PLAY_BACK_CTRL pacing_;
 
     // A released frame goes into the platform and through the output step

@@ -36,9 +36,7 @@ int VlrIPCRcd::SendCtrl(const char* command, const char* value, void* argument)
         }
         return OwnerCommand(command, value, argument);
     }
-    if (Is(command, "out_ctrl_err") || Is(command, "out_queue_err") || Is(command, "out_mont_err")) {
-        return SwitchCommand(command, value);
-    }
+    if (IsSwitchCommand(command)) return SwitchCommand(command, value);
     if (Is(command, "security_default") || Is(command, "security_default_old") || Is(command, "security_custom")) {
         return KeyCommand(command, value);
     }
@@ -82,35 +80,12 @@ int VlrIPCRcd::OwnerCommand(const char* command, const char* value, void* argume
     } else if (Is(command, "out_speed")) {
         done = pacing_.setinfo("out_speed", value) == 1;
     }
-    if (!done) {
-        callbacks_.MessageF("Command operate error(%s)", command);
-        return 0;
-    }
-    return 1;
+    return done ? 1 : CommandFailed(command);
 }
 
-int VlrIPCRcd::SwitchCommand(const char* command, const char* value)
-{
-    const uint32_t bit = Is(command, "out_ctrl_err")    ? IPCRCD_OUT_CTRL
-                         : Is(command, "out_queue_err") ? IPCRCD_OUT_QUEUE
-                                                        : IPCRCD_OUT_MONT;
-    if (value != nullptr && Is(value, "y")) {
-        errorOutput_.fetch_or(bit);
-    } else if (value != nullptr && Is(value, "n")) {
-        errorOutput_.fetch_and(~bit);
-    } else {
-        callbacks_.MessageF("Command operate error(%s)", command);
-        return 0;
-    }
-    return 1;
-}
 
 int VlrIPCRcd::KeyCommand(const char* command, const char* value)
 {
     const char* slot = command + std::strlen("security_");
-    if (streams::qnSetSecurityKey(keys_, value, slot) != 1) {
-        callbacks_.MessageF("Command operate error(%s)", command);
-        return 0;
-    }
-    return 1;
+    return streams::qnSetSecurityKey(keys_, value, slot) == 1 ? 1 : CommandFailed(command);
 }

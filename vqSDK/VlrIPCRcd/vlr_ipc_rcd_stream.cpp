@@ -2,7 +2,6 @@
 // controller, the released frames back into the platform's source, and the
 // platform's parsed frames into the stream heads, the output step and, while
 // recording, the recorder.
-#include <cstdio>
 #include <cstring>
 
 #include "Depend/qn_log.h"
@@ -76,15 +75,6 @@ int VlrIPCRcd::PacingOutput(const uint8_t* data, uint32_t length, const QN_STREA
     return 1;
 }
 
-void VlrIPCRcd::OnPacingMessage(int32_t first, int32_t second, const char* text, void* user, int32_t)
-{
-    auto* self = static_cast<VlrIPCRcd*>(user);
-    if (self == nullptr || text == nullptr || !(self->errorOutput_.load() & IPCRCD_OUT_CTRL)) return;
-    char line[256];
-    std::snprintf(line, sizeof line, "%s :: %s", "PlayCtrl", text);
-    self->callbacks_.Message(line, first, second);
-}
-
 // The camera is asked for another frame rate only while recording.
 int VlrIPCRcd::OnRateRequest(const QN_STREAM_RATE_REQUEST* request, void* user, int32_t)
 {
@@ -94,29 +84,13 @@ int VlrIPCRcd::OnRateRequest(const QN_STREAM_RATE_REQUEST* request, void* user, 
     return 1;
 }
 
-void VlrIPCRcd::OnStreamFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user, int)
-{
-    if (data == nullptr || length <= 0 || frame == nullptr || frame->kind == nullptr || user == nullptr) return;
-    static_cast<VlrIPCRcd*>(user)->StreamFrame(data, static_cast<uint32_t>(length), *frame);
-}
-
 void VlrIPCRcd::StreamFrame(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame)
 {
-    const int index = heads_.CurrentIndex();
     const char* kind = frame.kind;
     const bool key = Is(kind, "h264_I");
     const bool other = Is(kind, "h264_P");
     const bool audio = Is(kind, "g711a");
-    if (key) {
-        heads_.SwitchAtKeyFrame(index);
-    } else if (Is(kind, "h264_SPS")) {
-        heads_.Collect(index, realplay::HeadPart::Sps, data, length);
-    } else if (Is(kind, "h264_PPS")) {
-        heads_.Collect(index, realplay::HeadPart::Pps, data, length);
-    } else if (Is(kind, "h264_SEI_QN")) {
-        heads_.Collect(index, realplay::HeadPart::PrivateSei, data, length);
-        if (streams::ParseSeiPacked(data, length, &sei_) == 1) output_.MarkSeiSeen();
-    }
+    TrackHead(kind, data, length, sei_);
 
     if (key || other || audio) {
         outputCopy_.assign(data, data + length);

@@ -26,10 +26,7 @@ bool IsOwnerCommand(const char* command)
 int VLR_REALPLAY::SendCtrl(const char* command, const char* value, void* argument)
 {
     if (command == nullptr) command = "";
-    if (Pack() == nullptr || !channel_) {
-        callbacks_.Message("Not set source packet");
-        return 0;
-    }
+    if (!HavePack()) return 0;
     if (IsOwnerCommand(command)) {
         const int32_t owner = Pack()->owner;
         if (owner != kUser) {
@@ -38,9 +35,7 @@ int VLR_REALPLAY::SendCtrl(const char* command, const char* value, void* argumen
         }
         return OwnerCommand(command, value, argument);
     }
-    if (Is(command, "out_ctrl_err") || Is(command, "out_queue_err") || Is(command, "out_mont_err")) {
-        return SwitchCommand(command, value);
-    }
+    if (IsSwitchCommand(command)) return SwitchCommand(command, value);
     if (Is(command, "security_default") || Is(command, "security_default_old") || Is(command, "security_custom") ||
         Is(command, "no_security")) {
         return KeyCommand(command, value);
@@ -83,28 +78,9 @@ int VLR_REALPLAY::OwnerCommand(const char* command, const char* value, void* arg
         state_.fetch_and(~static_cast<uint32_t>(REALPLAY_RECORDING));
         done = Model<VLR_MODEL_RECORD_CONTROL>(39)(kUser, nullptr, 0, static_cast<int64_t*>(argument)) == 1;
     }
-    if (!done) {
-        callbacks_.MessageF("Command operate error:%s", command);
-        return 0;
-    }
-    return 1;
+    return done ? 1 : CommandFailed(command);
 }
 
-int VLR_REALPLAY::SwitchCommand(const char* command, const char* value)
-{
-    const uint32_t bit = Is(command, "out_ctrl_err")    ? REALPLAY_OUT_CTRL
-                         : Is(command, "out_queue_err") ? REALPLAY_OUT_QUEUE
-                                                        : REALPLAY_OUT_MONT;
-    if (value != nullptr && Is(value, "y")) {
-        errorOutput_.fetch_or(bit);
-    } else if (value != nullptr && Is(value, "n")) {
-        errorOutput_.fetch_and(~bit);
-    } else {
-        callbacks_.MessageF("Command operate error:%s", command);
-        return 0;
-    }
-    return 1;
-}
 
 int VLR_REALPLAY::KeyCommand(const char* command, const char* value)
 {
@@ -115,9 +91,5 @@ int VLR_REALPLAY::KeyCommand(const char* command, const char* value)
         const char* slot = command + std::strlen("security_");
         done = streams::qnSetSecurityKey(keys_, value, slot);
     }
-    if (done != 1) {
-        callbacks_.MessageF("Command operate error:%s", command);
-        return 0;
-    }
-    return 1;
+    return done == 1 ? 1 : CommandFailed(command);
 }

@@ -1,7 +1,6 @@
 // The live pacing controller's part in the live play module. On the live
 // road the hub feeds the platform directly, so the controller runs while a
 // camera is locked and carries frames only when something puts them in.
-#include <cstdio>
 #include <cstring>
 
 #include "streams/montage.h"
@@ -10,7 +9,7 @@
 bool VLR_REALPLAY::StartPacing()
 {
     if (pacing_.BindQueue(channel_->queue) != 1) return false;
-    pacing_.SetMsgCallBack(&VLR_REALPLAY::OnPacingMessage, this, 0);
+    pacing_.SetMsgCallBack(&OnPacingMessage, Self(), 0);
     if (pacing_.setinfo("need_cache", "n") != 1 || pacing_.setinfo("audio_run_over", "10") != 1) return false;
     pacing_.SetOutCallBack(&VLR_REALPLAY::OnPacingOutput, this, 0);
     if (pacing_.setinfo("clear_all", "") != 1) return false;
@@ -32,15 +31,6 @@ bool VLR_REALPLAY::StopPacing()
     bool done = pacing_.Stop() == 1;
     done = pacing_.setinfo("clear_all", "") == 1 && done;
     return pacing_.Release() == 1 && done;
-}
-
-void VLR_REALPLAY::OnPacingMessage(int32_t first, int32_t second, const char* text, void* user, int32_t)
-{
-    auto* self = static_cast<VLR_REALPLAY*>(user);
-    if (self == nullptr || text == nullptr || !(self->errorOutput_.load() & REALPLAY_OUT_CTRL)) return;
-    char line[256];
-    std::snprintf(line, sizeof line, "%s :: %s", "RealCtrl", text);
-    self->callbacks_.Message(line, first, second);
 }
 
 // Released frames go back into the platform's source with their sync id, as

@@ -18,32 +18,14 @@ bool Is(const char* kind, const char* name)
 
 } // namespace
 
-void VLR_REALPLAY::OnStreamFrame(const uint8_t* data, int length, const streams::MontOutputFrame* frame, void* user,
-                                 int)
-{
-    if (data == nullptr || length <= 0 || frame == nullptr || frame->kind == nullptr || user == nullptr) return;
-    static_cast<VLR_REALPLAY*>(user)->StreamFrame(data, static_cast<uint32_t>(length), *frame);
-}
-
 void VLR_REALPLAY::StreamFrame(const uint8_t* data, uint32_t length, const streams::MontOutputFrame& frame)
 {
-    const int index = heads_.CurrentIndex();
     const char* kind = frame.kind;
     const bool key = Is(kind, "h264_I");
     const bool other = Is(kind, "h264_P");
     const bool audio = Is(kind, "g711a");
-    if (key) {
-        heads_.SwitchAtKeyFrame(index);
-    } else if (Is(kind, "h264_SPS")) {
-        heads_.Collect(index, realplay::HeadPart::Sps, data, length);
-    } else if (Is(kind, "h264_PPS")) {
-        heads_.Collect(index, realplay::HeadPart::Pps, data, length);
-    } else if (Is(kind, "h264_SEI_QN")) {
-        heads_.Collect(index, realplay::HeadPart::PrivateSei, data, length);
-        if (streams::ParseSeiPacked(data, length, &recordSei_) == 1) output_.MarkSeiSeen();
-    } else if (audio) {
-        lastAudioNumber_ = frame.frameNumber;
-    }
+    TrackHead(kind, data, length, recordSei_);
+    if (audio) lastAudioNumber_ = frame.frameNumber;
 
     if (key || other || audio) {
         // The owner gets a copy of its own, decrypted in place.
