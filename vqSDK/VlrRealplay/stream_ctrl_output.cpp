@@ -25,6 +25,19 @@ QN_STREAM_OUT_RECORD OutRecord(const char* kind, const streams::StreamQueueStats
     return record;
 }
 
+void HeldQueue::Close()
+{
+    if (streams::StreamQueue* held = queue_.exchange(nullptr)) held->Close(owner_);
+}
+
+bool HeldQueue::Bind(streams::StreamQueue* queue)
+{
+    Close();
+    if (!queue->Open(owner_)) return false;
+    queue_ = queue;
+    return true;
+}
+
 bool ParseYesNo(const char* value, bool* yes)
 {
     if (value == nullptr) return false;

@@ -63,6 +63,26 @@ inline uint32_t LoadBits(const std::atomic<uint32_t>& word, int shift, int width
     return (word.load() >> shift) & ((1u << width) - 1u);
 }
 
+// The frame queue a controller holds open under its owner id: bound and
+// released by its callers, read by its threads.
+class HeldQueue {
+public:
+    explicit HeldQueue(int owner) : owner_(owner) {}
+    HeldQueue(const HeldQueue&) = delete;
+    HeldQueue& operator=(const HeldQueue&) = delete;
+
+    streams::StreamQueue* Get() const { return queue_.load(); }
+    // Closes the queue held, if any.
+    void Close();
+    // Closes the queue held and opens `queue` in its place; false, holding
+    // none, when another owner has `queue` open.
+    bool Bind(streams::StreamQueue* queue);
+
+private:
+    const int owner_;
+    std::atomic<streams::StreamQueue*> queue_{nullptr};
+};
+
 // The output and message callbacks of a controller. Set from the callers' threads and called from the controller's
 // threads: each call takes the callback as it stands, and runs it outside the lock.
 class StreamCtrlCallbacks {

@@ -82,14 +82,12 @@ int QN_STREAM_PLAY_BACK_CTRL::BindQueue(streams::StreamQueue* queue)
     if (queue == nullptr) return callbacks_.Fail("StreamQueue is null");
     Reset();
     wordA_.fetch_and(~kInitialised);
-    if (streams::StreamQueue* held = queue_.exchange(nullptr)) held->Close(kQueueOwner);
     {
         std::lock_guard<std::mutex> hold(state_);
         total_.Allocate();
         recent_.Allocate();
     }
-    if (!queue->Open(kQueueOwner)) return callbacks_.Fail("Base resouce locked by other model");
-    queue_ = queue;
+    if (!queue_.Bind(queue)) return callbacks_.Fail("Base resouce locked by other model");
     wordA_.fetch_or(kInitialised);
     return 1;
 }
@@ -103,7 +101,7 @@ int QN_STREAM_PLAY_BACK_CTRL::Release()
         total_.Free();
         recent_.Free();
     }
-    if (streams::StreamQueue* held = queue_.exchange(nullptr)) held->Close(kQueueOwner);
+    queue_.Close();
     wordA_.fetch_and(~kInitialised);
     return 1;
 }
@@ -135,7 +133,7 @@ int QN_STREAM_PLAY_BACK_CTRL::setinfo(const char* name, const char* value)
     if (name == nullptr) return callbacks_.Fail("play ctrl setinfo(%s) error!", "");
     bool yes = false;
     uint32_t number = 0;
-    streams::StreamQueue* queue = queue_.load();
+    streams::StreamQueue* queue = queue_.Get();
     const bool bound = (wordA_.load() & kInitialised) != 0 && queue != nullptr;
     if (std::strcmp(name, "level_timeinter") == 0 && ParseYesNo(value, &yes)) {
         yes ? wordA_.fetch_or(kCompensate) : wordA_.fetch_and(~kCompensate);
@@ -179,7 +177,7 @@ int QN_STREAM_PLAY_BACK_CTRL::input(const uint8_t* data, uint32_t length, const 
                                     int kind)
 {
     const uint32_t word = wordA_.load();
-    streams::StreamQueue* queue = queue_.load();
+    streams::StreamQueue* queue = queue_.Get();
     if ((word & kInitialised) == 0 || queue == nullptr) return callbacks_.Fail("Not be initialized");
     if ((word & kPlaying) == 0 || (word & kStopped) != 0) return callbacks_.Fail("Not be playing");
     if (kind != 1 && kind != 2 && kind != 3) return callbacks_.Fail("Non-support command");
@@ -263,7 +261,7 @@ void QN_STREAM_PLAY_BACK_CTRL::VideoLoop()
             continue;
         }
         const int64_t start = clock_.MonotonicMs();
-        streams::StreamQueue* queue = queue_.load();
+        streams::StreamQueue* queue = queue_.Get();
         const uint8_t* data = nullptr;
         uint32_t length = 0;
         streams::StreamQueueStats stats;
@@ -340,7 +338,7 @@ void QN_STREAM_PLAY_BACK_CTRL::AudioLoop()
             continue;
         }
         const int64_t start = clock_.MonotonicMs();
-        streams::StreamQueue* queue = queue_.load();
+        streams::StreamQueue* queue = queue_.Get();
         const uint8_t* data = nullptr;
         uint32_t length = 0;
         streams::StreamQueueStats stats;

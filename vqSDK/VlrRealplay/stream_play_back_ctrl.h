@@ -88,7 +88,7 @@ private:
     std::mutex lifecycle_; // bind, play, stop and release one at a time
     std::atomic<uint32_t> wordA_{0};
     std::atomic<uint32_t> wordB_{0};
-    std::atomic<streams::StreamQueue*> queue_{nullptr};
+    realplay::HeldQueue queue_{kQueueOwner};
     realplay::StreamCtrlCallbacks callbacks_;
     platform::Event wake_{true, false};
     QNThread video_;

@@ -64,15 +64,13 @@ int QN_STREAM_REAL_CTRL::BindQueue(streams::StreamQueue* queue)
     uint32_t word = control_.load();
     while (!control_.compare_exchange_weak(word, (word & kKeptOnBind) | kStopped | kCompensate)) {
     }
-    if (streams::StreamQueue* held = queue_.exchange(nullptr)) held->Close(kQueueOwner);
     {
         std::lock_guard<std::mutex> hold(state_);
         frameRate_ = kStartFrameRate;
         debtMs_ = lastVideo_ = lastAudio_ = 0;
         rates_.Allocate();
     }
-    if (!queue->Open(kQueueOwner)) return callbacks_.Fail("Base resouce locked by other model");
-    queue_ = queue;
+    if (!queue_.Bind(queue)) return callbacks_.Fail("Base resouce locked by other model");
     control_.fetch_or(kInitialised);
     return 1;
 }
@@ -85,7 +83,7 @@ int QN_STREAM_REAL_CTRL::Release()
         std::lock_guard<std::mutex> hold(state_);
         rates_.Free();
     }
-    if (streams::StreamQueue* held = queue_.exchange(nullptr)) held->Close(kQueueOwner);
+    queue_.Close();
     control_.fetch_and(~kInitialised);
     return 1;
 }
@@ -95,7 +93,7 @@ int QN_STREAM_REAL_CTRL::setinfo(const char* name, const char* value)
     if (name == nullptr) return callbacks_.Fail("real ctrl setinfo(%s) error!", "");
     bool yes = false;
     uint32_t percent = 0;
-    streams::StreamQueue* queue = queue_.load();
+    streams::StreamQueue* queue = queue_.Get();
     if (std::strcmp(name, "level_timeinter") == 0 && ParseYesNo(value, &yes)) {
         yes ? control_.fetch_or(kCompensate) : control_.fetch_and(~kCompensate);
         std::lock_guard<std::mutex> hold(state_);
@@ -122,7 +120,7 @@ int QN_STREAM_REAL_CTRL::setinfo(const char* name, const char* value)
 int QN_STREAM_REAL_CTRL::input(const uint8_t* data, uint32_t length, const streams::StreamFrameHead& head, int kind)
 {
     const uint32_t word = control_.load();
-    streams::StreamQueue* queue = queue_.load();
+    streams::StreamQueue* queue = queue_.Get();
     if ((word & kInitialised) == 0 || queue == nullptr) return callbacks_.Fail("Not be initialized");
     if ((word & kStopped) != 0) return callbacks_.Fail("Not be playing");
     if (kind != 1 && kind != 2 && kind != 3) return callbacks_.Fail("Non-support command");
@@ -222,7 +220,7 @@ void QN_STREAM_REAL_CTRL::VideoLoop()
             continue;
         }
         const int64_t start = clock_.MonotonicMs();
-        streams::StreamQueue* queue = queue_.load();
+        streams::StreamQueue* queue = queue_.Get();
         const uint8_t* data = nullptr;
         uint32_t length = 0;
         streams::StreamQueueStats stats;
@@ -290,7 +288,7 @@ void QN_STREAM_REAL_CTRL::AudioLoop()
             continue;
         }
         const int64_t start = clock_.MonotonicMs();
-        streams::StreamQueue* queue = queue_.load();
+        streams::StreamQueue* queue = queue_.Get();
         const uint8_t* data = nullptr;
         uint32_t length = 0;
         streams::StreamQueueStats stats;

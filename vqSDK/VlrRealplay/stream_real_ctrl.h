@@ -79,7 +79,7 @@ private:
     const platform::Clock& clock_;
     std::mutex lifecycle_; // bind, play, pause, stop and release one at a time
     std::atomic<uint32_t> control_;
-    std::atomic<streams::StreamQueue*> queue_{nullptr};
+    realplay::HeldQueue queue_{kQueueOwner};
     realplay::StreamCtrlCallbacks callbacks_;
     platform::Event wake_{true, false};
     QNThread video_;
