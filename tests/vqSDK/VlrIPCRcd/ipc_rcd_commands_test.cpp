@@ -6,46 +6,17 @@
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "platform/paths.h"
 #include "support/this_process.h"
 #include "vqSDK/VlrIPCRcd/vlr_ipc_rcd.h"
+#include "vqSDK/VlrRealplay/play_commands_fixture.h"
 
 namespace {
 
-struct Messages {
-    std::vector<std::string> texts;
-    static void On(int32_t, int32_t, const char* text, void* user, int32_t)
-    {
-        static_cast<Messages*>(user)->texts.emplace_back(text != nullptr ? text : "(null)");
-    }
-    std::string Take()
-    {
-        std::string last = texts.empty() ? "" : texts.back();
-        texts.clear();
-        return last;
-    }
-};
-
-class IpcRcdCommands : public ::testing::Test {
+class IpcRcdCommands : public realplay_test::PlayCommandsFixture<VlrIPCRcd> {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(hub.Init("data_base", nullptr), 1);
-        ASSERT_EQ(hub.Init("init_netsdk", "127.0.0.1"), 1);
-        table = hub.GetSourcePack("ipc_rcd");
-        ASSERT_NE(table, nullptr);
-        pack = static_cast<RESPACK*>(static_cast<void**>(table)[0]);
-        module.SetMsgCallBack(&Messages::On, &messages, 0);
-    }
-    void TearDown() override { hub.Init("clean_up", nullptr); }
-
-    VLR_SYSTEM hub;
-    void* table = nullptr;
-    RESPACK* pack = nullptr;
-    Messages messages;
-    VlrIPCRcd module;
+    IpcRcdCommands() : PlayCommandsFixture("ipc_rcd") {}
 };
 
 TEST_F(IpcRcdCommands, RefusalsReportTheirOwnTextsAndLeaveTheLockAsItWas)

@@ -5,47 +5,18 @@
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "platform/paths.h"
 #include "streams/montage.h"
 #include "support/this_process.h"
+#include "vqSDK/VlrRealplay/play_commands_fixture.h"
 #include "vqSDK/VlrRealplay/vlr_realplay.h"
 
 namespace {
 
-struct Messages {
-    std::vector<std::string> texts;
-    static void On(int32_t, int32_t, const char* text, void* user, int32_t)
-    {
-        static_cast<Messages*>(user)->texts.emplace_back(text != nullptr ? text : "(null)");
-    }
-    std::string Take()
-    {
-        std::string last = texts.empty() ? "" : texts.back();
-        texts.clear();
-        return last;
-    }
-};
-
-class RealplayCommands : public ::testing::Test {
+class RealplayCommands : public realplay_test::PlayCommandsFixture<VLR_REALPLAY> {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(hub.Init("data_base", nullptr), 1);
-        ASSERT_EQ(hub.Init("init_netsdk", "127.0.0.1"), 1);
-        table = hub.GetSourcePack("realplay");
-        ASSERT_NE(table, nullptr);
-        pack = static_cast<RESPACK*>(static_cast<void**>(table)[0]);
-        module.SetMsgCallBack(&Messages::On, &messages, 0);
-    }
-    void TearDown() override { hub.Init("clean_up", nullptr); }
-
-    VLR_SYSTEM hub;
-    void* table = nullptr;
-    RESPACK* pack = nullptr;
-    Messages messages;
-    VLR_REALPLAY module;
+    RealplayCommands() : PlayCommandsFixture("realplay") {}
 };
 
 TEST_F(RealplayCommands, RefusalsReportTheirTextAndLeaveTheLockAsItWas)
