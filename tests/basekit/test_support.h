@@ -5,65 +5,43 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "support/file_bytes.h"
+#include "support/run_command.h"
+#include "support/temp_folder.h"
 
 namespace basekit_test {
 
 namespace fs = std::filesystem;
 
-class TempDir {
+class TempDir : public testing_support::TempFolder {
 public:
-    TempDir() {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("basekit_test_" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-
-    const fs::path &path() const { return path_; }
-    std::string file(const std::string &name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
+    fs::path path() const { return Path(); }
+    std::string file(const std::string &name) const { return Path() + "/" + name; }
 };
 
-inline std::vector<unsigned char> readBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+inline std::vector<unsigned char> readBytes(const std::string &path) { return testing_support::ReadFileBytes(path); }
 
-inline std::string readText(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+inline std::string readText(const std::string &path) { return testing_support::ReadFileText(path); }
 
 inline void writeBytes(const std::string &path, const void *data, size_t length) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char *>(data), static_cast<std::streamsize>(length));
+    testing_support::WriteFileBytes(path, data, length);
 }
 
 inline void writeText(const std::string &path, const std::string &text) { writeBytes(path, text.data(), text.size()); }
 
-// Runs a shell command; its standard output goes to `output` when given.
-inline int runShell(const std::string &command, std::string *output = nullptr, const TempDir *scratch = nullptr) {
-    if (output == nullptr)
-        return std::system(command.c_str());
-    TempDir own;
-    const std::string capture = (scratch ? *scratch : own).file("shell_output.txt");
-    const int status = std::system((command + " > '" + capture + "'").c_str());
-    *output = readText(capture);
-    return status;
+// Runs a shell command; its exit status, and its standard output in `output`
+// when given. (A scratch folder some callers name is no longer needed.)
+inline int runShell(const std::string &command, std::string *output = nullptr, const TempDir * /*scratch*/ = nullptr) {
+    testing_support::CommandResult result = testing_support::RunCommand(command);
+    if (output != nullptr)
+        *output = std::move(result.output);
+    return result.exitCode;
 }
 
 inline std::string quote(const std::string &text) { return "'" + text + "'"; }

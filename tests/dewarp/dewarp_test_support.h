@@ -10,31 +10,19 @@
 #include <vector>
 
 #include "qn_dewarp.h"
+#include "support/file_bytes.h"
+#include "support/run_command.h"
+#include "support/yuv_picture.h"
 
 namespace dewarp_test {
 
-// A planar 4:2:0 picture in its own tightly packed buffer.
-struct Yuv {
-    int width = 0, height = 0;
-    std::vector<uint8_t> y, u, v;
-    _vm_screen screen{};
-
-    Yuv(int w, int h, int format = VM_FMT_YUV420) : width(w), height(h)
+// A planar 4:2:0 picture, black, with its record made for `format`.
+struct Yuv : testing_support::YuvPicture {
+    Yuv(int w, int h, int format = VM_FMT_YUV420) : YuvPicture(w, h)
     {
-        y.assign(size_t(w) * h, 0);
-        u.assign(size_t(w / 2) * (h / 2), 128);
-        v.assign(size_t(w / 2) * (h / 2), 128);
-        screen.width = w;
-        screen.height = h;
-        screen.format = format;
-        screen.planar.stride[0] = w;
-        screen.planar.stride[1] = screen.planar.stride[2] = w / 2;
-        screen.planar.plane[0] = y.data();
-        screen.planar.plane[1] = format == VM_FMT_YVU420 ? v.data() : u.data();
-        screen.planar.plane[2] = format == VM_FMT_YVU420 ? u.data() : v.data();
+        fill(0, 128, 128);
+        record(format);
     }
-    Yuv(const Yuv&) = delete;
-    Yuv& operator=(const Yuv&) = delete;
     uint8_t Y(int x, int yy) const { return y[size_t(yy) * width + x]; }
 };
 
@@ -50,17 +38,7 @@ inline _vm_screen sub_picture(const Yuv& work, int x, int y, int w, int h)
 }
 
 // Runs a shell command and returns what it wrote to stdout.
-inline std::string run_capture(const std::string& command)
-{
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    pclose(p);
-    return out;
-}
+inline std::string run_capture(const std::string& command) { return testing_support::RunCommand(command).output; }
 
 // One frame of an FFmpeg filter graph as raw yuv420p (full range for
 // yuvj420p), read into a picture of the given size. False on a short read.
@@ -68,21 +46,14 @@ inline bool ffmpeg_frame(const std::string& graph, const char* pix_fmt, Yuv& out
 {
     const std::string bytes = run_capture("ffmpeg -v error -f lavfi -i '" + graph + "' -frames:v 1 -pix_fmt " +
                                           pix_fmt + " -f rawvideo - 2>/dev/null");
-    const size_t ys = out.y.size(), cs = out.u.size();
-    if (bytes.size() != ys + 2 * cs) return false;
-    std::memcpy(out.y.data(), bytes.data(), ys);
-    std::memcpy(out.u.data(), bytes.data() + ys, cs);
-    std::memcpy(out.v.data(), bytes.data() + ys + cs, cs);
-    return true;
+    if (bytes.size() != out.y.size() + out.u.size() + out.v.size()) return false;
+    return out.loadFile(bytes.data(), bytes.size());
 }
 
 // Writes bytes to a file; false on failure.
 inline bool write_file(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
+    return testing_support::WriteFileBytes(path, bytes);
 }
 
 // The real ImageMagick, run on a raw 8-bit grey picture; the raw grey
@@ -132,10 +103,7 @@ inline QN_PRO_DST_CONFIG view_config(int kind, int id, const Yuv& into, const QN
 
 inline double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
 {
-    double sum = 0;
-    for (size_t i = 0; i < a.size(); ++i) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
-    if (sum == 0) return 99;
-    return 10 * std::log10(255.0 * 255.0 / (sum / a.size()));
+    return testing_support::Psnr(a.data(), b.data(), a.size());
 }
 
 }  // namespace dewarp_test

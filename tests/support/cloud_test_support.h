@@ -5,17 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "support/file_bytes.h"
 #include "support/peer_process.h"
+#include "support/run_command.h"
+#include "support/temp_folder.h"
 
 namespace cloud_test {
 
@@ -26,55 +25,27 @@ inline std::string SourcePath(const std::string& relative)
     return std::string(OSTRELS_SOURCE_DIR) + "/" + relative;
 }
 
-class TempFolder {
+class TempFolder : public testing_support::TempFolder {
 public:
-    TempFolder()
-    {
-        std::random_device random;
-        path_ = fs::temp_directory_path() / ("cloud_test_" + std::to_string(random()) + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
     // The folder with its trailing separator.
-    std::string Folder() const { return path_.string() + "/"; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
+    std::string Folder() const { return Path() + "/"; }
+    std::string File(const std::string& name) const { return Path() + "/" + name; }
 };
 
-inline std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+inline std::string ReadFile(const std::string& path) { return testing_support::ReadFileText(path); }
 
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    testing_support::WriteFileBytes(path, bytes.data(), bytes.size());
 }
 
 // Runs a shell command; returns its exit status and, when asked, its
 // standard output.
 inline int Run(const std::string& command, std::string* output = nullptr)
 {
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-        if (output != nullptr) output->append(chunk, got);
-    }
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    testing_support::CommandResult result = testing_support::RunCommand(command);
+    if (output != nullptr) output->append(result.output);
+    return result.exitCode;
 }
 
 inline std::string Quote(const std::string& text);

@@ -1,21 +1,6 @@
 #include "support/media_fixtures.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace mp4_test {
-
-Bytes ReadFileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 std::vector<Bytes> SplitNalUnits(const Bytes& stream)
 {

@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.h"
 #include "support/run_command.h"
 
 namespace mp4_test {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const Bytes& bytes);
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
 
 // The NAL units of an Annex-B stream, without their start codes.
 std::vector<Bytes> SplitNalUnits(const Bytes& stream);

@@ -7,13 +7,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <thread>
+
+#include "support/file_bytes.h"
+#include "support/run_command.h"
 
 namespace ddshow_test {
 
@@ -71,33 +71,13 @@ XvfbServer::~XvfbServer()
     waitpid(pid_, nullptr, 0);
 }
 
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "ddshow-test-XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-}
+bool run(const std::string& command) { return testing_support::RunCommand(command).exitCode == 0; }
 
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-bool readFile(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return true;
-}
+bool readFile(const std::string& path, std::vector<uint8_t>& bytes) { return testing_support::ReadFileInto(path, bytes); }
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
+    return testing_support::WriteFileBytes(path, bytes);
 }
 
 namespace {
@@ -160,56 +140,7 @@ double psnr(const Bgr24Image& a, const Bgr24Image& b)
 {
     if (a.width != b.width || a.height != b.height || a.bytes.size() != b.bytes.size() || a.bytes.empty())
         return 0;
-    double sum = 0;
-    for (size_t i = 0; i < a.bytes.size(); ++i) {
-        const double d = double(a.bytes[i]) - double(b.bytes[i]);
-        sum += d * d;
-    }
-    const double mse = sum / double(a.bytes.size());
-    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
-}
-
-YuvPicture::YuvPicture(int w, int h)
-    : width(w), height(h), y(size_t(w) * h), u(size_t(w / 2) * (h / 2)), v(size_t(w / 2) * (h / 2))
-{
-}
-
-_vm_screen& YuvPicture::record(int format)
-{
-    screen = {};
-    screen.width = width;
-    screen.height = height;
-    screen.format = format;
-    screen.planar.stride[0] = width;
-    screen.planar.stride[1] = screen.planar.stride[2] = width / 2;
-    screen.planar.plane[0] = y.data();
-    screen.planar.plane[1] = format == VM_FMT_YVU420 ? v.data() : u.data();
-    screen.planar.plane[2] = format == VM_FMT_YVU420 ? u.data() : v.data();
-    return screen;
-}
-
-std::vector<uint8_t> YuvPicture::fileBytes() const
-{
-    std::vector<uint8_t> bytes(y);
-    bytes.insert(bytes.end(), u.begin(), u.end());
-    bytes.insert(bytes.end(), v.begin(), v.end());
-    return bytes;
-}
-
-bool YuvPicture::loadFile(const std::vector<uint8_t>& bytes)
-{
-    if (bytes.size() < y.size() + u.size() + v.size()) return false;
-    std::memcpy(y.data(), bytes.data(), y.size());
-    std::memcpy(u.data(), bytes.data() + y.size(), u.size());
-    std::memcpy(v.data(), bytes.data() + y.size() + u.size(), v.size());
-    return true;
-}
-
-void YuvPicture::fill(uint8_t yv, uint8_t uv, uint8_t vv)
-{
-    std::fill(y.begin(), y.end(), yv);
-    std::fill(u.begin(), u.end(), uv);
-    std::fill(v.begin(), v.end(), vv);
+    return testing_support::Psnr(a.bytes.data(), b.bytes.data(), a.bytes.size());
 }
 
 } // namespace ddshow_test

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+#include "support/yuv_picture.h"
 #include "vm_screen.h"
 
 namespace ddshow_test {
@@ -35,15 +37,10 @@ struct Bgr24Image {
 };
 
 // A temporary folder for this test, removed by the destructor.
-class TempDir {
+class TempDir : public testing_support::TempFolder {
 public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
+    const std::string& path() const { return Path(); }
+    std::string file(const std::string& name) const { return Path() + "/" + name; }
 };
 
 // Runs a shell command; true on exit status 0.
@@ -62,22 +59,10 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool ffmpegToBgr24(const std::string& yuvPath, int width, int height, const std::string& extra,
                    const std::string& outPath, Bgr24Image& out, int outWidth, int outHeight);
 
+// 0 for pictures of different sizes or empty ones.
 double psnr(const Bgr24Image& a, const Bgr24Image& b);
 
-// A planar 4:2:0 picture with its own storage.
-struct YuvPicture {
-    int width = 0, height = 0;
-    std::vector<uint8_t> y, u, v;
-    _vm_screen screen{};
-    YuvPicture(int w, int h);
-    YuvPicture(const YuvPicture&) = delete;
-    YuvPicture& operator=(const YuvPicture&) = delete;
-    // The record over the planes, as format 273 (or 274 with the planes exchanged).
-    _vm_screen& record(int format = VM_FMT_YUV420);
-    std::vector<uint8_t> fileBytes() const; // yuv420p layout, as FFmpeg reads it
-    bool loadFile(const std::vector<uint8_t>& bytes);
-    void fill(uint8_t yv, uint8_t uv, uint8_t vv);
-};
+using testing_support::YuvPicture;
 
 } // namespace ddshow_test
 
