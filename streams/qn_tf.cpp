@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "streams/key_slots.h"
 #include "Depend/qn_thread.h"
+#include "streams/tf_callbacks.h"
 #include "streams/tf_card_folder.h"
 #include "streams/tf_convert.h"
 #include "streams/tf_play_plan.h"
@@ -31,16 +32,8 @@ namespace {
 struct QNTf {
     std::mutex lock;
     VQ_TF_SETTINGS settings{};
-    vqTfConvertCallback convertCallback = nullptr;
-    vqTfProgressCallback progressCallback = nullptr;
-    void* messageUser = nullptr;
-    int messageValue = 0;
-    vqFrameCallback videoCallback = nullptr;
-    void* videoUser = nullptr;
-    int videoValue = 0;
-    vqFrameCallback audioCallback = nullptr;
-    void* audioUser = nullptr;
-    int audioValue = 0;
+    // Not under `lock`: a stop that holds it waits for the threads that call them.
+    TfCallbacks callbacks;
     std::string logPath; // set by no entry point
     std::string customPassword;
     std::string recordName;
@@ -82,13 +75,24 @@ uint32_t TakeDevice(QNTf* tf)
     return device;
 }
 
+// Events or errors of `device` to one of the settings' callbacks, which stay
+// as vqCamTFInit set them.
+std::function<void(int, const char*)> DeviceSender(vqEventCallback callback, void* user, int value, uint32_t device)
+{
+    return [callback, user, value, device](int code, const char* text) {
+        VQ_EVENT_INFO info{code, static_cast<int32_t>(device), text, 0};
+        if (callback != nullptr) callback(&info, user, value);
+    };
+}
+
 std::function<void(int, const char*)> EventSender(QNTf* tf, uint32_t device)
 {
-    return [tf, device](int code, const char* text) {
-        VQ_EVENT_INFO event{code, static_cast<int32_t>(device), text, 0};
-        if (tf->settings.eventCallback != nullptr)
-            tf->settings.eventCallback(&event, tf->settings.eventUser, tf->settings.eventValue);
-    };
+    return DeviceSender(tf->settings.eventCallback, tf->settings.eventUser, tf->settings.eventValue, device);
+}
+
+std::function<void(int, const char*)> ErrorSender(QNTf* tf, uint32_t device)
+{
+    return DeviceSender(tf->settings.errorCallback, tf->settings.errorUser, tf->settings.errorValue, device);
 }
 
 std::function<void(const VQ_PANO_PARAM&)> PanoramaKeeper(QNTf* tf)
@@ -96,15 +100,6 @@ std::function<void(const VQ_PANO_PARAM&)> PanoramaKeeper(QNTf* tf)
     return [tf](const VQ_PANO_PARAM& pano) {
         std::lock_guard<std::mutex> hold(tf->panoLock);
         tf->pano = pano;
-    };
-}
-
-std::function<void(int, const char*)> ErrorSender(QNTf* tf, uint32_t device)
-{
-    return [tf, device](int code, const char* text) {
-        VQ_EVENT_INFO error{code, static_cast<int32_t>(device), text, 0};
-        if (tf->settings.errorCallback != nullptr)
-            tf->settings.errorCallback(&error, tf->settings.errorUser, tf->settings.errorValue);
     };
 }
 
@@ -233,35 +228,19 @@ int vqCamTFInit(VQ_TF_SETTINGS settings)
 
 int vqCamSetTFVideoCallback(vqFrameCallback callback, void* user, int value)
 {
-    if (streams::QNTf* tf = streams::Module()) {
-        std::lock_guard<std::mutex> hold(tf->lock);
-        tf->videoCallback = callback;
-        tf->videoUser = user;
-        tf->videoValue = value;
-    }
+    if (streams::QNTf* tf = streams::Module()) tf->callbacks.SetVideo({callback, user, value});
     return 1;
 }
 
 int vqCamSetTFAudioCallback(vqFrameCallback callback, void* user, int value)
 {
-    if (streams::QNTf* tf = streams::Module()) {
-        std::lock_guard<std::mutex> hold(tf->lock);
-        tf->audioCallback = callback;
-        tf->audioUser = user;
-        tf->audioValue = value;
-    }
+    if (streams::QNTf* tf = streams::Module()) tf->callbacks.SetAudio({callback, user, value});
     return 1;
 }
 
 int vqCamSetTFMsgCallback(vqTfConvertCallback convert, vqTfProgressCallback progress, void* user, int value)
 {
-    if (streams::QNTf* tf = streams::Module()) {
-        std::lock_guard<std::mutex> hold(tf->lock);
-        tf->convertCallback = convert;
-        tf->progressCallback = progress;
-        tf->messageUser = user;
-        tf->messageValue = value;
-    }
+    if (streams::QNTf* tf = streams::Module()) tf->callbacks.SetMessages({convert, progress, user, value});
     return 1;
 }
 
@@ -386,12 +365,8 @@ int vqCamTFConvertMP4(int start, VQ_TF_TIME* time, const char* outputFolder)
     request.clock = tf->clock;
     request.wake = &tf->convertWake;
     tf->convertWake.Reset();
-    request.progress = [tf](int done, int total) {
-        if (tf->progressCallback != nullptr) tf->progressCallback(done, total, tf->messageUser, tf->messageValue);
-    };
-    request.recordCallback = [tf](int code) {
-        if (tf->convertCallback != nullptr) tf->convertCallback(code, tf->messageUser, tf->messageValue);
-    };
+    request.progress = [tf](int done, int total) { tf->callbacks.Progress(done, total); };
+    request.recordCallback = [tf](int code) { tf->callbacks.Converted(code); };
     // A conversion takes the place of a play: both would write the one MP4 recording.
     tf->player.Stop();
     tf->convertMap = map;
@@ -436,20 +411,14 @@ int vqCamStartTFLPlay(const char* mode, VQ_TF_TIME* time)
     request.endMinute = span.endHour * 60 + span.endMinute;
     request.deviceNumber = static_cast<int>(device);
     request.clock = tf->clock;
-    request.video = [tf](VQ_FRAME_INFO* frame) {
-        return tf->videoCallback ? tf->videoCallback(frame, tf->videoUser, tf->videoValue) : 0;
-    };
-    request.audio = [tf](VQ_FRAME_INFO* frame) {
-        return tf->audioCallback ? tf->audioCallback(frame, tf->audioUser, tf->audioValue) : 0;
-    };
+    request.video = [tf](VQ_FRAME_INFO* frame) { return tf->callbacks.Video(frame); };
+    request.audio = [tf](VQ_FRAME_INFO* frame) { return tf->callbacks.Audio(frame); };
     request.keys = &tf->keys;
     request.event = streams::EventSender(tf, device);
     request.error = streams::ErrorSender(tf, device);
     request.recording = &tf->recording;
     request.panorama = streams::PanoramaKeeper(tf);
-    request.recordCallback = [tf](int code) {
-        if (tf->convertCallback != nullptr) tf->convertCallback(code, tf->messageUser, tf->messageValue);
-    };
+    request.recordCallback = [tf](int code) { tf->callbacks.Converted(code); };
     // A new span for a running play stops its threads before the queue is
     // cleared, so no output thread still holds a frame it read.
     return tf->player.Start(request, map) ? kTfOk : kTfNotPlaying;
