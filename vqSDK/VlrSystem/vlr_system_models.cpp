@@ -12,63 +12,9 @@ namespace {
 // The hub whose table was last handed out; the entries are plain functions.
 std::atomic<VLR_SYSTEM*> g_modelHub{nullptr};
 
-int ModelSetCamera(int32_t user, const char* camera)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->LiveSetCamera(user, camera) : 0;
-}
-
 int ModelRelease(int32_t user)
 {
     return user == RES_PACK_USER_REALPLAY ? 1 : 0;
-}
-
-int ModelStart(int32_t user, int32_t* handle)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->LiveStart(user, handle) : 0;
-}
-
-int ModelSetQuality(int32_t user, const char* quality)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->LiveSetQuality(user, quality) : 0;
-}
-
-int ModelStop(int32_t user)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->LiveStop(user) : 0;
-}
-
-int ModelRecordControl(int32_t user, const char* fileName, int32_t start, int64_t* result)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->LiveRecordControl(user, fileName, start, result) : 0;
-}
-
-int ModelWriteFrame(int32_t user, const VLR_RECORD_FRAME* frame)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->LiveWriteFrame(user, frame) : 0;
-}
-
-int ModelSetRecordEnd(int32_t user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->LiveSetRecordEnd(user, callback, owner, value) : 0;
-}
-
-int ModelSetWords(int32_t user, int32_t first, int32_t second, int32_t third)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->LiveSetWords(user, first, second, third) : 0;
-}
-
-int CardSetCamera(int32_t user, const char* camera)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardSetCamera(user, camera) : 0;
 }
 
 int CardNothing(int32_t user)
@@ -76,54 +22,22 @@ int CardNothing(int32_t user)
     return user == RES_PACK_USER_IPCRCD ? 1 : 0;
 }
 
-int CardPlayBack(int32_t user, const QN_NET_REMOTE_FILE* request)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardPlayBack(user, request) : 0;
-}
+// A table entry that forwards to the hub's `Method`, or answers 0 while no
+// hub has handed out a table.
+template <auto Method>
+struct ToHub;
 
-int CardStop(int32_t user)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardStop(user) : 0;
-}
+template <typename... Args, int (VLR_SYSTEM::*Method)(Args...)>
+struct ToHub<Method> {
+    static int Call(Args... args)
+    {
+        VLR_SYSTEM* hub = g_modelHub.load();
+        return hub != nullptr ? (hub->*Method)(args...) : 0;
+    }
+};
 
-int CardSetSpeed(int32_t user, float value)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardSetSpeed(user, value) : 0;
-}
-
-int CardRecordControl(int32_t user, const char* fileName, int32_t start, int64_t* result)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardRecordControl(user, fileName, start, result) : 0;
-}
-
-int CardWriteFrame(int32_t user, const VLR_RECORD_FRAME* frame)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardWriteFrame(user, frame) : 0;
-}
-
-int CardSeek(int32_t user, const char* percent)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardSeek(user, percent) : 0;
-}
-
-int CardSetRecordEnd(int32_t user, VLR_RECORD_END_CALLBACK callback, void* owner, int32_t value)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardSetRecordEnd(user, callback, owner, value) : 0;
-}
-
-int CardSetPlaybackData(int32_t user, VLR_PLAYBACK_DATA_CALLBACK callback, void* owner, int32_t value)
-{
-    VLR_SYSTEM* hub = g_modelHub.load();
-    return hub != nullptr ? hub->CardSetPlaybackData(user, callback, owner, value) : 0;
-}
-
+// The entry as the table holds it; `Function` is the type the play modules
+// call it as.
 template <typename Function>
 void* Entry(Function function)
 {
@@ -135,32 +49,32 @@ void* Entry(Function function)
 void VLR_SYSTEM::FillLiveModel()
 {
     liveModel_[0] = &pack_;
-    liveModel_[34] = Entry<VLR_MODEL_SET_CAMERA>(&ModelSetCamera);
+    liveModel_[34] = Entry<VLR_MODEL_SET_CAMERA>(&ToHub<&VLR_SYSTEM::LiveSetCamera>::Call);
     liveModel_[35] = Entry<VLR_MODEL_PLAIN>(&ModelRelease);
-    liveModel_[36] = Entry<VLR_MODEL_START>(&ModelStart);
-    liveModel_[37] = Entry<VLR_MODEL_SET_QUALITY>(&ModelSetQuality);
-    liveModel_[38] = Entry<VLR_MODEL_PLAIN>(&ModelStop);
-    liveModel_[39] = Entry<VLR_MODEL_RECORD_CONTROL>(&ModelRecordControl);
-    liveModel_[40] = Entry<VLR_MODEL_WRITE_FRAME>(&ModelWriteFrame);
-    liveModel_[41] = Entry<VLR_MODEL_SET_RECORD_END>(&ModelSetRecordEnd);
-    liveModel_[42] = Entry<VLR_MODEL_SET_WORDS>(&ModelSetWords);
+    liveModel_[36] = Entry<VLR_MODEL_START>(&ToHub<&VLR_SYSTEM::LiveStart>::Call);
+    liveModel_[37] = Entry<VLR_MODEL_SET_QUALITY>(&ToHub<&VLR_SYSTEM::LiveSetQuality>::Call);
+    liveModel_[38] = Entry<VLR_MODEL_PLAIN>(&ToHub<&VLR_SYSTEM::LiveStop>::Call);
+    liveModel_[39] = Entry<VLR_MODEL_RECORD_CONTROL>(&ToHub<&VLR_SYSTEM::LiveRecordControl>::Call);
+    liveModel_[40] = Entry<VLR_MODEL_WRITE_FRAME>(&ToHub<&VLR_SYSTEM::LiveWriteFrame>::Call);
+    liveModel_[41] = Entry<VLR_MODEL_SET_RECORD_END>(&ToHub<&VLR_SYSTEM::LiveSetRecordEnd>::Call);
+    liveModel_[42] = Entry<VLR_MODEL_SET_WORDS>(&ToHub<&VLR_SYSTEM::LiveSetWords>::Call);
     g_modelHub.store(this);
 }
 
 void VLR_SYSTEM::FillCardModel()
 {
     cardModel_[0] = &pack_;
-    cardModel_[2] = Entry<VLR_MODEL_SET_CAMERA>(&::CardSetCamera);
+    cardModel_[2] = Entry<VLR_MODEL_SET_CAMERA>(&ToHub<&VLR_SYSTEM::CardSetCamera>::Call);
     cardModel_[3] = Entry<VLR_MODEL_PLAIN>(&CardNothing);
-    cardModel_[4] = Entry<VLR_MODEL_PLAYBACK>(&::CardPlayBack);
+    cardModel_[4] = Entry<VLR_MODEL_PLAYBACK>(&ToHub<&VLR_SYSTEM::CardPlayBack>::Call);
     cardModel_[5] = Entry<VLR_MODEL_PLAIN>(&CardNothing);
-    cardModel_[6] = Entry<VLR_MODEL_PLAIN>(&::CardStop);
-    cardModel_[7] = Entry<VLR_MODEL_SET_SPEED>(&::CardSetSpeed);
-    cardModel_[8] = Entry<VLR_MODEL_RECORD_CONTROL>(&::CardRecordControl);
-    cardModel_[9] = Entry<VLR_MODEL_WRITE_FRAME>(&::CardWriteFrame);
-    cardModel_[10] = Entry<VLR_MODEL_SEEK>(&::CardSeek);
-    cardModel_[11] = Entry<VLR_MODEL_SET_RECORD_END>(&::CardSetRecordEnd);
-    cardModel_[12] = Entry<VLR_MODEL_SET_PLAYBACK_DATA>(&::CardSetPlaybackData);
+    cardModel_[6] = Entry<VLR_MODEL_PLAIN>(&ToHub<&VLR_SYSTEM::CardStop>::Call);
+    cardModel_[7] = Entry<VLR_MODEL_SET_SPEED>(&ToHub<&VLR_SYSTEM::CardSetSpeed>::Call);
+    cardModel_[8] = Entry<VLR_MODEL_RECORD_CONTROL>(&ToHub<&VLR_SYSTEM::CardRecordControl>::Call);
+    cardModel_[9] = Entry<VLR_MODEL_WRITE_FRAME>(&ToHub<&VLR_SYSTEM::CardWriteFrame>::Call);
+    cardModel_[10] = Entry<VLR_MODEL_SEEK>(&ToHub<&VLR_SYSTEM::CardSeek>::Call);
+    cardModel_[11] = Entry<VLR_MODEL_SET_RECORD_END>(&ToHub<&VLR_SYSTEM::CardSetRecordEnd>::Call);
+    cardModel_[12] = Entry<VLR_MODEL_SET_PLAYBACK_DATA>(&ToHub<&VLR_SYSTEM::CardSetPlaybackData>::Call);
     g_modelHub.store(this);
 }
 
