@@ -63,11 +63,25 @@ int MP4QUE::Open(int owner)
     return 1;
 }
 
+std::unique_lock<std::mutex> MP4QUE::TakeControl()
+{
+    // Not on the consumer's own thread: its callback may start or stop the
+    // queue while another call holds the lock and waits for the consumer.
+    std::unique_lock<std::mutex> control(control_, std::defer_lock);
+    if (!OnConsumer()) control.lock();
+    return control;
+}
+
+bool MP4QUE::OpenTo(int owner)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    return open_ && Admits(owner);
+}
+
 int MP4QUE::Close(int owner)
 {
     // The consumer ends first, also when the close is then refused.
-    std::unique_lock<std::mutex> control(control_, std::defer_lock);
-    if (!OnConsumer()) control.lock();
+    const std::unique_lock<std::mutex> control = TakeControl();
     StopConsumer();
     std::lock_guard<std::mutex> hold(mutex_);
     if (held_ >= 0 || HeldByOther(owner)) return 0;
@@ -334,12 +348,8 @@ int MP4QUE::Command(int owner, const char* name, const char* value)
 
 int MP4QUE::Start(int owner)
 {
-    std::unique_lock<std::mutex> control(control_, std::defer_lock);
-    if (!OnConsumer()) control.lock();
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        if (!open_ || !Admits(owner)) return 0;
-    }
+    const std::unique_lock<std::mutex> control = TakeControl();
+    if (!OpenTo(owner)) return 0;
     if (!stopped_) return 1;
     if (OnConsumer()) {
         // Stopped and started again from its own callback: it just goes on.
@@ -354,12 +364,8 @@ int MP4QUE::Start(int owner)
 
 int MP4QUE::Stop(int owner)
 {
-    std::unique_lock<std::mutex> control(control_, std::defer_lock);
-    if (!OnConsumer()) control.lock();
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        if (!open_ || !Admits(owner)) return 0;
-    }
+    const std::unique_lock<std::mutex> control = TakeControl();
+    if (!OpenTo(owner)) return 0;
     StopConsumer();
     return 1;
 }

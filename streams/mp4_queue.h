@@ -117,6 +117,11 @@ private:
     bool Admits(int owner) const { return owner_ != 0 && owner == owner_; }
     bool HeldByOther(int owner) const { return owner_ != 0 && owner != owner_; }
     bool OnConsumer() const { return std::this_thread::get_id() == consumerId_.load(); }
+    // The lock that makes Start, Stop and Close one at a time; not taken on
+    // the consumer's thread.
+    std::unique_lock<std::mutex> TakeControl();
+    // Open, and to `owner`.
+    bool OpenTo(int owner);
     void Reset();
     bool PutVideo(uint32_t n, const uint8_t* data, uint32_t length, uint32_t word0, const StreamFrameHead& head);
     bool PutAudio(uint32_t n, const uint8_t* data, uint32_t length, uint32_t word0);
