@@ -137,7 +137,7 @@ private:
     // Play.
     void Bind(QNPlayer* player);
     void Unbind();
-    void StopBoundPlayer(bool tryLock);
+    void StopBoundPlayer();
     void SetPlayUser(int32_t value);
     void ClearPanoInfo();
     bool StartBoundPlayer(QNPlayer* player);
@@ -205,6 +205,8 @@ private:
     VlrIPCRcd ipcRcd_;
     VLR_FILEPLAY filePlay_;
 
+    // Guards the bound window. The frame relay takes it on the modules'
+    // threads, so it is never held while calling into a module.
     std::recursive_mutex playerMutex_;
     QNPlayer* player_ = nullptr;
     uint32_t loginId_ = 0;

@@ -23,14 +23,12 @@ void qnNetAPI::Unbind()
     player_ = nullptr;
 }
 
-void qnNetAPI::StopBoundPlayer(bool tryLock)
+void qnNetAPI::StopBoundPlayer()
 {
-    std::unique_lock<std::recursive_mutex> hold(playerMutex_, std::defer_lock);
-    if (tryLock) {
-        if (!hold.try_lock()) return;
-    } else {
-        hold.lock();
-    }
+    // A plain lock: every caller holds no lock of its own here, and a
+    // try-lock would leave the window playing whenever a frame is being
+    // handed over at that moment.
+    std::lock_guard<std::recursive_mutex> hold(playerMutex_);
     if (player_ != nullptr) player_->stop();
 }
 
@@ -67,9 +65,12 @@ int qnNetAPI::StartRealPlay(int32_t camera, int32_t playUser, QNPlayer* player)
     {
         std::lock_guard<std::recursive_mutex> hold(playerMutex_);
         ready = StartBoundPlayer(player);
-        if (ready && changed) realplay_.SendCtrl("no_security", nullptr, nullptr);
-        if (ready && !noAccount_.load()) ready = InstallDefaultKey(camera, 0, true) && InstallDefaultKey(camera, 0, false);
     }
+    // The module's commands go without the player lock: the module's own
+    // threads take that lock to hand over frames, so holding it while
+    // waiting on the module would put the two locks in both orders.
+    if (ready && changed) realplay_.SendCtrl("no_security", nullptr, nullptr);
+    if (ready && !noAccount_.load()) ready = InstallDefaultKey(camera, 0, true) && InstallDefaultKey(camera, 0, false);
     if (ready) {
         const std::string id = std::to_string(camera);
         if (realplay_.LockCamera(id.c_str()) == 1) {
@@ -85,7 +86,7 @@ int qnNetAPI::StartRealPlay(int32_t camera, int32_t playUser, QNPlayer* player)
             realplay_.UnlockCamera();
         }
     }
-    StopBoundPlayer(true);
+    StopBoundPlayer();
     return 0;
 }
 
@@ -94,7 +95,7 @@ int qnNetAPI::StopRealPlay(int32_t)
     if (playType_.load() != VQ_PLAY_LIVE) return 0;
     realplay_.SendCtrl("stop", nullptr, nullptr);
     realplay_.UnlockCamera();
-    StopBoundPlayer(false);
+    StopBoundPlayer();
     SetPlayUser(0);
     Unbind();
     ClearPanoInfo();
@@ -128,7 +129,7 @@ int qnNetAPI::StartPlayBack(int32_t camera, const QN_NET_REMOTE_FILE* start, int
             ipcRcd_.UnlockCamera();
         }
     }
-    StopBoundPlayer(true);
+    StopBoundPlayer();
     return 0;
 }
 
@@ -139,7 +140,7 @@ int qnNetAPI::StopPlayBack(int32_t camera)
     ipcRcd_.SendCtrl("stop", nullptr, nullptr);
     ClearPanoInfo();
     ipcRcd_.UnlockCamera();
-    StopBoundPlayer(false);
+    StopBoundPlayer();
     SetPlayUser(0);
     Unbind();
     return 1;
@@ -162,7 +163,7 @@ int qnNetAPI::StartPlayFile(const char* path, int32_t playUser, QNPlayer* player
     filePlay_.SetFrameCallBack(&qnNetAPI::OnFrame, this, VQ_PLAY_FILE);
     playType_ = VQ_PLAY_FILE;
     if (filePlay_.SendCtrl("start_file", path, nullptr) != 1) {
-        StopBoundPlayer(true);
+        StopBoundPlayer();
         return 0;
     }
     SetPlayUser(playUser);
