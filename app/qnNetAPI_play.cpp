@@ -205,8 +205,18 @@ int qnNetAPI::StopRecordMP4()
 
 int qnNetAPI::Capture(const char* path)
 {
-    std::lock_guard<std::recursive_mutex> hold(playerMutex_);
-    return player_ != nullptr && path != nullptr && player_->capture(path) ? 1 : 0;
+    if (path == nullptr) return 0;
+    QNPlayer* player = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> hold(playerMutex_);
+        player = player_;
+    }
+    // The window writes the picture it decodes next, and it decodes on the
+    // frame relay, which takes the player lock: waiting under that lock
+    // would hold back the very frame the capture waits for. The window
+    // itself stays: the controller captures and closes windows on its one
+    // GUI thread.
+    return player != nullptr && player->capture(path) ? 1 : 0;
 }
 
 int qnNetAPI::SwitchOriModel()

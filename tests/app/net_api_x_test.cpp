@@ -411,6 +411,13 @@ TEST_F(NetApiOnService, LiveAndCardPlayReachTheWindow)
     ASSERT_TRUE(ddshow_test::grabWindow(qt_test::XDisplay(), static_cast<uint32_t>(player.winId()),
                                         shots.file("live.xwd"), picture));
     EXPECT_GT(DistinctColours(picture), 50u);
+    // A capture is written from the next decoded picture, which comes through
+    // the frame relay while the capture waits; ffprobe reads it as a JPEG.
+    const std::string shot = recordings.Path() + "/shot.jpg";
+    EXPECT_EQ(vqCapture(shot.c_str()), 1);
+    EXPECT_EQ(testing_support::RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + shot)
+                  .output.substr(0, 5),
+              "mjpeg");
     EXPECT_EQ(vqStopRealPlay(kOwnCamera), 1);
     // The recording is an MP4 that ffprobe reads, from a key frame on.
     const auto probed = testing_support::RunCommand("ffprobe -v error -select_streams v -count_frames "
