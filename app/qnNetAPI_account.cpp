@@ -154,7 +154,8 @@ int qnNetAPI::GetConfig(int32_t camera, int32_t type, vqConfigRecord* record)
     case VQ_CONFIG_VOICE_VOLUME_TALK: {
         QN_NET_VOLUME volume{};
         if (hub_.GetVolume(camera, &volume) != 1) return 0;
-        std::memset(record, 0, sizeof(*record));
+        // Only the 16 bytes a talk-volume record is known to have.
+        std::memset(record->bytes, 0, kVqTalkVolumeRecordBytes);
         // The camera's record keeps the talk volume where the controller reads it.
         record->bytes[kVqTalkVolumeByte] = reinterpret_cast<const uint8_t*>(&volume)[kVqTalkVolumeByte];
         return 1;

@@ -50,6 +50,9 @@ enum VqConfigType : int32_t {
 };
 // The volume byte of a type-9 record (the 13th byte).
 inline constexpr int kVqTalkVolumeByte = 12;
+// Type 9 reads and writes only the first 16 bytes of the record, so a
+// 16-byte record is enough for it (and the least it may be).
+inline constexpr int kVqTalkVolumeRecordBytes = 16;
 
 // Result codes the facade itself sets.
 enum VqResultCode : int32_t {
@@ -105,8 +108,9 @@ struct vqPanoInfo {
 };
 static_assert(sizeof(vqPanoInfo) == 96);
 
-// A 64-character configuration record of vqGetConfig / vqSetConfig; types
-// 15 and 16 fill the first 116 and 28 bytes.
+// The configuration record of vqGetConfig / vqSetConfig: type 9 uses its
+// first kVqTalkVolumeRecordBytes (16) bytes, type 15 all 116, type 16 the
+// first 28.
 struct vqConfigRecord {
     uint8_t bytes[116];
 };

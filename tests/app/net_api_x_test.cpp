@@ -451,6 +451,24 @@ TEST_F(NetApiOnService, LiveAndCardPlayReachTheWindow)
     EXPECT_EQ(vqStopPlayFile(&player), 1);
 }
 
+TEST_F(NetApiOnService, TalkVolumeNeedsOnlyASixteenByteRecord)
+{
+    Register();
+    SignIn();
+    // On the heap, so that the address sanitizer sees a write past its end.
+    auto record = std::make_unique<uint8_t[]>(kVqTalkVolumeRecordBytes);
+    std::memset(record.get(), 0xAA, kVqTalkVolumeRecordBytes);
+    ASSERT_EQ(vqGetConfig(kOwnCamera, VQ_CONFIG_VOICE_VOLUME_TALK, reinterpret_cast<vqConfigRecord*>(record.get())), 1)
+        << vqGetLastError();
+    for (int i = 0; i < kVqTalkVolumeRecordBytes; ++i) {
+        if (i != kVqTalkVolumeByte) {
+            EXPECT_EQ(record[i], 0) << "byte " << i;
+        }
+    }
+    EXPECT_EQ(vqSetConfig(kOwnCamera, VQ_CONFIG_VOICE_VOLUME_TALK, reinterpret_cast<vqConfigRecord*>(record.get())), 1)
+        << vqGetLastError();
+}
+
 TEST_F(NetApiOnService, HubEventsReachTheControllerUnderItsIds)
 {
     Register();
