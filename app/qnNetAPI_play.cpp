@@ -104,7 +104,8 @@ int qnNetAPI::StopRealPlay(int32_t)
 
 int qnNetAPI::StartPlayBack(int32_t camera, const QN_NET_REMOTE_FILE* start, int32_t playUser, QNPlayer* player)
 {
-    if (!Allows(camera, facade::kFeatureRecordPlay)) return 0;
+    // Without a start time the hub reports a card play that never sends.
+    if (start == nullptr || !Allows(camera, facade::kFeatureRecordPlay)) return 0;
     Bind(player);
     playingCamera_ = camera;
     bool ready = false;

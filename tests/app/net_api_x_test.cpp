@@ -368,6 +368,9 @@ TEST_F(NetApiOnService, FeatureChecksFollowTheConnectionKind)
             EXPECT_TRUE(errors.empty());
         }
     }
+    // A record play without a start time is refused, not reported as a play that never sends.
+    EXPECT_EQ(vqStartPlayBack(kOwnCamera, nullptr, 1, nullptr), 0);
+    EXPECT_EQ(vqStopPlayBack(kOwnCamera), 0) << "no record play began";
 }
 
 TEST_F(NetApiOnService, LiveAndCardPlayReachTheWindow)
