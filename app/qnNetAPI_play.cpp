@@ -162,11 +162,14 @@ int qnNetAPI::StartPlayFile(const char* path, int32_t playUser, QNPlayer* player
         if (!StartBoundPlayer(player)) return 0;
     }
     filePlay_.SetFrameCallBack(&qnNetAPI::OnFrame, this, VQ_PLAY_FILE);
-    playType_ = VQ_PLAY_FILE;
+    // The play type changes only with a file that plays: a failed start
+    // must leave a live or card play that still runs stoppable. Frames
+    // arriving before the start returns are relayed by their own module.
     if (filePlay_.SendCtrl("start_file", path, nullptr) != 1) {
         StopBoundPlayer();
         return 0;
     }
+    playType_ = VQ_PLAY_FILE;
     SetPlayUser(playUser);
     return 1;
 }

@@ -371,6 +371,9 @@ TEST_F(NetApiOnService, FeatureChecksFollowTheConnectionKind)
     // A record play without a start time is refused, not reported as a play that never sends.
     EXPECT_EQ(vqStartPlayBack(kOwnCamera, nullptr, 1, nullptr), 0);
     EXPECT_EQ(vqStopPlayBack(kOwnCamera), 0) << "no record play began";
+    // A file that does not play leaves the play type, so a live play stays stoppable.
+    EXPECT_EQ(vqStartPlayFile("/nonexistent/missing.mp4", 1, nullptr), 0);
+    EXPECT_EQ(vqStopRealPlay(kOwnCamera), 1);
 }
 
 TEST_F(NetApiOnService, LiveAndCardPlayReachTheWindow)
