@@ -199,12 +199,6 @@ private:
     std::atomic<int64_t> lastError_{0};
     std::atomic<int32_t> playType_{VQ_PLAY_LIVE};
 
-    // The modules go after the hub whose pack they hold.
-    VLR_SYSTEM hub_;
-    VLR_REALPLAY realplay_;
-    VlrIPCRcd ipcRcd_;
-    VLR_FILEPLAY filePlay_;
-
     // Guards the bound window. The frame relay takes it on the modules'
     // threads, so it is never held while calling into a module.
     std::recursive_mutex playerMutex_;
@@ -220,5 +214,13 @@ private:
     int32_t previousCamera_ = 0;
 
     CameraTables tables_;
-    RecordSearch search_;
+    RecordSearch search_; // holds the hub, which it only calls once the facade is whole
+
+    // Last, so that they go first: their threads stop and call back for the
+    // last time while every lock and list above still stands. The modules
+    // go before the hub whose pack they hold.
+    VLR_SYSTEM hub_;
+    VLR_REALPLAY realplay_;
+    VlrIPCRcd ipcRcd_;
+    VLR_FILEPLAY filePlay_;
 };
