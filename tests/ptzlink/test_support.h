@@ -7,37 +7,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace ptzlink_test {
 
 inline const char* kDebianPython = "/usr/bin/python3";
 
 // A fresh folder under the system's temporary folder, removed with the object.
-class TempDir {
+class TempDir : public testing_support::TempFolder {
 public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ptzlink-test-XXXXXX").string();
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data())) m_path = buf.data();
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-    bool ok() const { return !m_path.empty(); }
-
-private:
-    std::string m_path;
+    std::string file(const std::string& name) const { return Path() + "/" + name; }
+    bool ok() const { return !Path().empty(); }
 };
 
 template <typename T>
