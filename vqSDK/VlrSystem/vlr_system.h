@@ -415,6 +415,9 @@ private:
     void QueueLiveFrame(LiveFrame frame);
     void LiveWorker();
     void StopLiveWorker();
+    // Drops the queued live frames and waits for one being fed: afterwards
+    // no live frame reaches the source until the next start.
+    void CloseLiveRoad();
     // Each road into the "single" source keeps its own frame order: it waits
     // for a key frame after a start and drops video older than the last.
     struct FrameOrder {
@@ -429,6 +432,9 @@ private:
     std::condition_variable liveChanged_;
     std::deque<LiveFrame> liveFrames_;
     bool liveRun_ = false;
+    bool liveOpen_ = false;          // frames are taken from a start to its stop
+    bool liveFeeding_ = false;       // the worker is feeding a frame to the source
+    std::condition_variable liveFed_;
     FrameOrder liveOrder_;           // the live worker's own
     bool liveResetPending_ = false;
     std::thread liveThread_;

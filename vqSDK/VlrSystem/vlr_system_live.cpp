@@ -5,6 +5,8 @@
 // the SDK but the release of a frame buffer.
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <thread>
 
 #include "streams/montage.h"
 #include "vqSDK/VlrSystem/vlr_system.h"
@@ -41,7 +43,7 @@ void VLR_SYSTEM::QueueLiveFrame(LiveFrame frame)
 {
     {
         std::lock_guard<std::mutex> lock(liveMutex_);
-        if (liveRun_) {
+        if (liveRun_ && liveOpen_) {
             liveFrames_.push_back(std::move(frame));
             liveChanged_.notify_one();
             return;
@@ -65,12 +67,15 @@ void VLR_SYSTEM::LiveWorker()
         }
         LiveFrame frame = std::move(liveFrames_.front());
         liveFrames_.pop_front();
+        liveFeeding_ = true;
         lock.unlock();
         const uint8_t* data = frame.sdkBuffer != nullptr ? reinterpret_cast<const uint8_t*>(frame.sdkBuffer)
                                                          : frame.audio.data();
         FeedFrame(liveOrder_, frame.type, frame.number, data, frame.length);
         QN_NET_Free(frame.sdkBuffer);
         lock.lock();
+        liveFeeding_ = false;
+        liveFed_.notify_all();
     }
 }
 
@@ -134,6 +139,19 @@ void VLR_SYSTEM::StopLiveWorker()
     liveFrames_.clear();
 }
 
+void VLR_SYSTEM::CloseLiveRoad()
+{
+    std::deque<LiveFrame> dropped;
+    {
+        std::unique_lock<std::mutex> lock(liveMutex_);
+        liveOpen_ = false;
+        dropped.swap(liveFrames_);
+        // A stop from inside the worker's own feed has nothing to wait for.
+        if (std::this_thread::get_id() != liveThread_.get_id()) liveFed_.wait(lock, [&] { return !liveFeeding_; });
+    }
+    for (LiveFrame& frame : dropped) QN_NET_Free(frame.sdkBuffer);
+}
+
 int VLR_SYSTEM::LiveSetCamera(int user, const char* camera)
 {
     if (user != kLiveUser) return 0;
@@ -148,6 +166,7 @@ int VLR_SYSTEM::LiveStart(int user, int32_t* handle)
     {
         std::lock_guard<std::mutex> lock(liveMutex_);
         liveResetPending_ = true;
+        liveOpen_ = true;
         if (!liveRun_) {
             liveRun_ = true;
             liveThread_ = std::thread(&VLR_SYSTEM::LiveWorker, this);
@@ -184,5 +203,9 @@ int VLR_SYSTEM::LiveSetQuality(int user, const char* quality)
 int VLR_SYSTEM::LiveStop(int user)
 {
     if (user != kLiveUser) return 0;
+    // The source is the TF-card play's too, and it may be taken as soon as
+    // this returns: a live frame still queued, or one the SDK delivers while
+    // it stops, must not reach it then.
+    CloseLiveRoad();
     return QN_NET_StopRealPlay(liveCamera_.load()) == 1 ? 1 : 0;
 }
