@@ -374,8 +374,11 @@ private:
     RESPACK pack_{};
     void* liveModel_[VLR_LIVE_MODEL_ENTRIES] = {};
     void* cardModel_[VLR_TF_MODEL_ENTRIES] = {};
+    std::once_flag liveModelFilled_, cardModelFilled_;
     void FillLiveModel();
     void FillCardModel();
+    void FillLiveEntries();
+    void FillCardEntries();
     void ForgetModels();
 
     struct RecordEnd {
@@ -396,6 +399,8 @@ private:
     int32_t liveWords_[3] = {};
     std::atomic<int32_t> cardCamera_{0};
     VLR_PLAYBACK_DATA_CALLBACK cardData_ = nullptr;
+    int cardDataCalls_ = 0;                  // calls of cardData_ under way, under modelMutex_
+    std::condition_variable cardDataDone_;
     void* cardDataOwner_ = nullptr;
     int32_t cardDataValue_ = 0;
     int StartPtzUnion(const VLR_PTZ_UNION_START& start);

@@ -46,7 +46,21 @@ void* Entry(Function function)
 
 } // namespace
 
+// The tables are filled once: a module reads its entries from its own
+// threads while another caller may ask for the table again.
 void VLR_SYSTEM::FillLiveModel()
+{
+    std::call_once(liveModelFilled_, [this] { FillLiveEntries(); });
+    g_modelHub.store(this);
+}
+
+void VLR_SYSTEM::FillCardModel()
+{
+    std::call_once(cardModelFilled_, [this] { FillCardEntries(); });
+    g_modelHub.store(this);
+}
+
+void VLR_SYSTEM::FillLiveEntries()
 {
     liveModel_[0] = &pack_;
     liveModel_[34] = Entry<VLR_MODEL_SET_CAMERA>(&ToHub<&VLR_SYSTEM::LiveSetCamera>::Call);
@@ -58,10 +72,9 @@ void VLR_SYSTEM::FillLiveModel()
     liveModel_[40] = Entry<VLR_MODEL_WRITE_FRAME>(&ToHub<&VLR_SYSTEM::LiveWriteFrame>::Call);
     liveModel_[41] = Entry<VLR_MODEL_SET_RECORD_END>(&ToHub<&VLR_SYSTEM::LiveSetRecordEnd>::Call);
     liveModel_[42] = Entry<VLR_MODEL_SET_WORDS>(&ToHub<&VLR_SYSTEM::LiveSetWords>::Call);
-    g_modelHub.store(this);
 }
 
-void VLR_SYSTEM::FillCardModel()
+void VLR_SYSTEM::FillCardEntries()
 {
     cardModel_[0] = &pack_;
     cardModel_[2] = Entry<VLR_MODEL_SET_CAMERA>(&ToHub<&VLR_SYSTEM::CardSetCamera>::Call);
@@ -75,7 +88,6 @@ void VLR_SYSTEM::FillCardModel()
     cardModel_[10] = Entry<VLR_MODEL_SEEK>(&ToHub<&VLR_SYSTEM::CardSeek>::Call);
     cardModel_[11] = Entry<VLR_MODEL_SET_RECORD_END>(&ToHub<&VLR_SYSTEM::CardSetRecordEnd>::Call);
     cardModel_[12] = Entry<VLR_MODEL_SET_PLAYBACK_DATA>(&ToHub<&VLR_SYSTEM::CardSetPlaybackData>::Call);
-    g_modelHub.store(this);
 }
 
 void VLR_SYSTEM::ForgetModels()
@@ -179,10 +191,13 @@ int VLR_SYSTEM::CardSetRecordEnd(int user, VLR_RECORD_END_CALLBACK callback, voi
 int VLR_SYSTEM::CardSetPlaybackData(int user, VLR_PLAYBACK_DATA_CALLBACK callback, void* owner, int32_t value)
 {
     if (user != RES_PACK_USER_IPCRCD) return 0;
-    std::lock_guard<std::mutex> lock(modelMutex_);
+    std::unique_lock<std::mutex> lock(modelMutex_);
     cardData_ = callback;
     cardDataOwner_ = owner;
     cardDataValue_ = value;
+    // The owner may be destroyed once this returns: a call already under way
+    // ends first.
+    cardDataDone_.wait(lock, [this] { return cardDataCalls_ == 0; });
     return 1;
 }
 
@@ -200,8 +215,14 @@ int VLR_SYSTEM::OnCardData(char* data, int32_t type, int32_t number, int32_t len
             callback = hub->cardData_;
             owner = hub->cardDataOwner_;
             value = hub->cardDataValue_;
+            if (callback != nullptr) ++hub->cardDataCalls_;
         }
-        if (callback != nullptr) callback(data, type, number, length, owner, value);
+        if (callback != nullptr) {
+            callback(data, type, number, length, owner, value);
+            std::lock_guard<std::mutex> lock(hub->modelMutex_);
+            --hub->cardDataCalls_;
+            hub->cardDataDone_.notify_all();
+        }
     }
     if (type != QN_NET_FRAME_AUDIO_G711A) QN_NET_Free(data);
     return 1;
