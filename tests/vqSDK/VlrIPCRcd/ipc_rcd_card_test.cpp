@@ -154,8 +154,7 @@ protected:
         ASSERT_TRUE(media.ok) << "ffmpeg could not make the test stream";
         ASSERT_TRUE(realplay_test::MakeLiveFixture(media, nullptr, &clear));
         threadsBefore = testing_support::SettledThreadCount();
-        // The peer stays up as long as the thread sanitizer's 200 start and stop cycles take.
-        camera = std::make_unique<media_test::MediaPeer>("lan_camera", media, "--card --max-seconds 900");
+        camera = std::make_unique<media_test::MediaPeer>("lan_camera", media, "--card");
         ASSERT_NE(camera->Port(), 0) << "the simulated LAN camera did not start";
         mgr = std::make_unique<netsdk_test::CamsimServer>("mgr", "--camera-port " + std::to_string(camera->Port()));
         ASSERT_NE(mgr->Port(), 0);
